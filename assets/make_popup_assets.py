@@ -1,0 +1,246 @@
+#!/usr/bin/env python3
+"""Generates the pop-ups' pictures and chimes.
+
+Outputs (all committed):
+  popup/popup.ico        32 x 32, 16 colours: the icon of every pop-up window
+  popup/nobix_art.png    112 x 121 artwork of Nobix (white is the transparent colour)
+  popup/tarvel_art.png   112 x 121 artwork of Tarvel (white is the transparent colour)
+  popup/swing.gif        32 x 57, 13 frames, looping, one cycle about 4 s
+  delivered/msgcome.wav    Nobix's arrival chime
+  delivered/buddycome.wav  Tarvel's arrival chime
+
+Needs ImageMagick's `convert` and `sox`. The output is deterministic: no time
+stamps are written into the pictures.
+"""
+import math
+import os
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+POPUP = os.path.join(HERE, "popup")
+DELIVERED = os.path.join(HERE, "delivered")
+
+# PNG time chunks would make every run produce different bytes.
+PNG_OPTS = ["-define", "png:exclude-chunks=date,time", "+set", "date:create",
+            "+set", "date:modify", "-strip"]
+
+
+def run(args):
+    subprocess.run(args, check=True)
+
+
+def convert(*args):
+    run(["convert", *args])
+
+
+def polygon(points):
+    return "polygon " + " ".join(f"{x:.1f},{y:.1f}" for x, y in points)
+
+
+def star(cx, cy, r_out, r_in, rotation_deg):
+    pts = []
+    for k in range(10):
+        r = r_out if k % 2 == 0 else r_in
+        a = math.radians(rotation_deg - 90 + 36 * k)
+        pts.append((cx + r * math.cos(a), cy + r * math.sin(a)))
+    return pts
+
+
+def make_icon(path):
+    # A folded letter with a speech bubble: the pop-ups announce messages.
+    with tempfile.TemporaryDirectory() as tmp:
+        big = os.path.join(tmp, "icon.png")
+        convert("-size", "128x128", "xc:none",
+                # speech bubble behind the letter
+                "-fill", "#1E6FD9", "-stroke", "#0B3A7A", "-strokewidth", "5",
+                "-draw", "roundrectangle 40,6 122,66 16,16",
+                "-draw", polygon([(92, 62), (112, 62), (114, 84)]),
+                "-stroke", "none", "-fill", "#1E6FD9",
+                "-draw", "rectangle 93,55 111,63",
+                "-fill", "#FFFFFF",
+                "-draw", "circle 62,36 62,43", "-draw", "circle 81,36 81,43",
+                "-draw", "circle 100,36 100,43",
+                # envelope in front
+                "-fill", "#FFD84A", "-stroke", "#7A4B00", "-strokewidth", "6",
+                "-draw", "roundrectangle 6,56 92,118 8,8",
+                "-fill", "#F2B705",
+                "-draw", polygon([(8, 60), (49, 94), (90, 60)]),
+                "-fill", "none",
+                "-draw", "polyline 8,116 38,88", "-draw", "polyline 90,116 60,88",
+                "-fill", "#E53935", "-stroke", "#7A4B00", "-strokewidth", "3",
+                "-draw", "circle 49,92 49,100",
+                *PNG_OPTS, big)
+        # 15 opaque colours plus the transparent one: a 16-colour icon.
+        convert(big, "-resize", "32x32", "-channel", "A", "-threshold", "50%", "+channel",
+                "-dither", "None", "-colors", "15", path)
+
+
+def make_nobix_art(path):
+    # An open envelope with a contact card sliding out of it, on white.
+    ink = "#24406E"
+    draw = [
+        # soft ground shadow
+        "-fill", "#C9D6E8", "-stroke", "none",
+        "-draw", "ellipse 56,112 46,6 0,360",
+        # back of the envelope with the open flap
+        "-fill", "#E9B949", "-stroke", ink, "-strokewidth", "2",
+        "-draw", polygon([(10, 58), (56, 22), (102, 58)]),
+        "-draw", "rectangle 10,58 102,108",
+        # the contact card
+        "-fill", "#FDFBF3", "-stroke", ink, "-strokewidth", "2",
+        "-draw", "roundrectangle 20,8 92,74 5,5",
+        "-fill", "#3F7DD1", "-stroke", "none",
+        "-draw", "roundrectangle 20,8 92,20 5,5",
+        "-draw", "rectangle 20,14 92,20",
+        # portrait
+        "-fill", "#DCE8F7", "-stroke", ink, "-strokewidth", "1.5",
+        "-draw", "roundrectangle 27,27 51,55 3,3",
+        "-fill", "#F4C9A0", "-stroke", "none",
+        "-draw", "circle 39,37 39,43",
+        "-fill", "#3F7DD1",
+        "-draw", "ellipse 39,54 10,7 180,360",
+        # text lines of the card
+        "-fill", "#8FA3C0",
+        "-draw", "rectangle 57,30 85,33",
+        "-draw", "rectangle 57,38 81,40",
+        "-draw", "rectangle 57,45 84,47",
+        "-draw", "rectangle 27,62 70,64",
+        # front pocket of the envelope
+        "-fill", "#FFD45C", "-stroke", ink, "-strokewidth", "2",
+        "-draw", polygon([(10, 60), (56, 90), (102, 60), (102, 108), (10, 108)]),
+        "-fill", "none", "-stroke", "#C08F1C", "-strokewidth", "1.5",
+        "-draw", "polyline 12,106 44,82", "-draw", "polyline 100,106 68,82",
+        # "@" seal
+        "-fill", "#E0473C", "-stroke", "#8E1F17", "-strokewidth", "2",
+        "-draw", "circle 56,90 56,101",
+        "-fill", "#FFF4E8", "-stroke", "none",
+        "-font", "DejaVu-Sans-Bold", "-pointsize", "15", "-gravity", "NorthWest",
+        "-draw", "text 47,80 '@'",
+    ]
+    convert("-size", "112x121", "xc:white", *draw, "-type", "TrueColor", *PNG_OPTS, path)
+
+
+def make_tarvel_art(path):
+    # A boxed software package with a disc peeking out and an info badge.
+    ink = "#1F2D4D"
+    draw = [
+        "-fill", "#C9D6E8", "-stroke", "none",
+        "-draw", "ellipse 54,113 46,6 0,360",
+        # disc behind the box
+        "-fill", "#D7DEE8", "-stroke", "#6C7A92", "-strokewidth", "1.5",
+        "-draw", "circle 76,30 76,56",
+        "-fill", "#B6E3F5", "-stroke", "none",
+        "-draw", "ellipse 76,30 22,22 200,260",
+        "-fill", "#F5C6E6",
+        "-draw", "ellipse 76,30 22,22 20,80",
+        "-fill", "#FAFAFA", "-stroke", "#6C7A92", "-strokewidth", "1.5",
+        "-draw", "circle 76,30 76,37",
+        # box: top, side, front
+        "-fill", "#7FB2F0", "-stroke", ink, "-strokewidth", "2",
+        "-draw", polygon([(12, 44), (38, 30), (92, 30), (66, 44)]),
+        "-fill", "#2F5FA8",
+        "-draw", polygon([(66, 44), (92, 30), (92, 92), (66, 108)]),
+        "-fill", "#4C86D9",
+        "-draw", "rectangle 12,44 66,108",
+        # cover artwork on the front: a rising sun over a wave
+        "-fill", "#FFC94A", "-stroke", "none",
+        "-draw", "circle 39,70 39,82",
+        "-fill", "#2BB3A3",
+        "-draw", polygon([(14, 88), (24, 80), (34, 86), (46, 76), (64, 86), (64, 106), (14, 106)]),
+        "-fill", "#F2F5FA",
+        "-draw", "rectangle 18,50 52,54",
+        "-draw", "rectangle 18,57 40,59",
+        # info badge
+        "-fill", "#E0473C", "-stroke", "#8E1F17", "-strokewidth", "2",
+        "-draw", "circle 86,96 86,110",
+        "-fill", "#FFF4E8", "-stroke", "none",
+        "-draw", "circle 86,89 86,91",
+        "-draw", "roundrectangle 84,93 88,104 1,1",
+    ]
+    convert("-size", "112x121", "xc:white", *draw, "-type", "TrueColor", *PNG_OPTS, path)
+
+
+FRAMES = 13
+# 13 frames of 31 hundredths give a cycle of 4.03 s.
+FRAME_DELAY_CS = 31
+
+
+def make_animation(path):
+    # A star hanging from a thread, swinging like a mobile and twinkling.
+    # Drawn without antialiasing so that the GIF's one-bit transparency
+    # leaves no fringe over the gradient.
+    with tempfile.TemporaryDirectory() as tmp:
+        frames = []
+        for k in range(FRAMES):
+            phase = 2 * math.pi * k / FRAMES
+            theta = math.radians(12) * math.sin(phase)
+            px, py = 16, 2
+            length = 32
+            sx = px + length * math.sin(theta)
+            sy = py + length * math.cos(theta)
+            spin = math.degrees(theta) * 1.5
+            glow = "#FFF1A8" if k % 4 == 0 else "#FFE27A"
+            draw = [
+                "+antialias",
+                "-fill", "#7A5230", "-stroke", "none",
+                "-draw", "rectangle 12,0 20,2",
+                "-stroke", "#7A5230", "-strokewidth", "1",
+                "-draw", f"line {px},{py} {sx:.1f},{sy - 9:.1f}",
+                "-stroke", "#B5651D", "-fill", "#FFB300",
+                "-draw", polygon(star(sx, sy, 9, 4, spin)),
+                "-stroke", "none", "-fill", glow,
+                "-draw", polygon(star(sx - 1, sy - 1, 5, 2, spin)),
+            ]
+            # twinkles around the star, changing from frame to frame
+            sparkles = [(5, 48), (27, 44), (6, 22), (26, 18), (16, 54)]
+            for i, (x, y) in enumerate(sparkles):
+                if (k + 2 * i) % 5 in (0, 1):
+                    draw += ["-fill", "#FF7AC8" if i % 2 else "#4FC3F7",
+                             "-draw", f"rectangle {x - 1},{y} {x + 1},{y}",
+                             "-draw", f"rectangle {x},{y - 1} {x},{y + 1}"]
+            frame = os.path.join(tmp, f"f{k:02d}.gif")
+            convert("-size", "32x57", "xc:none", *draw, frame)
+            frames.append(frame)
+        convert("-dispose", "background", "-delay", str(FRAME_DELAY_CS), "-loop", "0",
+                *frames, "-layers", "optimize-transparency", path)
+
+
+def make_chime(path, notes):
+    # notes: (frequency in Hz, start in s); each a bell-like partial pair
+    # that dies away, mixed into one short mono file.
+    with tempfile.TemporaryDirectory() as tmp:
+        parts = []
+        for i, (freq, start) in enumerate(notes):
+            part = os.path.join(tmp, f"n{i}.wav")
+            run(["sox", "-n", "-r", "22050", "-b", "16", "-c", "1", part,
+                 "synth", "0.9", "sine", str(freq), "sine", str(freq * 2.76),
+                 "remix", "1v0.8,2v0.2", "fade", "q", "0.005", "0.9", "0.85",
+                 "pad", str(start), "0", "vol", "0.45"])
+            parts.append(part)
+        mixed = os.path.join(tmp, "mix.wav")
+        if len(parts) == 1:
+            run(["sox", parts[0], mixed])
+        else:
+            run(["sox", "-m", *parts, mixed])
+        run(["sox", mixed, "-r", "22050", "-b", "16", "-c", "1", path,
+             "reverb", "20", "50", "40", "trim", "0", "1.4", "fade", "0", "1.4", "0.3", "norm", "-3"])
+
+
+def main():
+    os.makedirs(POPUP, exist_ok=True)
+    os.makedirs(DELIVERED, exist_ok=True)
+    make_icon(os.path.join(POPUP, "popup.ico"))
+    make_nobix_art(os.path.join(POPUP, "nobix_art.png"))
+    make_tarvel_art(os.path.join(POPUP, "tarvel_art.png"))
+    make_animation(os.path.join(POPUP, "swing.gif"))
+    # Nobix: a rising two-note ding-dong; Tarvel: a bright three-note arpeggio.
+    make_chime(os.path.join(DELIVERED, "msgcome.wav"), [(1318.5, 0.0), (1975.5, 0.16)])
+    make_chime(os.path.join(DELIVERED, "buddycome.wav"),
+               [(1046.5, 0.0), (1318.5, 0.1), (1568.0, 0.2)])
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
