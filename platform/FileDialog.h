@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// The file-open dialog object: set Filter, call ShowOpen, read FileName.
+// FileName is kept from one ShowOpen to the next; a cancelled dialog leaves
+// it as it was (empty until a file has been picked).
+class FileDialog
+{
+public:
+    virtual ~FileDialog() = default;
+
+    virtual void setFilter(const QString &filter) = 0;
+    [[nodiscard]] virtual QString filter() const = 0;
+
+    // Modal; returns when the user has picked a file or cancelled.
+    virtual void showOpen() = 0;
+
+    [[nodiscard]] virtual QString fileName() const = 0;
+    virtual void setFileName(const QString &fileName) = 0;
+};

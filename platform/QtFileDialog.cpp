@@ -1,0 +1,36 @@
+#include "QtFileDialog.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+QtFileDialog::QtFileDialog(QWidget *parent) : m_parent(parent) {}
+
+void QtFileDialog::setFilter(const QString &filter)
+{
+    m_filter = filter;
+}
+
+QString QtFileDialog::filter() const
+{
+    return m_filter;
+}
+
+void QtFileDialog::showOpen()
+{
+    const QString startIn =
+        m_fileName.isEmpty() ? QString() : QFileInfo(m_fileName).absolutePath();
+    const QString picked = QFileDialog::getOpenFileName(m_parent, QString(), startIn, m_filter);
+    if (!picked.isEmpty()) {
+        m_fileName = picked;
+    }
+}
+
+QString QtFileDialog::fileName() const
+{
+    return m_fileName;
+}
+
+void QtFileDialog::setFileName(const QString &fileName)
+{
+    m_fileName = fileName;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "FileDialog.h"
+
+#include <QPointer>
+
+class QWidget;
+
+// FileDialog through QFileDialog::getOpenFileName, modal over its parent.
+class QtFileDialog : public FileDialog
+{
+public:
+    explicit QtFileDialog(QWidget *parent);
+
+    void setFilter(const QString &filter) override;
+    [[nodiscard]] QString filter() const override;
+    void showOpen() override;
+    [[nodiscard]] QString fileName() const override;
+    void setFileName(const QString &fileName) override;
+
+private:
+    QPointer<QWidget> m_parent;
+    QString m_filter;
+    QString m_fileName;
+};
