@@ -11,6 +11,6 @@ class DrawTarget
 public:
     virtual ~DrawTarget() = default;
 
-    [[nodiscard]] virtual TargetWindow *window() = 0;
+    [[nodiscard]] virtual TargetWindow *targetWindow() = 0;
     [[nodiscard]] virtual DrawingContext *drawingContext() = 0;
 };

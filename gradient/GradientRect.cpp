@@ -52,7 +52,7 @@ bool GradientRect::Draw(DrawTarget &target)
     TargetWindow *window = nullptr;
     bool result = false;
     try {
-        window = target.window();
+        window = target.targetWindow();
         if (window == nullptr) {
             m_reporter.reportFailure({}, kTargetLacksMember);
             return false;
