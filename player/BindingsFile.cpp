@@ -1,0 +1,163 @@
+#include "BindingsFile.h"
+
+#include "AppPaths.h"
+#include "CodePage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+class FieldReader
+{
+public:
+    explicit FieldReader(const QString &text) : m_text(text) {}
+
+    [[nodiscard]] bool atEnd() const { return m_pos >= m_text.size(); }
+
+    // Skips lines that hold nothing but spaces and tabs; stops at the first
+    // character of a line with content.
+    void skipBlankLines()
+    {
+        qsizetype probe = m_pos;
+        while (probe < m_text.size()) {
+            const QChar c = m_text.at(probe);
+            if (isBlank(c)) {
+                ++probe;
+            } else if (isLineEnd(c)) {
+                ++probe;
+                m_pos = probe;
+            } else {
+                return;
+            }
+        }
+        m_pos = probe;
+    }
+
+    [[nodiscard]] QString readField()
+    {
+        while (!atEnd() && isBlank(m_text.at(m_pos))) {
+            ++m_pos;
+        }
+        QString value;
+        if (!atEnd() && m_text.at(m_pos) == QLatin1Char('"')) {
+            const qsizetype start = m_pos + 1;
+            qsizetype close = m_text.indexOf(QLatin1Char('"'), start);
+            if (close < 0) {
+                close = m_text.size();
+            }
+            value = m_text.mid(start, close - start);
+            m_pos = close < m_text.size() ? close + 1 : close;
+        } else {
+            const qsizetype start = m_pos;
+            while (!atEnd() && !isFieldEnd(m_text.at(m_pos))) {
+                ++m_pos;
+            }
+            value = m_text.mid(start, m_pos - start);
+        }
+        consumeSeparator();
+        return value;
+    }
+
+private:
+    static bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+    static bool isLineEnd(QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); }
+    static bool isFieldEnd(QChar c) { return c == QLatin1Char(',') || isLineEnd(c); }
+
+    // Everything up to and including the next comma or line end (CR, LF or
+    // CR LF as one).
+    void consumeSeparator()
+    {
+        while (!atEnd() && !isFieldEnd(m_text.at(m_pos))) {
+            ++m_pos;
+        }
+        if (atEnd()) {
+            return;
+        }
+        const QChar c = m_text.at(m_pos++);
+        if (c == QLatin1Char('\r') && !atEnd() && m_text.at(m_pos) == QLatin1Char('\n')) {
+            ++m_pos;
+        }
+    }
+
+    const QString &m_text;
+    qsizetype m_pos = 0;
+};
+
+} // namespace
+
+BindingsFile::BindingsFile(QString path) : m_path(std::move(path)) {}
+
+QString BindingsFile::defaultPath()
+{
+    return QDir(programDir()).filePath(QStringLiteral("yygj"));
+}
+
+BindingsFile::ReadResult BindingsFile::read() const
+{
+    ReadResult result;
+    QFile file(m_path);
+    if (!file.exists()) {
+        return result;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = file.errorString();
+        return result;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.error = file.errorString();
+        return result;
+    }
+    result.records = parse(bytes);
+    return result;
+}
+
+QString BindingsFile::save(const std::vector<TrackBinding> &records) const
+{
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return file.errorString();
+    }
+    const QByteArray bytes = format(records);
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit()) {
+        return file.errorString();
+    }
+    return {};
+}
+
+std::vector<TrackBinding> BindingsFile::parse(const QByteArray &bytes)
+{
+    const QString text = codepage::fromGb18030(bytes);
+    FieldReader reader(text);
+    std::vector<TrackBinding> records;
+    while (records.size() < static_cast<size_t>(kTrackSlots)) {
+        reader.skipBlankLines();
+        if (reader.atEnd()) {
+            break;
+        }
+        TrackBinding record;
+        record.FullPath = reader.readField();
+        if (!reader.atEnd()) {
+            record.ShortName = reader.readField();
+        }
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+QByteArray BindingsFile::format(const std::vector<TrackBinding> &records)
+{
+    QString text;
+    for (const TrackBinding &record : records) {
+        text += QLatin1Char('"') + record.FullPath + QStringLiteral("\",\"") + record.ShortName +
+                QStringLiteral("\"\r\n");
+    }
+    return codepage::toGb18030(text);
+}

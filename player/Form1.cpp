@@ -1,0 +1,274 @@
+#include "Form1.h"
+
+#include "BindingsFile.h"
+#include "CommandButton.h"
+#include "Fonts.h"
+#include "Form2.h"
+#include "MessageReporter.h"
+#include "PlayerMessages.h"
+#include "ProgramLauncher.h"
+#include "ShapeRect.h"
+#include "SysColors.h"
+#include "TaggedTimer.h"
+#include "TrackButton.h"
+#include "Twips.h"
+
+#include <QEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScreen>
+
+namespace {
+
+// Colours, 0x00BBGGRR.
+constexpr int32_t kWindowBack = 0xFF80FF;    // RGB(255,128,255)
+constexpr int32_t kShapeFill = 0xC0C0FF;     // RGB(255,192,192)
+constexpr int32_t kShapeBorder = 0xFFC0FF;   // RGB(255,192,255)
+constexpr int32_t kBlue = 0xFF0000;          // RGB(0,0,255)
+constexpr int32_t kOrange = 0x0080FF;        // RGB(255,128,0)
+constexpr int32_t kCyan = 0xFFFF00;          // RGB(0,255,255)
+constexpr int kShapeBorderWidth = 2;
+constexpr int kTimer1Interval = 25;
+
+void paint(QWidget *w, int32_t back, int32_t fore)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, toQColor(back));
+    pal.setColor(QPalette::WindowText, toQColor(fore));
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+}
+
+QLabel *makeLabel(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+QLabel *makeLcd(const QString &name, QWidget *parent)
+{
+    QLabel *lcd = makeLabel(name, QStringLiteral("00:00"), parent);
+    paint(lcd, kCyan, kBlue);
+    lcd->setFrameStyle(QFrame::Box | QFrame::Plain);
+    lcd->setLineWidth(1);
+    lcd->setFont(songTiFont(12, true));
+    return lcd;
+}
+
+CommandButton *makeBottomButton(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *button = new CommandButton(text, parent);
+    button->setObjectName(name);
+    return button;
+}
+
+} // namespace
+
+Form1::Form1(const PlayerServices &services, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_services(services),
+      m_shape1(new ShapeRect(kShapeFill, kShapeBorder, kShapeBorderWidth, this)),
+      m_label3(makeLabel(QStringLiteral("Label3"), QString(), this)),
+      m_label1(makeLabel(QStringLiteral("Label1"), QStringLiteral("播放时间："), this)),
+      m_lblLcd(makeLcd(QStringLiteral("LblLCD"), this)),
+      m_label2(makeLabel(QStringLiteral("Label2"), QStringLiteral("剩余时间："), this)),
+      m_lblLcd3(makeLcd(QStringLiteral("LblLCD3"), this)),
+      m_cmdSet(makeBottomButton(QStringLiteral("CmdSet"), QStringLiteral("设置"), this)),
+      m_command1(makeBottomButton(QStringLiteral("Command1"), QStringLiteral("关于"), this)),
+      m_command2(makeBottomButton(QStringLiteral("Command2"), QStringLiteral("其它"), this)),
+      m_cmdExit(makeBottomButton(QStringLiteral("CmdExit"), QStringLiteral("退出"), this)),
+      m_timer1(new TaggedTimer(this))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Plovi"));
+    setWindowIcon(QIcon(QStringLiteral(":/player/plovi.ico")));
+    // The window's default font: 宋体 9 pt, the Chinese system's interface font.
+    setFont(songTiFont(9));
+    paint(this, kWindowBack, 0);
+    setFixedSize(twips::toPixelsX(1440), twips::toPixelsY(7620));
+
+    m_shape1->setObjectName(QStringLiteral("Shape1"));
+    twips::setGeometry(m_shape1, 30, 30, 1395, 7545);
+
+    paint(m_label3, kBlue, kBlue);
+    m_label3->setFrameStyle(QFrame::Box | QFrame::Plain);
+    m_label3->setLineWidth(1);
+    twips::setGeometry(m_label3, 60, 90, 1305, 1425);
+    paint(m_label1, kBlue, kOrange);
+    twips::setGeometry(m_label1, 210, 150, 915, 180);
+    twips::setGeometry(m_lblLcd, 210, 360, 1005, 345);
+    paint(m_label2, kBlue, kOrange);
+    twips::setGeometry(m_label2, 210, 870, 915, 180);
+    twips::setGeometry(m_lblLcd3, 210, 1080, 1005, 345);
+    for (QLabel *label : {m_label3, m_label1, m_lblLcd, m_label2, m_lblLcd3}) {
+        label->installEventFilter(this);
+    }
+
+    buildTrackButtons();
+
+    m_cmdSet->setFont(songTiFont(9));
+    m_cmdExit->setFont(songTiFont(9));
+    m_command1->setFont(QFont());
+    m_command2->setFont(QFont());
+    twips::setGeometry(m_cmdSet, 60, 7000, 315, 525);
+    twips::setGeometry(m_command1, 390, 7000, 315, 525);
+    twips::setGeometry(m_command2, 720, 7000, 315, 525);
+    twips::setGeometry(m_cmdExit, 1050, 7000, 315, 525);
+    connect(m_cmdSet, &QPushButton::clicked, this, &Form1::CmdSet_Click);
+    connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(m_command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(m_cmdExit, &QPushButton::clicked, this, &Form1::CmdExit_Click);
+
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    setTabOrder();
+
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildTrackButtons()
+{
+    for (int16_t i = 0; i < kTrackSlots; ++i) {
+        auto *track = new TrackButton(QStringLiteral("轨迹"), this);
+        track->setObjectName(QStringLiteral("CmdTrack_%1").arg(i));
+        track->setFont(songTiFont(9));
+        twips::setGeometry(track, 60, 1560 + 360 * i, 1305, 315);
+        m_cmdTrack[i] = track;
+    }
+}
+
+void Form1::setTabOrder()
+{
+    std::vector<QWidget *> order;
+    for (int16_t i = 0; i <= 11; ++i) {
+        order.push_back(m_cmdTrack[i]);
+    }
+    order.push_back(m_cmdSet);
+    order.push_back(m_cmdExit);
+    for (int16_t i = 12; i < kTrackSlots; ++i) {
+        order.push_back(m_cmdTrack[i]);
+    }
+    order.push_back(m_command1);
+    order.push_back(m_command2);
+    for (size_t k = 1; k < order.size(); ++k) {
+        QWidget::setTabOrder(order[k - 1], order[k]);
+    }
+}
+
+void Form1::Form_Load()
+{
+    for (TrackButton *track : m_cmdTrack) {
+        track->setText(QStringLiteral("请设置音乐"));
+    }
+    m_cmdTrack[0]->setTag(QStringLiteral("c:\\*.mp3"));
+
+    const BindingsFile file(m_services.bindingsPath);
+    const BindingsFile::ReadResult read = file.read();
+    for (size_t k = 0; k < read.records.size(); ++k) {
+        const auto slot = static_cast<int16_t>(k);
+        const TrackBinding &record = read.records[k];
+        loadedForm2().setRecord(slot, record);
+        TrackButton *track = m_cmdTrack[slot];
+        track->setText(record.ShortName);
+        track->setTag(record.FullPath);
+        if (trimSpaces(track->tag()).isEmpty()) {
+            track->setEnabled(false);
+        }
+    }
+
+    m_timer1->stop();
+    m_timer1->setInterval(kTimer1Interval);
+
+    if (!read.error.isEmpty()) {
+        const QString text = playermessages::readFailed(file.path(), read.error);
+        QMetaObject::invokeMethod(
+            this, [this, text] { m_services.messages.showError(this, text); },
+            Qt::QueuedConnection);
+    }
+}
+
+Form2 &Form1::loadedForm2()
+{
+    if (!m_form2) {
+        m_form2 = std::make_unique<Form2>(m_services, m_cmdTrack, this);
+    }
+    return *m_form2;
+}
+
+void Form1::CmdSet_Click()
+{
+    const BindingsFile file(m_services.bindingsPath);
+    const BindingsFile::ReadResult read = file.read();
+    Form2 &dialog = loadedForm2();
+    for (size_t k = 0; k < read.records.size(); ++k) {
+        dialog.setRecord(static_cast<int16_t>(k), read.records[k]);
+    }
+    if (!read.error.isEmpty()) {
+        m_services.messages.showError(this, playermessages::readFailed(file.path(), read.error));
+    }
+    dialog.exec();
+    m_form2.reset();
+    activateWindow();
+    setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::launchCompanion(const QString &name)
+{
+    if (const QString reason = m_services.launcher.launchProgram(name); !reason.isEmpty()) {
+        m_services.messages.showError(this, playermessages::launchFailed(reason));
+    }
+}
+
+void Form1::Command1_Click()
+{
+    launchCompanion(QStringLiteral("Nobix.exe"));
+}
+
+void Form1::Command2_Click()
+{
+    launchCompanion(QStringLiteral("Tarvel.exe"));
+}
+
+void Form1::CmdExit_Click()
+{
+    m_services.endProgram();
+}
+
+void Form1::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_placed) {
+        return;
+    }
+    m_placed = true;
+    if (QScreen *screen = this->screen(); screen != nullptr) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+}
+
+void Form1::mousePressEvent(QMouseEvent *event)
+{
+    event->accept();
+    if (!m_services.moveWindow(this)) {
+        QWidget::mousePressEvent(event);
+    }
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    // The labels take presses and do nothing with them, so they never move
+    // the window.
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+        event->accept();
+        return true;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}

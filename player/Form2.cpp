@@ -1,0 +1,269 @@
+#include "Form2.h"
+
+#include "BindingsFile.h"
+#include "FileDialog.h"
+#include "Fonts.h"
+#include "MessageReporter.h"
+#include "NoQuoteValidator.h"
+#include "PlayerMessages.h"
+#include "ProgramLauncher.h"
+#include "SysColors.h"
+#include "TrackButton.h"
+#include "Twips.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+constexpr int kButtonFace = 15;
+constexpr int kShortNameMaxLength = 20;
+constexpr double kControlPoints = 9.0;
+
+constexpr double rowTop(int16_t i)
+{
+    return 480.0 + 240.0 * i;
+}
+
+QLabel *makeLabel(const QString &text, QWidget *parent, const QString &name)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setFont(songTiFont(kControlPoints));
+    return label;
+}
+
+QPushButton *makeButton(const QString &text, QWidget *parent, const QString &name)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setFont(songTiFont(kControlPoints));
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+QString indexed(const char *name, int16_t i)
+{
+    return QStringLiteral("%1_%2").arg(QString::fromUtf8(name)).arg(i);
+}
+
+} // namespace
+
+Form2::Form2(const PlayerServices &services, const TrackButtons &tracks, QWidget *parent)
+    : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint), m_services(services),
+      m_tracks(tracks), m_cdiag(services.makeFileDialog(this)),
+      m_label1(makeLabel(QStringLiteral("歌曲所在完整路径："), this, QStringLiteral("Label1"))),
+      m_label2(makeLabel(QStringLiteral("预置："), this, QStringLiteral("Label2"))),
+      m_label3(makeLabel(QStringLiteral("歌曲名称："), this, QStringLiteral("Label3"))),
+      m_cmdExit(makeButton(QStringLiteral("保存并退出"), this, QStringLiteral("CmdExit"))),
+      m_command1(makeButton(QStringLiteral("关于"), this, QStringLiteral("Command1"))),
+      m_cmdCancel(makeButton(QStringLiteral("取消"), this, QStringLiteral("CmdCancel")))
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Plovi"));
+    setModal(true);
+    setFont(songTiFont(10.5));
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, toQColor(sysColor(kButtonFace)));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    setFixedSize(twips::toPixelsX(8040), twips::toPixelsY(4755));
+
+    twips::setGeometry(m_label1, 210, 210, 1620, 180);
+    twips::setGeometry(m_label2, 4980, 210, 555, 180);
+    m_label2->setAlignment(Qt::AlignCenter);
+    twips::setGeometry(m_label3, 5700, 210, 900, 180);
+    for (QLabel *label : {m_label1, m_label2, m_label3}) {
+        const QSize needed = label->sizeHint();
+        label->resize(std::max(label->width(), needed.width()), needed.height());
+    }
+
+    buildRows();
+    twips::setGeometry(m_cmdExit, 900, 4230, 1605, 375);
+    twips::setGeometry(m_command1, 2940, 4230, 1605, 375);
+    twips::setGeometry(m_cmdCancel, 5100, 4230, 1605, 375);
+    connect(m_cmdExit, &QPushButton::clicked, this, &Form2::CmdExit_Click);
+    connect(m_command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &Form2::CmdCancel_Click);
+    setTabOrder();
+
+    Form_Load();
+}
+
+Form2::~Form2() = default;
+
+void Form2::buildRows()
+{
+    const QColor rowNumberColour = toQColor(0xFF0000); // RGB(0,0,255)
+    for (int16_t i = 0; i < kTrackSlots; ++i) {
+        QLabel *number = makeLabel(QString(), this, indexed("LblTrackNo", i));
+        twips::setGeometry(number, 90, rowTop(i) + 30, 855, 255);
+        number->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        QPalette pal = number->palette();
+        pal.setColor(QPalette::WindowText, rowNumberColour);
+        number->setPalette(pal);
+        m_lblTrackNo[i] = number;
+
+        auto *path = new QLineEdit(this);
+        path->setObjectName(indexed("完整路经", i));
+        path->setFont(songTiFont(kControlPoints));
+        path->setValidator(new NoQuoteValidator(path));
+        twips::setGeometry(path, 930, rowTop(i), 4000, 285);
+        m_fullPath[i] = path;
+
+        QPushButton *find = makeButton(QStringLiteral("浏览"), this, indexed("CmdFindTrack", i));
+        twips::setGeometry(find, 4980, i == kTrackSlots - 1 ? 3870 : rowTop(i), 585, 255);
+        connect(find, &QPushButton::clicked, this, [this, i] { CmdFindTrack_Click(i); });
+        m_cmdFindTrack[i] = find;
+
+        auto *name = new QLineEdit(this);
+        name->setObjectName(indexed("TxtShortName", i));
+        name->setFont(songTiFont(kControlPoints));
+        name->setMaxLength(kShortNameMaxLength);
+        name->setValidator(new NoQuoteValidator(name));
+        twips::setGeometry(name, 5670, rowTop(i), 1545, 285);
+        m_shortName[i] = name;
+
+        QPushButton *remove = makeButton(QStringLiteral("删除"), this, indexed("CmdDelete", i));
+        twips::setGeometry(remove, 7260, rowTop(i), 645, 255);
+        connect(remove, &QPushButton::clicked, this, [this, i] { CmdDelete_Click(i); });
+        m_cmdDelete[i] = remove;
+    }
+}
+
+void Form2::setTabOrder()
+{
+    constexpr int16_t kFirstBlock = 12;
+    std::vector<QWidget *> order;
+    for (int16_t i = 0; i < kFirstBlock; ++i) {
+        order.push_back(m_fullPath[i]);
+    }
+    for (int16_t i = 0; i < kFirstBlock; ++i) {
+        order.push_back(m_cmdFindTrack[i]);
+    }
+    for (int16_t i = 0; i < kFirstBlock; ++i) {
+        order.push_back(m_shortName[i]);
+    }
+    order.push_back(m_cmdCancel);
+    order.push_back(m_cmdExit);
+    for (int16_t i = 0; i < kFirstBlock; ++i) {
+        order.push_back(m_cmdDelete[i]);
+    }
+    for (int16_t i = kFirstBlock; i < kTrackSlots; ++i) {
+        order.push_back(m_fullPath[i]);
+    }
+    for (int16_t i = kFirstBlock; i < kTrackSlots; ++i) {
+        order.push_back(m_cmdFindTrack[i]);
+    }
+    for (int16_t i = kFirstBlock; i < kTrackSlots; ++i) {
+        order.push_back(m_shortName[i]);
+    }
+    for (int16_t i = kFirstBlock; i < kTrackSlots; ++i) {
+        order.push_back(m_cmdDelete[i]);
+    }
+    order.push_back(m_command1);
+    for (size_t k = 1; k < order.size(); ++k) {
+        QWidget::setTabOrder(order[k - 1], order[k]);
+    }
+}
+
+void Form2::Form_Load()
+{
+    for (int16_t i = 0; i < kTrackSlots; ++i) {
+        m_lblTrackNo[i]->setText(
+            QStringLiteral("轨迹 %1").arg(i + 1, 2, 10, QLatin1Char('0')));
+    }
+}
+
+void Form2::setRecord(int16_t k, const TrackBinding &record)
+{
+    if (k < 0 || k >= kTrackSlots) {
+        return;
+    }
+    m_fullPath[k]->setText(record.FullPath);
+    m_shortName[k]->setText(record.ShortName);
+}
+
+void Form2::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (QScreen *screen = this->screen(); screen != nullptr) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+    m_fullPath[0]->setFocus(Qt::OtherFocusReason);
+}
+
+void Form2::keyPressEvent(QKeyEvent *event)
+{
+    // No button answers Enter or Escape, and Escape does not close the dialog.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void Form2::CmdFindTrack_Click(int16_t index)
+{
+    const QString previous = m_cdiag->fileName();
+    m_cdiag->setFilter(QStringLiteral("*.mp3"));
+    m_cdiag->showOpen();
+    const QString picked = trimSpaces(m_cdiag->fileName());
+    if (!NoQuoteValidator::isStorable(picked)) {
+        m_cdiag->setFileName(previous);
+        m_services.messages.showError(this, playermessages::pathRefused(picked));
+        return;
+    }
+    m_fullPath[index]->setText(picked);
+}
+
+void Form2::CmdDelete_Click(int16_t index)
+{
+    m_shortName[index]->setText(QString());
+    m_fullPath[index]->setText(QString());
+}
+
+void Form2::CmdExit_Click()
+{
+    std::vector<TrackBinding> rows;
+    rows.reserve(kTrackSlots);
+    for (int16_t i = 0; i < kTrackSlots; ++i) {
+        rows.push_back({m_fullPath[i]->text(), m_shortName[i]->text()});
+    }
+    const BindingsFile file(m_services.bindingsPath);
+    if (const QString reason = file.save(rows); !reason.isEmpty()) {
+        m_services.messages.showError(this, playermessages::saveFailed(file.path(), reason));
+        return;
+    }
+    for (int16_t i = 0; i < kTrackSlots; ++i) {
+        TrackButton *track = m_tracks[i];
+        const QString &name = rows[i].ShortName;
+        const bool named = !trimSpaces(name).isEmpty();
+        track->setText(named ? name : QString());
+        track->setEnabled(named);
+        track->setTag(rows[i].FullPath);
+    }
+    accept();
+}
+
+void Form2::CmdCancel_Click()
+{
+    reject();
+}
+
+void Form2::Command1_Click()
+{
+    if (const QString reason = m_services.launcher.launchProgram(QStringLiteral("Nobix.exe"));
+        !reason.isEmpty()) {
+        m_services.messages.showError(this, playermessages::launchFailed(reason));
+    }
+}

@@ -1,0 +1,12 @@
+#include "NoQuoteValidator.h"
+
+QValidator::State NoQuoteValidator::validate(QString &input, int &) const
+{
+    return isStorable(input) ? Acceptable : Invalid;
+}
+
+bool NoQuoteValidator::isStorable(const QString &text)
+{
+    return !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\r')) &&
+           !text.contains(QLatin1Char('\n'));
+}

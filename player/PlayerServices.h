@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class FileDialog;
+class MessageReporter;
+class ProgramLauncher;
+class QWidget;
+
+// What the player's windows do to the world, passed in so tests can pass fakes.
+struct PlayerServices
+{
+    ProgramLauncher &launcher;
+    MessageReporter &messages;
+    // A new file dialog for each loading of Form2, modal over the given window.
+    std::function<std::unique_ptr<FileDialog>(QWidget *parent)> makeFileDialog;
+    // Ends the program (CmdExit of the main window).
+    std::function<void()> endProgram;
+    // Starts moving the window with the mouse (normally beginWindowMove).
+    std::function<bool(QWidget *window)> moveWindow;
+    // The bindings file (normally BindingsFile::defaultPath()).
+    QString bindingsPath;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "CommandButton.h"
+
+#include <cstdint>
+
+// A track button of the main window in the graphical style: its face is
+// filled with exactly its back colour. Its tag holds the bound file's path.
+class TrackButton : public CommandButton
+{
+    Q_OBJECT
+public:
+    explicit TrackButton(const QString &text, QWidget *parent);
+
+    [[nodiscard]] const QString &tag() const { return m_tag; }
+    void setTag(const QString &tag);
+
+    // 0x00BBGGRR; starts as the system button face colour.
+    [[nodiscard]] int32_t backColor() const { return m_backColor; }
+    void setBackColor(int32_t bgr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_tag;
+    int32_t m_backColor;
+};

@@ -1,0 +1,32 @@
+#include "BindingsFile.h"
+#include "Fonts.h"
+#include "Form1.h"
+#include "PlatformSelection.h"
+#include "ProcessLauncher.h"
+#include "QtFileDialog.h"
+#include "QtMessageReporter.h"
+#include "WindowMove.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    selectQtPlatform();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Plovi"));
+    registerFontSubstitutions();
+
+    ProcessLauncher launcher;
+    QtMessageReporter messages;
+    const PlayerServices services{
+        launcher,
+        messages,
+        [](QWidget *parent) { return std::make_unique<QtFileDialog>(parent); },
+        [] { QApplication::quit(); },
+        [](QWidget *window) { return beginWindowMove(window); },
+        BindingsFile::defaultPath(),
+    };
+    Form1 form1(services);
+    form1.show();
+    return QApplication::exec();
+}
