@@ -16,6 +16,9 @@ constexpr const char *kUnknownFailure = "未知错误";
 constexpr std::int32_t kSysColorFlag = static_cast<std::int32_t>(0x80000000u);
 constexpr std::int32_t kLastSysColorIndex = 24;
 
+// Every float of smaller magnitude wraps exactly by the floor formula.
+constexpr double kExactWrapLimit = 16777216.0; // 2^24
+
 struct Channels
 {
     std::int32_t r;
@@ -151,10 +154,12 @@ void GradientRect::setAngle(float fData)
         return;
     }
     const double angle = fData;
-    double wrapped = angle - 360.0 * std::floor(angle / 360.0);
-    // Beyond 2^53 the quotient above has no fraction left and the difference can land
-    // anywhere; the exact remainder keeps such angles in range.
-    if (!(wrapped >= 0.0 && wrapped <= 360.0)) {
+    double wrapped = 0.0;
+    if (std::fabs(angle) < kExactWrapLimit) {
+        wrapped = angle - 360.0 * std::floor(angle / 360.0);
+    } else {
+        // Past this size the quotient above no longer holds the angle's position
+        // within its turn; the exact remainder does.
         wrapped = std::fmod(angle, 360.0);
         if (wrapped < 0.0) {
             wrapped += 360.0;
