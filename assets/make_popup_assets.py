@@ -77,87 +77,116 @@ def make_icon(path):
                 "-dither", "None", "-colors", "15", path)
 
 
+# Where the alert puts things over the artwork, in artwork pixels: the text
+# of the labels must stay readable and the swinging star (x 72..104, y 10..67
+# in Nobix, y 14..71 in Tarvel) needs open space.
+
+
 def make_nobix_art(path):
-    # An open envelope with a contact card sliding out of it, on white.
+    # An open envelope with a contact card sliding out of it. The band of the
+    # card at y 48..66, x 24..80 stays blank: the e-mail link is written there.
     ink = "#24406E"
     draw = [
         # soft ground shadow
         "-fill", "#C9D6E8", "-stroke", "none",
-        "-draw", "ellipse 56,112 46,6 0,360",
+        "-draw", "ellipse 56,113 48,6 0,360",
         # back of the envelope with the open flap
         "-fill", "#E9B949", "-stroke", ink, "-strokewidth", "2",
-        "-draw", polygon([(10, 58), (56, 22), (102, 58)]),
-        "-draw", "rectangle 10,58 102,108",
+        "-draw", polygon([(8, 60), (56, 26), (104, 60)]),
+        "-draw", "rectangle 8,60 104,110",
         # the contact card
         "-fill", "#FDFBF3", "-stroke", ink, "-strokewidth", "2",
-        "-draw", "roundrectangle 20,8 92,74 5,5",
+        "-draw", "roundrectangle 14,6 84,90 5,5",
         "-fill", "#3F7DD1", "-stroke", "none",
-        "-draw", "roundrectangle 20,8 92,20 5,5",
-        "-draw", "rectangle 20,14 92,20",
+        "-draw", "roundrectangle 15,7 83,17 4,4",
+        "-draw", "rectangle 15,12 83,17",
+        "-fill", "#FDFBF3",
+        "-draw", "circle 20,12 20,14", "-draw", "circle 26,12 26,14",
         # portrait
         "-fill", "#DCE8F7", "-stroke", ink, "-strokewidth", "1.5",
-        "-draw", "roundrectangle 27,27 51,55 3,3",
+        "-draw", "roundrectangle 20,22 38,42 3,3",
         "-fill", "#F4C9A0", "-stroke", "none",
-        "-draw", "circle 39,37 39,43",
+        "-draw", "circle 29,29 29,33",
         "-fill", "#3F7DD1",
-        "-draw", "ellipse 39,54 10,7 180,360",
+        "-draw", "ellipse 29,42 7,6 180,360",
         # text lines of the card
         "-fill", "#8FA3C0",
-        "-draw", "rectangle 57,30 85,33",
-        "-draw", "rectangle 57,38 81,40",
-        "-draw", "rectangle 57,45 84,47",
-        "-draw", "rectangle 27,62 70,64",
+        "-draw", "rectangle 43,24 76,26",
+        "-draw", "rectangle 43,31 70,32",
+        "-draw", "rectangle 43,37 74,38",
+        # dotted rule under the link's place
+        "-fill", "#B9C6DA",
+    ] + sum([["-draw", f"rectangle {x},67 {x + 1},67"] for x in range(22, 80, 4)], []) + [
         # front pocket of the envelope
         "-fill", "#FFD45C", "-stroke", ink, "-strokewidth", "2",
-        "-draw", polygon([(10, 60), (56, 90), (102, 60), (102, 108), (10, 108)]),
+        "-draw", polygon([(8, 62), (56, 94), (104, 62), (104, 110), (8, 110)]),
         "-fill", "none", "-stroke", "#C08F1C", "-strokewidth", "1.5",
-        "-draw", "polyline 12,106 44,82", "-draw", "polyline 100,106 68,82",
+        "-draw", "polyline 10,108 42,86", "-draw", "polyline 102,108 70,86",
         # "@" seal
         "-fill", "#E0473C", "-stroke", "#8E1F17", "-strokewidth", "2",
-        "-draw", "circle 56,90 56,101",
+        "-draw", "circle 56,94 56,105",
         "-fill", "#FFF4E8", "-stroke", "none",
         "-font", "DejaVu-Sans-Bold", "-pointsize", "15", "-gravity", "NorthWest",
-        "-draw", "text 47,80 '@'",
+        "-draw", "text 47,84 '@'",
     ]
     convert("-size", "112x121", "xc:white", *draw, "-type", "TrueColor", *PNG_OPTS, path)
 
 
 def make_tarvel_art(path):
-    # A boxed software package with a disc peeking out and an info badge.
+    # A boxed program with its disc at the top left, a rule under the heading
+    # (y 40..56), and a dark panel (y 64..118) on which the two program names
+    # are written, each with a small emblem in front of it.
     ink = "#1F2D4D"
+    panel = "#1E3560"
     draw = [
-        "-fill", "#C9D6E8", "-stroke", "none",
-        "-draw", "ellipse 54,113 46,6 0,360",
         # disc behind the box
         "-fill", "#D7DEE8", "-stroke", "#6C7A92", "-strokewidth", "1.5",
-        "-draw", "circle 76,30 76,56",
+        "-draw", "circle 46,16 46,31",
         "-fill", "#B6E3F5", "-stroke", "none",
-        "-draw", "ellipse 76,30 22,22 200,260",
+        "-draw", "ellipse 46,16 13,13 200,260",
         "-fill", "#F5C6E6",
-        "-draw", "ellipse 76,30 22,22 20,80",
-        "-fill", "#FAFAFA", "-stroke", "#6C7A92", "-strokewidth", "1.5",
-        "-draw", "circle 76,30 76,37",
+        "-draw", "ellipse 46,16 13,13 20,80",
+        "-fill", "#FAFAFA", "-stroke", "#6C7A92", "-strokewidth", "1",
+        "-draw", "circle 46,16 46,20",
         # box: top, side, front
-        "-fill", "#7FB2F0", "-stroke", ink, "-strokewidth", "2",
-        "-draw", polygon([(12, 44), (38, 30), (92, 30), (66, 44)]),
+        "-fill", "#7FB2F0", "-stroke", ink, "-strokewidth", "1.5",
+        "-draw", polygon([(8, 14), (20, 6), (44, 6), (32, 14)]),
         "-fill", "#2F5FA8",
-        "-draw", polygon([(66, 44), (92, 30), (92, 92), (66, 108)]),
+        "-draw", polygon([(32, 14), (44, 6), (44, 30), (32, 38)]),
         "-fill", "#4C86D9",
-        "-draw", "rectangle 12,44 66,108",
-        # cover artwork on the front: a rising sun over a wave
+        "-draw", "rectangle 8,14 32,38",
         "-fill", "#FFC94A", "-stroke", "none",
-        "-draw", "circle 39,70 39,82",
+        "-draw", "circle 20,25 20,30",
         "-fill", "#2BB3A3",
-        "-draw", polygon([(14, 88), (24, 80), (34, 86), (46, 76), (64, 86), (64, 106), (14, 106)]),
-        "-fill", "#F2F5FA",
-        "-draw", "rectangle 18,50 52,54",
-        "-draw", "rectangle 18,57 40,59",
-        # info badge
-        "-fill", "#E0473C", "-stroke", "#8E1F17", "-strokewidth", "2",
-        "-draw", "circle 86,96 86,110",
+        "-draw", polygon([(9, 34), (14, 29), (19, 33), (25, 27), (31, 33), (31, 37), (9, 37)]),
+        # info badge on the box
+        "-fill", "#E0473C", "-stroke", "#8E1F17", "-strokewidth", "1.5",
+        "-draw", "circle 58,30 58,38",
         "-fill", "#FFF4E8", "-stroke", "none",
-        "-draw", "circle 86,89 86,91",
-        "-draw", "roundrectangle 84,93 88,104 1,1",
+        "-draw", "rectangle 57,25 59,26",
+        "-draw", "rectangle 57,28 59,34",
+        # rule under the heading
+        "-fill", "#E86AD0",
+        "-draw", "rectangle 16,58 70,58",
+        "-fill", "#F4B3E6",
+        "-draw", "rectangle 16,59 70,59",
+        # the dark panel for the program names
+        "-fill", panel, "-stroke", "#0E1E3C", "-strokewidth", "2",
+        "-draw", "roundrectangle 4,64 106,118 8,8",
+        "-fill", "#2C4A80", "-stroke", "none",
+        "-draw", "rectangle 12,93 98,93",
+        # emblem of the media player: a note
+        "-fill", "#FFC080",
+        "-draw", "rectangle 12,73 13,81",
+        "-draw", "ellipse 10,81 2,2 0,360",
+        "-draw", "rectangle 12,73 15,74",
+        # emblem of the number picker: a lottery ball
+        "-fill", "#FFC080",
+        "-draw", "circle 15,106 15,111",
+        "-fill", panel,
+        "-draw", "rectangle 14,104 16,108",
+        "-fill", "#FFC080",
+        "-draw", "rectangle 15,104 15,108",
     ]
     convert("-size", "112x121", "xc:white", *draw, "-type", "TrueColor", *PNG_OPTS, path)
 

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "AlertServices.h"
+
+#include <QWidget>
+
+class AlertVariant;
+
+// The start-up window of a pop-up program. It is never seen: loading hides
+// it and shows one alert; the alert closes it at the very end.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Form1(const AlertServices &services, const AlertVariant &variant);
+
+    // The start-up: hides the window and shows the alert.
+    void Form_Load();
+
+    // How long an alert holds, in milliseconds.
+    static constexpr int32_t kAlertDuration = 3000;
+
+private:
+    void ShowAlert(const QString &message);
+
+    const AlertServices m_services;
+    const AlertVariant &m_variant;
+};

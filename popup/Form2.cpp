@@ -1,0 +1,225 @@
+#include "Form2.h"
+
+#include "AlertVariant.h"
+#include "AppPaths.h"
+#include "GradientRect.h"
+#include "PictureBox.h"
+#include "ScreenMetrics.h"
+#include "SoundPlayer.h"
+#include "SysColors.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QMovie>
+#include <QPixmap>
+#include <QTimer>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+int16_t g_alertCount = 0;
+
+constexpr int32_t kBackColour = 0x00FFC0FF;     // RGB(255,192,255)
+constexpr int32_t kGradientFrom = 0x00FFFFFF;   // RGB(255,255,255)
+constexpr int32_t kGradientTo = 0x00FFFF80;     // RGB(128,255,255)
+constexpr float kGradientAngle = 240.0f;
+constexpr double kFlatHeight = 80;              // twips
+constexpr double kTopOffset = 160;              // twips below the full-screen client area
+constexpr double kClosedHeight = 120;           // twips; a lower window has finished closing
+constexpr int kDesignHoldInterval = 5000;       // ms, replaced by DisplayAlert
+
+// Runtime error numbers and texts.
+constexpr int kOverflowError = 6;
+constexpr int kInvalidValueError = 380;
+const char16_t *const kOverflowText = u"溢出";
+const char16_t *const kInvalidValueText = u"无效的属性值";
+
+// The artwork with its white pixels made transparent.
+QPixmap keyedArtwork(const QString &resource)
+{
+    QImage image = QImage(resource).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if ((line[x] & 0x00FFFFFFu) == 0x00FFFFFFu) {
+                line[x] = qRgba(255, 255, 255, 0);
+            }
+        }
+    }
+    return QPixmap::fromImage(image);
+}
+
+} // namespace
+
+Form2::Form2(const AlertServices &services, const AlertVariant &variant, QWidget *startWindow)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint), m_services(services),
+      m_variant(variant), m_startWindow(startWindow), m_geometry(services.scale),
+      m_picture(new PictureBox(this)), m_image2(new QLabel(m_picture)),
+      m_aniGif1(new QLabel(m_picture)), m_tmrOpen(new QTimer(this)), m_tmrAlert(new QTimer(this)),
+      m_tmrClose(new QTimer(this))
+{
+    setObjectName(QStringLiteral("Form2"));
+    QPalette back = palette();
+    back.setColor(QPalette::Window, toQColor(kBackColour));
+    setPalette(back);
+    setAutoFillBackground(true);
+    // Design size; DisplayAlert replaces it.
+    m_geometry.setWidth(1605);
+    m_geometry.setHeight(2070);
+    applyGeometry();
+
+    const TwipsScale scale = services.scale;
+    m_picture->setObjectName(QStringLiteral("弹出信息"));
+    m_picture->setGeometry(TwipsGeometry::toPixels(scale, -30, 0, 1665, 1905));
+
+    m_image2->setObjectName(QStringLiteral("Image2"));
+    m_image2->setGeometry(TwipsGeometry::toPixels(scale, 0, variant.artworkTop(), 1680, 1815));
+    m_image2->setPixmap(keyedArtwork(variant.artworkResource()));
+    m_image2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    variant.createLabels(LabelSite{m_picture, this, startWindow, services.links, scale});
+
+    m_aniGif1->setObjectName(QStringLiteral("AniGIF1"));
+    m_aniGif1->setGeometry(TwipsGeometry::toPixels(scale, 1080, 210, 480, 855));
+    auto *movie = new QMovie(QStringLiteral(":/popup/swing.gif"), QByteArray(), m_aniGif1);
+    m_aniGif1->setMovie(movie);
+    movie->start();
+    m_aniGif1->raise();
+
+    m_tmrOpen->setObjectName(QStringLiteral("tmrOpen"));
+    m_tmrOpen->setInterval(kOpenInterval);
+    m_tmrAlert->setObjectName(QStringLiteral("tmrAlert"));
+    m_tmrAlert->setInterval(kDesignHoldInterval);
+    m_tmrClose->setObjectName(QStringLiteral("tmrClose"));
+    m_tmrClose->setInterval(kCloseInterval);
+    connect(m_tmrOpen, &QTimer::timeout, this, &Form2::tmrOpen_Timer);
+    connect(m_tmrAlert, &QTimer::timeout, this, &Form2::tmrAlert_Timer);
+    connect(m_tmrClose, &QTimer::timeout, this, &Form2::tmrClose_Timer);
+}
+
+Form2::~Form2() = default;
+
+int16_t Form2::AlertCount()
+{
+    return g_alertCount;
+}
+
+void Form2::setAlertCount(int16_t value)
+{
+    g_alertCount = value;
+}
+
+void Form2::DisplayAlert(const QString &message, int32_t duration)
+{
+    Q_UNUSED(message);
+    if (g_alertCount == std::numeric_limits<int16_t>::max()) {
+        m_services.runtimeError(kOverflowError, QString::fromUtf16(kOverflowText));
+        return;
+    }
+    ++g_alertCount;
+    m_alertNumber = g_alertCount;
+
+    if (duration < 0) {
+        m_services.runtimeError(kInvalidValueError, QString::fromUtf16(kInvalidValueText));
+        return;
+    }
+    m_tmrAlert->setInterval(duration);
+
+    m_fullScreenWidth = m_services.screen.fullScreenWidth();
+    m_fullScreenHeight = m_services.screen.fullScreenHeight();
+
+    // The client area is the whole window: no border, no caption.
+    const double scaleWidth = rect().width() * m_services.scale.perPixelX;
+    const double scaleHeight = rect().height() * m_services.scale.perPixelY;
+    m_borderWidth = static_cast<int32_t>(std::nearbyint(Width() - scaleWidth));
+    m_borderHeight = static_cast<int32_t>(std::nearbyint(Height() - scaleHeight));
+
+    m_geometry.setHeight(kFlatHeight);
+    m_geometry.setWidth(pictureWidth() + m_borderWidth);
+    m_geometry.setLeft(m_services.scale.perPixelX * m_fullScreenWidth - Width());
+    m_geometry.setTop(m_services.scale.perPixelY * m_fullScreenHeight -
+                      (pictureHeight() + m_borderHeight) * (g_alertCount - 1) + kTopOffset);
+    applyGeometry();
+
+    show();
+
+    static_cast<void>(
+        m_services.sound.playSoundAsync(programDir() + QLatin1Char('/') + m_variant.soundFileName()));
+
+    if (!m_gradient) {
+        m_gradient = std::make_unique<GradientRect>(m_services.failures, &sysColor);
+    }
+    m_gradient->setAngle(kGradientAngle);
+    m_gradient->setColor1(kGradientFrom);
+    m_gradient->setColor2(kGradientTo);
+    static_cast<void>(m_gradient->Draw(m_picture->drawTarget()));
+
+    m_picture->update();
+
+    m_tmrOpen->start();
+}
+
+void Form2::tmrOpen_Timer()
+{
+    const double h = std::nearbyint(Height());
+    const double full = pictureHeight() + m_borderHeight;
+    if (full > h) {
+        double d = h + kStep;
+        if (full < d) {
+            d = full;
+        }
+        resizeKeepingBottom(Height() + (d - h));
+    } else {
+        m_tmrOpen->stop();
+        m_tmrAlert->start();
+    }
+}
+
+void Form2::tmrAlert_Timer()
+{
+    m_tmrAlert->stop();
+    m_tmrClose->start();
+}
+
+void Form2::tmrClose_Timer()
+{
+    const double h = std::nearbyint(Height());
+    if (h > kClosedHeight) {
+        resizeKeepingBottom(h - kStep);
+        return;
+    }
+    if (g_alertCount == m_alertNumber) {
+        g_alertCount = 0;
+    }
+    m_tmrClose->stop();
+    if (m_startWindow != nullptr) {
+        m_startWindow->close();
+    }
+    close();
+    m_services.quit();
+}
+
+double Form2::pictureWidth() const
+{
+    return m_picture->width() * m_services.scale.perPixelX;
+}
+
+double Form2::pictureHeight() const
+{
+    return m_picture->height() * m_services.scale.perPixelY;
+}
+
+void Form2::resizeKeepingBottom(double height)
+{
+    const double before = Height();
+    m_geometry.setHeight(height);
+    m_geometry.setTop(Top() - (Height() - before));
+    applyGeometry();
+}
+
+void Form2::applyGeometry()
+{
+    setGeometry(m_geometry.pixels());
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "AlertServices.h"
+#include "TwipsGeometry.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+class AlertVariant;
+class GradientRect;
+class PictureBox;
+class QLabel;
+class QTimer;
+
+// The alert window: placed almost flat at the bottom-right corner of the
+// usable screen area, it unrolls upward (tmrOpen), holds (tmrAlert), rolls
+// back down (tmrClose) and then ends the program. Its bottom edge never moves.
+// All positions and sizes are in twips and read back as whole pixels.
+class Form2 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // `startWindow` is closed together with the alert at the end.
+    Form2(const AlertServices &services, const AlertVariant &variant, QWidget *startWindow);
+    ~Form2() override;
+
+    // Called once on a new window. `message` is accepted and not shown;
+    // `duration` is the hold in milliseconds, at least 0. Returns once the
+    // window is shown and the opening has started.
+    void DisplayAlert(const QString &message, int32_t duration);
+
+    // The number of alerts shown in this process (0 at start, back to 0 when
+    // the latest alert closes).
+    [[nodiscard]] static int16_t AlertCount();
+    static void setAlertCount(int16_t value);
+
+    [[nodiscard]] double Left() const { return m_geometry.left(); }
+    [[nodiscard]] double Top() const { return m_geometry.top(); }
+    [[nodiscard]] double Width() const { return m_geometry.width(); }
+    [[nodiscard]] double Height() const { return m_geometry.height(); }
+    [[nodiscard]] int32_t AlertNumber() const { return m_alertNumber; }
+    [[nodiscard]] int32_t FullScreenWidth() const { return m_fullScreenWidth; }
+    [[nodiscard]] int32_t FullScreenHeight() const { return m_fullScreenHeight; }
+
+    static constexpr int kOpenInterval = 10;  // ms
+    static constexpr int kCloseInterval = 10; // ms
+    static constexpr double kStep = 30;       // twips per tick
+
+public slots:
+    void tmrOpen_Timer();
+    void tmrAlert_Timer();
+    void tmrClose_Timer();
+
+private:
+    [[nodiscard]] double pictureWidth() const;
+    [[nodiscard]] double pictureHeight() const;
+    // Changes the height and moves the top by the change actually made, so
+    // the bottom edge stays on its pixel.
+    void resizeKeepingBottom(double height);
+    void applyGeometry();
+
+    const AlertServices m_services;
+    const AlertVariant &m_variant;
+    QWidget *const m_startWindow;
+    TwipsGeometry m_geometry;
+
+    PictureBox *const m_picture;
+    QLabel *const m_image2;
+    QLabel *const m_aniGif1;
+    QTimer *const m_tmrOpen;
+    QTimer *const m_tmrAlert;
+    QTimer *const m_tmrClose;
+
+    std::unique_ptr<GradientRect> m_gradient;
+    int32_t m_fullScreenWidth = 0;
+    int32_t m_fullScreenHeight = 0;
+    int32_t m_borderWidth = 0;
+    int32_t m_borderHeight = 0;
+    int32_t m_alertNumber = 0;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QLabel>
+
+// A text label that acts as a link. The pointer moving over it applies the
+// hover style (underline, blue), which stays until the window closes.
+// It reports every mouse button press (any button, without waiting for the
+// release) and every click (left press and release on the label; the second
+// press of a double click is neither a press nor a click).
+class LinkLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit LinkLabel(const QString &text, QWidget *parent);
+
+    // Underline on and text colour RGB(0,0,255), unless already underlined.
+    void applyHoverStyle();
+
+signals:
+    void mouseMoved();
+    void pressed(Qt::MouseButton button);
+    void clicked();
+
+protected:
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    bool m_leftDown = false;
+};

@@ -1,0 +1,37 @@
+#include "PopupProgram.h"
+
+#include "AlertServices.h"
+#include "DesktopLinkOpener.h"
+#include "Fonts.h"
+#include "Form1.h"
+#include "MessageBoxFailureReporter.h"
+#include "ProgramEnd.h"
+#include "RuntimeError.h"
+#include "ScreenMetrics.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sound)
+{
+    QApplication::setApplicationName(title);
+    QApplication::setApplicationDisplayName(title);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/popup/popup.ico")));
+    registerFontSubstitutions();
+
+    DesktopLinkOpener links;
+    ScreenMetrics screen;
+    MessageBoxFailureReporter failures;
+    const AlertServices services{
+        sound,
+        links,
+        screen,
+        failures,
+        TwipsScale::ofScreen(),
+        [] { endProgramNow(0); },
+        [](int number, const QString &description) { reportRuntimeError(number, description); },
+    };
+    Form1 form1(services, variant);
+    form1.Form_Load();
+    return QApplication::exec();
+}
