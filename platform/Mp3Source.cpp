@@ -1,0 +1,195 @@
+#include "Mp3Source.h"
+
+#include "MappedFile.h"
+
+#include <mpg123.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+// Bytes from offset to the end of the file, less a trailing ID3v1 tag.
+int64_t audioBytesFrom(std::span<const uint8_t> data, std::size_t offset)
+{
+    std::size_t end = data.size();
+    if (end >= 128 && std::memcmp(data.data() + end - 128, "TAG", 3) == 0)
+        end -= 128;
+    return end > offset ? static_cast<int64_t>(end - offset) : 0;
+}
+
+uint32_t bigEndian32(const uint8_t *p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+} // namespace
+
+void Mp3Source::HandleDeleter::operator()(mpg123_handle_struct *handle) const
+{
+    mpg123_delete(handle);
+}
+
+Mp3Source::Mp3Source(std::shared_ptr<const MappedFile> file) : m_file(std::move(file)) {}
+
+Mp3Source::~Mp3Source() = default;
+
+ssize_t Mp3Source::readCallback(void *cursor, void *buffer, size_t bytes)
+{
+    auto *self = static_cast<Mp3Source *>(cursor);
+    const std::span<const uint8_t> data = self->m_file->bytes();
+    const auto position = static_cast<std::size_t>(self->m_cursor);
+    const std::size_t count = std::min(bytes, data.size() - position);
+    std::memcpy(buffer, data.data() + position, count);
+    self->m_cursor += static_cast<off_t>(count);
+    return static_cast<ssize_t>(count);
+}
+
+off_t Mp3Source::seekCallback(void *cursor, off_t offset, int whence)
+{
+    auto *self = static_cast<Mp3Source *>(cursor);
+    const auto size = static_cast<off_t>(self->m_file->bytes().size());
+    off_t base = 0;
+    if (whence == SEEK_CUR)
+        base = self->m_cursor;
+    else if (whence == SEEK_END)
+        base = size;
+    else if (whence != SEEK_SET)
+        return -1;
+    if ((offset > 0 && base > size - offset) || base + offset < 0)
+        return -1;
+    self->m_cursor = base + offset;
+    return self->m_cursor;
+}
+
+std::unique_ptr<Mp3Source> Mp3Source::open(std::shared_ptr<const MappedFile> file, QString *error)
+{
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { mpg123_init(); });
+
+    std::unique_ptr<Mp3Source> source(new Mp3Source(std::move(file)));
+    int result = MPG123_OK;
+    source->m_handle.reset(mpg123_new(nullptr, &result));
+    mpg123_handle *handle = source->m_handle.get();
+    if (handle == nullptr) {
+        *error = QString::fromUtf8(mpg123_plain_strerror(result));
+        return nullptr;
+    }
+    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
+    mpg123_format_none(handle);
+    const long *rates = nullptr;
+    size_t rateCount = 0;
+    mpg123_rates(&rates, &rateCount);
+    for (size_t i = 0; i < rateCount; ++i)
+        mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_replace_reader_handle(handle, &Mp3Source::readCallback, &Mp3Source::seekCallback,
+                                     nullptr) != MPG123_OK ||
+        mpg123_open_handle(handle, source.get()) != MPG123_OK ||
+        mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK) {
+        *error =
+            QStringLiteral("no MPEG audio: %1").arg(QString::fromUtf8(mpg123_strerror(handle)));
+        return nullptr;
+    }
+    // Only a LAME/Info header gives the exact length (and the encoder delay);
+    // without one the length is guessed from the first frame, so count it.
+    long delay = -1;
+    double unused = 0.0;
+    if (mpg123_getstate(handle, MPG123_ENC_DELAY, &delay, &unused) != MPG123_OK)
+        delay = -1;
+    if (delay == -1) {
+        if (mpg123_scan(handle) != MPG123_OK) {
+            *error =
+                QStringLiteral("cannot scan: %1").arg(QString::fromUtf8(mpg123_strerror(handle)));
+            return nullptr;
+        }
+        source->m_scanned = true;
+    } else if (!source->announcedStreamFits()) {
+        *error = QStringLiteral("truncated: the file ends before the stream its header announces");
+        return nullptr;
+    }
+    const off_t length = mpg123_length(handle);
+    if (length <= 0) {
+        *error = QStringLiteral("no audio samples");
+        return nullptr;
+    }
+    source->m_sampleRate = static_cast<int>(rate);
+    source->m_channels = channels;
+    source->m_frameCount = length;
+    return source;
+}
+
+// A LAME/Info header records the byte length of the stream it starts (tags
+// excluded); a file shorter than that was cut off.
+bool Mp3Source::announcedStreamFits() const
+{
+    const std::span<const uint8_t> data = m_file->bytes();
+    std::size_t offset = 0;
+    if (data.size() >= 10 && std::memcmp(data.data(), "ID3", 3) == 0) {
+        offset = 10 + ((std::size_t(data[6] & 0x7f) << 21) | (std::size_t(data[7] & 0x7f) << 14) |
+                       (std::size_t(data[8] & 0x7f) << 7) | std::size_t(data[9] & 0x7f));
+        if (data[5] & 0x10)
+            offset += 10;
+    }
+    // The header sits in the first frame, at most a few kilobytes after the tag.
+    const std::size_t searchEnd = std::min(data.size(), offset + 4096);
+    for (std::size_t tag = offset; tag + 16 <= searchEnd; ++tag) {
+        const uint8_t *p = data.data() + tag;
+        if (std::memcmp(p, "Xing", 4) != 0 && std::memcmp(p, "Info", 4) != 0)
+            continue;
+        const uint32_t flags = bigEndian32(p + 4);
+        if ((flags & 0x2) == 0)
+            return true;
+        const uint32_t streamBytes = bigEndian32(p + ((flags & 0x1) ? 12 : 8));
+        // The stream starts at the frame holding the header: find its sync word.
+        std::size_t frameStart = tag;
+        while (frameStart > offset &&
+               !(data[frameStart] == 0xff && (data[frameStart + 1] & 0xe0) == 0xe0))
+            --frameStart;
+        return audioBytesFrom(data, frameStart) >= int64_t(streamBytes);
+    }
+    return true;
+}
+
+bool Mp3Source::formatUnchanged() const
+{
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    return mpg123_getformat(m_handle.get(), &rate, &channels, &encoding) == MPG123_OK &&
+           rate == m_sampleRate && channels == m_channels;
+}
+
+int64_t Mp3Source::read(int16_t *out, int64_t maxFrames)
+{
+    const int64_t wanted = std::min(maxFrames, m_frameCount - m_delivered);
+    if (wanted <= 0)
+        return 0;
+    const std::size_t frameBytes = sizeof(int16_t) * static_cast<std::size_t>(m_channels);
+    auto *target = reinterpret_cast<unsigned char *>(out);
+    std::size_t total = 0;
+    const std::size_t goal = static_cast<std::size_t>(wanted) * frameBytes;
+    while (total < goal) {
+        size_t done = 0;
+        const int result = mpg123_read(m_handle.get(), target + total, goal - total, &done);
+        total += done;
+        if (result == MPG123_DONE)
+            break;
+        if (result == MPG123_NEW_FORMAT && formatUnchanged())
+            continue;
+        if (result != MPG123_OK) {
+            if (total < frameBytes)
+                return -1;
+            break;
+        }
+        if (done == 0)
+            break;
+    }
+    const auto frames = static_cast<int64_t>(total / frameBytes);
+    m_delivered += frames;
+    return frames;
+}

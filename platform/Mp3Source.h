@@ -1,0 +1,55 @@
+#pragma once
+
+#include "PcmSource.h"
+
+#include <QString>
+
+#include <memory>
+#include <sys/types.h>
+
+class MappedFile;
+struct mpg123_handle_struct;
+
+// An MPEG audio stream decoded by libmpg123 with gapless decoding: encoder
+// delay and padding are removed where a LAME/Info header records them. The
+// length is exact at once: taken from that header, or from a scan of every
+// frame where there is none. The data is read from memory, never from disk.
+class Mp3Source final : public PcmSource
+{
+  public:
+    // Null (and *error set) when no MPEG audio frame is found, when the file
+    // ends before the stream its header announces, or when it holds no sample.
+    [[nodiscard]] static std::unique_ptr<Mp3Source> open(std::shared_ptr<const MappedFile> file,
+                                                         QString *error);
+    ~Mp3Source() override;
+
+    [[nodiscard]] int sampleRate() const override { return m_sampleRate; }
+    [[nodiscard]] int channels() const override { return m_channels; }
+    [[nodiscard]] int64_t frameCount() const override { return m_frameCount; }
+    [[nodiscard]] int64_t read(int16_t *out, int64_t maxFrames) override;
+
+    // Whether the length came from a full scan (no LAME/Info header).
+    [[nodiscard]] bool scanned() const { return m_scanned; }
+
+  private:
+    struct HandleDeleter
+    {
+        void operator()(mpg123_handle_struct *handle) const;
+    };
+
+    explicit Mp3Source(std::shared_ptr<const MappedFile> file);
+
+    static ssize_t readCallback(void *cursor, void *buffer, size_t bytes);
+    static off_t seekCallback(void *cursor, off_t offset, int whence);
+    [[nodiscard]] bool announcedStreamFits() const;
+    [[nodiscard]] bool formatUnchanged() const;
+
+    std::shared_ptr<const MappedFile> m_file;
+    off_t m_cursor = 0;
+    std::unique_ptr<mpg123_handle_struct, HandleDeleter> m_handle;
+    int m_sampleRate = 0;
+    int m_channels = 0;
+    int64_t m_frameCount = 0;
+    int64_t m_delivered = 0;
+    bool m_scanned = false;
+};

@@ -1,0 +1,179 @@
+#include "Mpg123MediaPlayer.h"
+
+#include "AudioFileLoader.h"
+#include "PcmSource.h"
+#include "SdlAudio.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+namespace {
+
+// Frames per device request: 23 ms at 44.1 kHz, and a device close that
+// waits only about twice that.
+constexpr int BufferFrames = 1024;
+constexpr int DefaultRate = 44100;
+constexpr int DefaultChannels = 2;
+
+} // namespace
+
+Mpg123MediaPlayer::Mpg123MediaPlayer()
+{
+    m_startTimer.setSingleShot(true);
+    m_startTimer.setInterval(0);
+    QObject::connect(&m_startTimer, &QTimer::timeout, &m_startTimer, [this] { startPlayback(); });
+    // Opened now so that the first track starts without waiting for the device.
+    QString ignored;
+    (void)prepareDevice(DefaultRate, DefaultChannels, &ignored);
+}
+
+Mpg123MediaPlayer::~Mpg123MediaPlayer()
+{
+    halt();
+    closeDevice();
+}
+
+void Mpg123MediaPlayer::audioCallback(void *userData, uint8_t *stream, int length)
+{
+    static_cast<Mpg123MediaPlayer *>(userData)->fill(stream, length);
+}
+
+// Runs on SDL's audio thread with the device lock held.
+void Mpg123MediaPlayer::fill(uint8_t *stream, int length)
+{
+    auto *out = reinterpret_cast<int16_t *>(stream);
+    const int channels = m_deviceChannels;
+    const int64_t frames = length / (static_cast<int>(sizeof(int16_t)) * channels);
+    int64_t written = 0;
+    if (m_playing.load() && m_source != nullptr) {
+        while (written < frames) {
+            const int64_t got = m_source->read(out + written * channels, frames - written);
+            if (got <= 0)
+                break;
+            written += got;
+        }
+        const int64_t played = m_playedFrames.load() + written;
+        // The end of the data, or data that cannot be decoded further, is the
+        // end of the track: the position lands on the duration exactly.
+        if (played >= m_frameCount || written < frames) {
+            m_playedFrames.store(m_frameCount);
+            m_playing.store(false);
+        } else {
+            m_playedFrames.store(played);
+        }
+    }
+    std::memset(out + written * channels, 0,
+                static_cast<std::size_t>((frames - written) * channels) * sizeof(int16_t));
+}
+
+void Mpg123MediaPlayer::setFileName(const QString &fileName)
+{
+    m_fileName = fileName;
+    halt();
+    QString error;
+    std::unique_ptr<PcmSource> source = AudioFileLoader::load(fileName, &error);
+    if (source != nullptr && !prepareDevice(source->sampleRate(), source->channels(), &error))
+        source.reset();
+
+    std::unique_ptr<PcmSource> previous;
+    if (m_device != 0)
+        SDL_LockAudioDevice(m_device);
+    previous = std::move(m_source);
+    m_source = std::move(source);
+    m_sampleRate = m_source != nullptr ? m_source->sampleRate() : 0;
+    m_frameCount = m_source != nullptr ? m_source->frameCount() : 0;
+    m_playedFrames.store(0);
+    if (m_device != 0)
+        SDL_UnlockAudioDevice(m_device);
+
+    if (m_source == nullptr) {
+        qWarning("Mpg123MediaPlayer: nothing loaded for \"%s\": %s", qUtf8Printable(fileName),
+                 qUtf8Printable(error));
+        return;
+    }
+    m_startTimer.start();
+}
+
+QString Mpg123MediaPlayer::fileName() const
+{
+    return m_fileName;
+}
+
+double Mpg123MediaPlayer::duration() const
+{
+    return m_sampleRate > 0 ? static_cast<double>(m_frameCount) / m_sampleRate : 0.0;
+}
+
+double Mpg123MediaPlayer::currentPosition() const
+{
+    return m_sampleRate > 0 ? static_cast<double>(m_playedFrames.load()) / m_sampleRate : 0.0;
+}
+
+void Mpg123MediaPlayer::stop()
+{
+    halt();
+}
+
+bool Mpg123MediaPlayer::isPlaying() const
+{
+    return m_playing.load();
+}
+
+int64_t Mpg123MediaPlayer::playedFrames() const
+{
+    return m_playedFrames.load();
+}
+
+int64_t Mpg123MediaPlayer::frameCount() const
+{
+    return m_frameCount;
+}
+
+void Mpg123MediaPlayer::startPlayback()
+{
+    if (m_device == 0 || m_source == nullptr)
+        return;
+    SDL_LockAudioDevice(m_device);
+    m_playing.store(m_playedFrames.load() < m_frameCount);
+    SDL_UnlockAudioDevice(m_device);
+    SDL_PauseAudioDevice(m_device, 0);
+}
+
+// Once this returns, the audio callback hands no further frame to the device.
+void Mpg123MediaPlayer::halt()
+{
+    m_startTimer.stop();
+    if (m_device == 0) {
+        m_playing.store(false);
+        return;
+    }
+    SDL_LockAudioDevice(m_device);
+    m_playing.store(false);
+    SDL_UnlockAudioDevice(m_device);
+    SDL_PauseAudioDevice(m_device, 1);
+}
+
+bool Mpg123MediaPlayer::prepareDevice(int sampleRate, int channels, QString *error)
+{
+    if (m_device != 0 && sampleRate == m_deviceRate && channels == m_deviceChannels)
+        return true;
+    closeDevice();
+    m_device = SdlAudio::instance().openDevice(sampleRate, channels, BufferFrames,
+                                               &Mpg123MediaPlayer::audioCallback, this, error);
+    if (m_device == 0)
+        return false;
+    m_deviceRate = sampleRate;
+    m_deviceChannels = channels;
+    return true;
+}
+
+void Mpg123MediaPlayer::closeDevice()
+{
+    if (m_device == 0)
+        return;
+    SdlAudio::instance().closeDevice(m_device);
+    m_device = 0;
+    m_deviceRate = 0;
+    m_deviceChannels = 0;
+}

@@ -1,0 +1,82 @@
+#include "SdlAudio.h"
+
+#include <SDL.h>
+
+SdlAudio &SdlAudio::instance()
+{
+    static SdlAudio audio;
+    return audio;
+}
+
+SdlAudio::SdlAudio()
+{
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    m_initialised = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (!m_initialised)
+        m_initialised = switchToDummyDriver();
+}
+
+SdlAudio::~SdlAudio()
+{
+    if (m_initialised)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool SdlAudio::switchToDummyDriver()
+{
+    const char *chosen = SDL_GetHint(SDL_HINT_AUDIODRIVER);
+    if (chosen != nullptr && *chosen != '\0')
+        return false;
+    const char *current = m_initialised ? SDL_GetCurrentAudioDriver() : nullptr;
+    if (current != nullptr && SDL_strcmp(current, "dummy") == 0)
+        return false;
+    if (m_initialised)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
+    m_initialised = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    return m_initialised;
+}
+
+uint32_t SdlAudio::openDevice(int sampleRate, int channels, int bufferFrames, Callback callback,
+                              void *userData, QString *error)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_initialised) {
+        *error = QStringLiteral("no audio driver: %1").arg(QString::fromUtf8(SDL_GetError()));
+        return 0;
+    }
+    SDL_AudioSpec wanted{};
+    wanted.freq = sampleRate;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = static_cast<Uint8>(channels);
+    wanted.samples = static_cast<Uint16>(bufferFrames);
+    wanted.callback = callback;
+    wanted.userdata = userData;
+    SDL_AudioSpec obtained{};
+    SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (device == 0 && m_openDevices == 0 && switchToDummyDriver())
+        device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (device == 0) {
+        *error = QStringLiteral("cannot open the audio device: %1")
+                     .arg(QString::fromUtf8(SDL_GetError()));
+        return 0;
+    }
+    ++m_openDevices;
+    return device;
+}
+
+void SdlAudio::closeDevice(uint32_t device)
+{
+    if (device == 0)
+        return;
+    SDL_CloseAudioDevice(device);
+    std::lock_guard lock(m_mutex);
+    --m_openDevices;
+}
+
+QString SdlAudio::driverName() const
+{
+    std::lock_guard lock(m_mutex);
+    const char *name = m_initialised ? SDL_GetCurrentAudioDriver() : nullptr;
+    return name != nullptr ? QString::fromUtf8(name) : QString();
+}

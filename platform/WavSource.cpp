@@ -1,0 +1,108 @@
+#include "WavSource.h"
+
+#include "MappedFile.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace {
+
+struct WavBufferDeleter
+{
+    void operator()(Uint8 *buffer) const { SDL_FreeWAV(buffer); }
+};
+
+QString sdlError(const char *what)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(SDL_GetError()));
+}
+
+} // namespace
+
+bool WavSource::looksLikeWav(const MappedFile &file)
+{
+    const auto data = file.bytes();
+    return data.size() >= 12 && std::memcmp(data.data(), "RIFF", 4) == 0 &&
+           std::memcmp(data.data() + 8, "WAVE", 4) == 0;
+}
+
+std::unique_ptr<WavSource> WavSource::open(const MappedFile &file, QString *error)
+{
+    const auto data = file.bytes();
+    if (data.size() > static_cast<std::size_t>(INT_MAX)) {
+        *error = QStringLiteral("WAV file too large");
+        return nullptr;
+    }
+    SDL_RWops *stream = SDL_RWFromConstMem(data.data(), static_cast<int>(data.size()));
+    if (stream == nullptr) {
+        *error = sdlError("cannot read WAV");
+        return nullptr;
+    }
+    SDL_AudioSpec spec{};
+    Uint8 *rawBuffer = nullptr;
+    Uint32 rawLength = 0;
+    if (SDL_LoadWAV_RW(stream, 1, &spec, &rawBuffer, &rawLength) == nullptr) {
+        *error = sdlError("not a playable WAV");
+        return nullptr;
+    }
+    std::unique_ptr<Uint8, WavBufferDeleter> buffer(rawBuffer);
+    if (spec.channels < 1 || spec.channels > 8 || spec.freq <= 0) {
+        *error = QStringLiteral("unsupported WAV layout");
+        return nullptr;
+    }
+    const int sourceFrameBytes = SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels;
+    const int64_t frames = sourceFrameBytes > 0 ? rawLength / sourceFrameBytes : 0;
+    if (frames <= 0) {
+        *error = QStringLiteral("WAV holds no samples");
+        return nullptr;
+    }
+    if (frames * sourceFrameBytes > INT_MAX / 16) {
+        *error = QStringLiteral("WAV file too large");
+        return nullptr;
+    }
+    const auto sourceBytes = static_cast<int>(frames * sourceFrameBytes);
+
+    SDL_AudioCVT convert{};
+    if (SDL_BuildAudioCVT(&convert, spec.format, spec.channels, spec.freq, AUDIO_S16SYS,
+                          spec.channels, spec.freq) < 0) {
+        *error = sdlError("unsupported WAV encoding");
+        return nullptr;
+    }
+    std::unique_ptr<WavSource> source(new WavSource);
+    const auto samples = static_cast<std::size_t>(frames) * spec.channels;
+    if (convert.needed != 0) {
+        std::vector<Uint8> work(static_cast<std::size_t>(sourceBytes) *
+                                std::max(convert.len_mult, 1));
+        std::memcpy(work.data(), buffer.get(), static_cast<std::size_t>(sourceBytes));
+        convert.buf = work.data();
+        convert.len = sourceBytes;
+        if (SDL_ConvertAudio(&convert) != 0 ||
+            static_cast<std::size_t>(convert.len_cvt) < samples * sizeof(int16_t)) {
+            *error = sdlError("cannot convert WAV");
+            return nullptr;
+        }
+        source->m_samples.resize(samples);
+        std::memcpy(source->m_samples.data(), work.data(), samples * sizeof(int16_t));
+    } else {
+        source->m_samples.resize(samples);
+        std::memcpy(source->m_samples.data(), buffer.get(), samples * sizeof(int16_t));
+    }
+    source->m_sampleRate = spec.freq;
+    source->m_channels = spec.channels;
+    source->m_frameCount = frames;
+    return source;
+}
+
+int64_t WavSource::read(int16_t *out, int64_t maxFrames)
+{
+    const int64_t frames = std::min(maxFrames, m_frameCount - m_delivered);
+    if (frames <= 0)
+        return 0;
+    std::memcpy(out, m_samples.data() + m_delivered * m_channels,
+                static_cast<std::size_t>(frames * m_channels) * sizeof(int16_t));
+    m_delivered += frames;
+    return frames;
+}

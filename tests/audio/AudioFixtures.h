@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QFile>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+// The committed audio fixtures and the exact lengths recorded when they were
+// generated (tests/fixtures/make_audio_fixtures.sh).
+struct ExpectedTrack
+{
+    qint64 frames = 0;
+    int sampleRate = 0;
+    int channels = 0;
+};
+
+inline QString audioFixture(const QString &name)
+{
+    return QStringLiteral(PLOVI_FIXTURES_DIR "/audio/") + name;
+}
+
+inline QHash<QString, ExpectedTrack> expectedTracks()
+{
+    QHash<QString, ExpectedTrack> tracks;
+    QFile file(audioFixture(QStringLiteral("expected.txt")));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return tracks;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (fields.size() == 4)
+            tracks.insert(fields[0],
+                          {fields[1].toLongLong(), fields[2].toInt(), fields[3].toInt()});
+    }
+    return tracks;
+}

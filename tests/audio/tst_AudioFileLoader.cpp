@@ -1,0 +1,154 @@
+#include "AudioFileLoader.h"
+#include "AudioFixtures.h"
+#include "MappedFile.h"
+#include "Mp3Source.h"
+#include "PcmSource.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <vector>
+
+class TestAudioFileLoader : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void exactLength_data();
+    void exactLength();
+    void headerDecidesScan_data();
+    void headerDecidesScan();
+    void refused_data();
+    void refused();
+    void truncatedAfterTags();
+
+  private:
+    QTemporaryDir m_dir;
+    QHash<QString, ExpectedTrack> m_expected;
+};
+
+void TestAudioFileLoader::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_expected = expectedTracks();
+    QCOMPARE(m_expected.size(), 3);
+}
+
+void TestAudioFileLoader::exactLength_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("CBR with LAME header") << QStringLiteral("chord_cbr.mp3");
+    QTest::newRow("VBR without header") << QStringLiteral("chord_vbr_noheader.mp3");
+    QTest::newRow("8-bit mono WAV") << QStringLiteral("beep.wav");
+}
+
+// The announced length matches the generator's count, and decoding delivers
+// exactly that many frames, with sound in them.
+void TestAudioFileLoader::exactLength()
+{
+    QFETCH(QString, name);
+    const ExpectedTrack expected = m_expected.value(name);
+    QString error;
+    std::unique_ptr<PcmSource> source = AudioFileLoader::load(audioFixture(name), &error);
+    QVERIFY2(source != nullptr, qPrintable(error));
+    QCOMPARE(source->frameCount(), expected.frames);
+    QCOMPARE(source->sampleRate(), expected.sampleRate);
+    QCOMPARE(source->channels(), expected.channels);
+
+    std::vector<int16_t> buffer(4096 * 2);
+    qint64 decoded = 0;
+    int peak = 0;
+    for (;;) {
+        const int64_t got = source->read(buffer.data(), 4096 / source->channels());
+        QVERIFY(got >= 0);
+        if (got == 0)
+            break;
+        decoded += got;
+        for (int64_t i = 0; i < got * source->channels(); ++i)
+            peak = std::max(peak, std::abs(int(buffer[size_t(i)])));
+    }
+    QCOMPARE(decoded, expected.frames);
+    QVERIFY(peak > 4000);
+}
+
+void TestAudioFileLoader::headerDecidesScan_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("scanned");
+    QTest::newRow("LAME header: no scan") << QStringLiteral("chord_cbr.mp3") << false;
+    QTest::newRow("no header: scan") << QStringLiteral("chord_vbr_noheader.mp3") << true;
+}
+
+void TestAudioFileLoader::headerDecidesScan()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, scanned);
+    QString error;
+    auto file = MappedFile::open(audioFixture(name), &error);
+    QVERIFY2(file != nullptr, qPrintable(error));
+    auto source = Mp3Source::open(file, &error);
+    QVERIFY2(source != nullptr, qPrintable(error));
+    QCOMPARE(source->scanned(), scanned);
+}
+
+void TestAudioFileLoader::refused_data()
+{
+    QTest::addColumn<QString>("path");
+    const QString dir = m_dir.path();
+    QFile empty(dir + QStringLiteral("/empty.mp3"));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    QFile text(dir + QStringLiteral("/text.mp3"));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("这不是音频文件 / not audio at all\n");
+    text.close();
+    QFile wav(dir + QStringLiteral("/badheader.wav"));
+    QVERIFY(wav.open(QIODevice::WriteOnly));
+    wav.write(QByteArray("RIFF\x24\x00\x00\x00WAVEfmt ", 16) + QByteArray(40, '\x7f'));
+    wav.close();
+
+    QTest::newRow("empty name") << QString();
+    QTest::newRow("missing file") << dir + QStringLiteral("/missing.mp3");
+    QTest::newRow("directory") << dir;
+    QTest::newRow("wildcard name") << QStringLiteral("c:\\*.mp3");
+    QTest::newRow("zero length") << empty.fileName();
+    QTest::newRow("text") << text.fileName();
+    QTest::newRow("broken WAV header") << wav.fileName();
+    QTest::newRow("truncated MP3") << audioFixture(QStringLiteral("truncated.mp3"));
+    QTest::newRow("corrupt MP3") << audioFixture(QStringLiteral("corrupt.mp3"));
+    QTest::newRow("FLAC") << audioFixture(QStringLiteral("other.flac"));
+}
+
+void TestAudioFileLoader::refused()
+{
+    QFETCH(QString, path);
+    QString error;
+    QVERIFY(AudioFileLoader::load(path, &error) == nullptr);
+    QVERIFY(!error.isEmpty());
+}
+
+// The truncation check counts the stream from its first frame, past an ID3v2
+// tag, and leaves a trailing ID3v1 tag out.
+void TestAudioFileLoader::truncatedAfterTags()
+{
+    QFile in(audioFixture(QStringLiteral("chord_cbr.mp3")));
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    const QByteArray stream = in.readAll();
+    QByteArray id3v2("ID3\x04\x00\x00\x00\x00\x01\x00", 10); // 128 bytes of tag body
+    id3v2.append(QByteArray(128, '\0'));
+    QByteArray id3v1("TAG");
+    id3v1.append(QByteArray(125, ' '));
+
+    const auto load = [](const QByteArray &bytes) {
+        QString error;
+        return AudioFileLoader::load(
+            MappedFile::fromBytes(std::vector<uint8_t>(bytes.begin(), bytes.end())), &error);
+    };
+    QVERIFY(load(id3v2 + stream + id3v1) != nullptr);
+    QVERIFY(load(id3v2 + stream.left(stream.size() - 1) + id3v1) == nullptr);
+    QVERIFY(load(id3v2 + stream.left(stream.size() - 200)) == nullptr);
+}
+
+QTEST_GUILESS_MAIN(TestAudioFileLoader)
+#include "tst_AudioFileLoader.moc"

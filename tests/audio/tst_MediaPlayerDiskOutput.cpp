@@ -1,0 +1,122 @@
+#include "AudioFileLoader.h"
+#include "AudioFixtures.h"
+#include "Mpg123MediaPlayer.h"
+#include "PcmSource.h"
+#include "SdlAudio.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+// Runs with SDL's "disk" driver, which writes every byte the device takes to
+// a file: what the player hands out can be read back.
+class TestMediaPlayerDiskOutput : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void loadThenStopReachesNothing();
+    void decodedAudioReachesTheDevice_data();
+    void decodedAudioReachesTheDevice();
+    void loadThenStopAfterPlayingReachesNothing();
+
+  private:
+    [[nodiscard]] QByteArray deviceOutput() const;
+    [[nodiscard]] static bool allSilent(const QByteArray &bytes);
+
+    QTemporaryDir m_dir;
+    QString m_outputPath;
+    std::unique_ptr<Mpg123MediaPlayer> m_player;
+};
+
+void TestMediaPlayerDiskOutput::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_outputPath = m_dir.filePath(QStringLiteral("device.raw"));
+    qputenv("SDL_AUDIODRIVER", "disk");
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_outputPath));
+    m_player = std::make_unique<Mpg123MediaPlayer>();
+    QCOMPARE(SdlAudio::instance().driverName(), QStringLiteral("disk"));
+    QVERIFY(QFile::exists(m_outputPath));
+}
+
+void TestMediaPlayerDiskOutput::cleanupTestCase()
+{
+    m_player.reset();
+}
+
+QByteArray TestMediaPlayerDiskOutput::deviceOutput() const
+{
+    QFile file(m_outputPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool TestMediaPlayerDiskOutput::allSilent(const QByteArray &bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char byte) { return byte == 0; });
+}
+
+void TestMediaPlayerDiskOutput::loadThenStopReachesNothing()
+{
+    m_player->setFileName(audioFixture(QStringLiteral("chord_cbr.mp3")));
+    // A handler that takes its time between the assignment and the stop.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    m_player->stop();
+    QTest::qWait(300);
+    QCOMPARE(m_player->playedFrames(), 0);
+    QVERIFY(allSilent(deviceOutput()));
+}
+
+void TestMediaPlayerDiskOutput::decodedAudioReachesTheDevice_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("CBR with LAME header") << QStringLiteral("chord_cbr.mp3");
+    QTest::newRow("VBR without header") << QStringLiteral("chord_vbr_noheader.mp3");
+}
+
+// The device file holds the whole decoded track, byte for byte, in one run.
+void TestMediaPlayerDiskOutput::decodedAudioReachesTheDevice()
+{
+    QFETCH(QString, name);
+    QString error;
+    std::unique_ptr<PcmSource> reference = AudioFileLoader::load(audioFixture(name), &error);
+    QVERIFY2(reference != nullptr, qPrintable(error));
+    QByteArray decoded(int(reference->frameCount() * reference->channels() * 2), '\0');
+    QCOMPARE(reference->read(reinterpret_cast<int16_t *>(decoded.data()), reference->frameCount()),
+             reference->frameCount());
+    QVERIFY(!allSilent(decoded));
+
+    const qsizetype before = deviceOutput().size();
+    m_player->setFileName(audioFixture(name));
+    QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_player->duration() - m_player->currentPosition(), 0.0, 10000);
+    QTest::qWait(200);
+    const QByteArray played = deviceOutput().mid(before);
+
+    const qsizetype start = played.indexOf(decoded.left(4096));
+    QVERIFY2(start >= 0, "the decoded start of the track never reached the device");
+    QVERIFY(allSilent(played.left(start)));
+    QCOMPARE(played.mid(start, decoded.size()), decoded);
+    QVERIFY(allSilent(played.mid(start + decoded.size())));
+}
+
+void TestMediaPlayerDiskOutput::loadThenStopAfterPlayingReachesNothing()
+{
+    const qsizetype before = deviceOutput().size();
+    for (int i = 0; i < 5; ++i) {
+        m_player->setFileName(audioFixture(QStringLiteral("chord_vbr_noheader.mp3")));
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        m_player->stop();
+        QTest::qWait(60);
+    }
+    QTest::qWait(200);
+    QVERIFY(allSilent(deviceOutput().mid(before)));
+}
+
+QTEST_GUILESS_MAIN(TestMediaPlayerDiskOutput)
+#include "tst_MediaPlayerDiskOutput.moc"

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "MediaPlayer.h"
+
+#include <QString>
+#include <QStringList>
+
+// A media player for the player's tests: records every call and reports the
+// duration and position the test sets. Assigning a file name restarts the
+// position at 0, as the real component does; names listed as unloadable read
+// 0 for both figures.
+class FakeMediaPlayer final : public MediaPlayer
+{
+  public:
+    void setFileName(const QString &fileName) override
+    {
+        ++m_setFileNameCalls;
+        m_assigned.append(fileName);
+        m_calls.append(QStringLiteral("setFileName"));
+        m_fileName = fileName;
+        m_loaded = !m_unloadable.contains(fileName);
+        m_position = 0.0;
+        m_playing = m_loaded;
+    }
+    [[nodiscard]] QString fileName() const override
+    {
+        ++m_fileNameReads;
+        return m_fileName;
+    }
+    [[nodiscard]] double duration() const override
+    {
+        ++m_durationReads;
+        return m_loaded ? m_duration : 0.0;
+    }
+    [[nodiscard]] double currentPosition() const override
+    {
+        ++m_positionReads;
+        return m_loaded ? m_position : 0.0;
+    }
+    void stop() override
+    {
+        ++m_stopCalls;
+        m_calls.append(QStringLiteral("stop"));
+        m_playing = false;
+    }
+
+    // Test controls.
+    void setDuration(double seconds) { m_duration = seconds; }
+    void setPosition(double seconds) { m_position = seconds; }
+    // Plays to the end: the position becomes the duration exactly.
+    void finish()
+    {
+        m_position = m_duration;
+        m_playing = false;
+    }
+    void setUnloadable(const QStringList &fileNames) { m_unloadable = fileNames; }
+
+    // Observations.
+    [[nodiscard]] int setFileNameCalls() const { return m_setFileNameCalls; }
+    [[nodiscard]] int stopCalls() const { return m_stopCalls; }
+    [[nodiscard]] int fileNameReads() const { return m_fileNameReads; }
+    [[nodiscard]] int durationReads() const { return m_durationReads; }
+    [[nodiscard]] int positionReads() const { return m_positionReads; }
+    // Every assigned name, in order.
+    [[nodiscard]] const QStringList &assigned() const { return m_assigned; }
+    // "setFileName" and "stop", in the order they were called.
+    [[nodiscard]] const QStringList &calls() const { return m_calls; }
+    // Assigned, loaded and not stopped since.
+    [[nodiscard]] bool isPlaying() const { return m_playing; }
+    [[nodiscard]] bool isLoaded() const { return m_loaded; }
+
+  private:
+    QString m_fileName;
+    double m_duration = 0.0;
+    double m_position = 0.0;
+    bool m_loaded = false;
+    bool m_playing = false;
+    QStringList m_unloadable;
+    QStringList m_assigned;
+    QStringList m_calls;
+    int m_setFileNameCalls = 0;
+    int m_stopCalls = 0;
+    mutable int m_fileNameReads = 0;
+    mutable int m_durationReads = 0;
+    mutable int m_positionReads = 0;
+};
