@@ -1,0 +1,61 @@
+#pragma once
+
+#include "FileDialog.h"
+
+#include <QStringList>
+#include <QWidget>
+
+#include <deque>
+#include <memory>
+#include <optional>
+
+// What the user does in the file dialogs of one test, shared by every dialog
+// the factory makes: each ShowOpen takes the next answer (a path, or nullopt
+// for cancel); with no answer left it cancels.
+struct FakeFileDialogScript
+{
+    std::deque<std::optional<QString>> answers;
+    int created = 0;
+    int shown = 0;
+    QStringList filtersShown;
+};
+
+class FakeFileDialog : public FileDialog
+{
+public:
+    explicit FakeFileDialog(std::shared_ptr<FakeFileDialogScript> script)
+        : m_script(std::move(script))
+    {
+        ++m_script->created;
+    }
+
+    void setFilter(const QString &filter) override { m_filter = filter; }
+    [[nodiscard]] QString filter() const override { return m_filter; }
+    void showOpen() override
+    {
+        ++m_script->shown;
+        m_script->filtersShown << m_filter;
+        if (m_script->answers.empty()) {
+            return;
+        }
+        const std::optional<QString> answer = m_script->answers.front();
+        m_script->answers.pop_front();
+        if (answer) {
+            m_fileName = *answer;
+        }
+    }
+    [[nodiscard]] QString fileName() const override { return m_fileName; }
+    void setFileName(const QString &fileName) override { m_fileName = fileName; }
+
+    static auto factory(const std::shared_ptr<FakeFileDialogScript> &script)
+    {
+        return [script](QWidget *) -> std::unique_ptr<FileDialog> {
+            return std::make_unique<FakeFileDialog>(script);
+        };
+    }
+
+private:
+    std::shared_ptr<FakeFileDialogScript> m_script;
+    QString m_filter;
+    QString m_fileName;
+};

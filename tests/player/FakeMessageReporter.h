@@ -1,0 +1,15 @@
+#pragma once
+
+#include "MessageReporter.h"
+
+#include <QStringList>
+
+class FakeMessageReporter : public MessageReporter
+{
+public:
+    void showError(QWidget *, const QString &text) override { m_shown << text; }
+    [[nodiscard]] const QStringList &shown() const { return m_shown; }
+
+private:
+    QStringList m_shown;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "../fakes/FakeFileDialog.h"
+#include "../fakes/FakeLauncher.h"
+#include "FakeMessageReporter.h"
+
+#include "PlayerServices.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+// Fakes for every service of the player's windows, and a bindings file in a
+// fresh directory of its own.
+struct PlayerHarness
+{
+    FakeLauncher launcher;
+    FakeMessageReporter messages;
+    std::shared_ptr<FakeFileDialogScript> dialogs = std::make_shared<FakeFileDialogScript>();
+    int endRequests = 0;
+    QList<QWidget *> moveRequests;
+    QTemporaryDir dir;
+    QString bindingsPath = dir.filePath(QStringLiteral("yygj"));
+
+    [[nodiscard]] PlayerServices services()
+    {
+        return PlayerServices{
+            launcher,
+            messages,
+            FakeFileDialog::factory(dialogs),
+            [this] { ++endRequests; },
+            [this](QWidget *w) {
+                moveRequests << w;
+                return true;
+            },
+            bindingsPath,
+        };
+    }
+
+    void writeBindings(const QByteArray &bytes) const
+    {
+        QFile f(bindingsPath);
+        if (f.open(QIODevice::WriteOnly)) {
+            f.write(bytes);
+        }
+    }
+
+    [[nodiscard]] QByteArray bindingsBytes() const
+    {
+        QFile f(bindingsPath);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};

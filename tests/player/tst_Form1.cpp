@@ -1,0 +1,320 @@
+#include "CodePage.h"
+#include "Form1.h"
+#include "Form2.h"
+#include "PlayerHarness.h"
+#include "SysColors.h"
+#include "TaggedTimer.h"
+#include "TrackButton.h"
+#include "Twips.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QtTest>
+
+namespace {
+
+QByteArray record(const QString &path, const QString &name)
+{
+    return codepage::toGb18030(QStringLiteral("\"%1\",\"%2\"\r\n").arg(path, name));
+}
+
+QStringList focusOrder(QWidget *first, int count)
+{
+    QStringList names;
+    QWidget *w = first;
+    while (names.size() < count) {
+        names << w->objectName();
+        do {
+            w = w->nextInFocusChain();
+        } while ((w->focusPolicy() & Qt::TabFocus) == 0);
+    }
+    return names;
+}
+
+void pressAt(QWidget *window, QPoint pos, Qt::MouseButton button)
+{
+    QWidget *target = window->childAt(pos);
+    if (target == nullptr) {
+        target = window;
+    }
+    QTest::mousePress(target, button, {}, target->mapFrom(window, pos));
+    QTest::mouseRelease(target, button, {}, target->mapFrom(window, pos));
+}
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void startUp_data();
+    void startUp();
+    void startUpFillsHiddenSettingsRows();
+    void timer1AfterStartUp();
+    void layout_data();
+    void layout();
+    void tabOrder();
+    void pressMovesWindow_data();
+    void pressMovesWindow();
+    void companions_data();
+    void companions();
+    void companionFailureKeepsRunning();
+    void exitEndsProgram();
+    void trackBackColourShowsExactly();
+    void centredOnFirstShow();
+    void unreadableFileReported();
+};
+
+void TestForm1::startUp_data()
+{
+    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("captions"); // slots 0, 1, 4, 5, 14
+    QTest::addColumn<QStringList>("tags");     // same slots
+    QTest::addColumn<QString>("enabled");      // all 15 slots
+    QTest::addColumn<bool>("form2Loaded");
+
+    const QString prompt = QStringLiteral("请设置音乐");
+    const QStringList prompts{prompt, prompt, prompt, prompt, prompt};
+    const QStringList defaultTags{"c:\\*.mp3", "", "", "", ""};
+    const QString allEnabled(15, '1');
+
+    QTest::newRow("no file") << false << QByteArray() << prompts << defaultTags << allEnabled
+                             << false;
+    QTest::newRow("empty file") << true << QByteArray() << prompts << defaultTags << allEnabled
+                                << false;
+
+    QByteArray five;
+    for (int k = 0; k < 5; ++k) {
+        five += record(QStringLiteral("/m/%1.mp3").arg(k), QStringLiteral("n%1").arg(k));
+    }
+    QTest::newRow("five records")
+        << true << five << QStringList{"n0", "n1", "n4", prompt, prompt}
+        << QStringList{"/m/0.mp3", "/m/1.mp3", "/m/4.mp3", "", ""} << allEnabled << true;
+
+    QTest::newRow("fifteen, first unnamed")
+        << true << record("/m/a.mp3", "") + record("", "").repeated(14)
+        << QStringList{"", "", "", "", ""} << QStringList{"/m/a.mp3", "", "", "", ""}
+        << QString("1") + QString(14, '0') << true;
+
+    QTest::newRow("path of spaces only")
+        << true << record("   ", "name") << QStringList{"name", prompt, prompt, prompt, prompt}
+        << QStringList{"   ", "", "", "", ""} << QString("0") + QString(14, '1') << true;
+}
+
+void TestForm1::startUp()
+{
+    QFETCH(bool, fileExists);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, captions);
+    QFETCH(QStringList, tags);
+    QFETCH(QString, enabled);
+    QFETCH(bool, form2Loaded);
+
+    PlayerHarness h;
+    if (fileExists) {
+        h.writeBindings(bytes);
+    }
+    Form1 form(h.services());
+    const QList<int16_t> checkedSlots{0, 1, 4, 5, 14};
+    for (qsizetype n = 0; n < checkedSlots.size(); ++n) {
+        QCOMPARE(form.CmdTrack(checkedSlots[n])->text(), captions[n]);
+        QCOMPARE(form.CmdTrack(checkedSlots[n])->tag(), tags[n]);
+    }
+    QString actual;
+    for (int16_t i = 0; i < kTrackSlots; ++i) {
+        actual += form.CmdTrack(i)->isEnabled() ? '1' : '0';
+    }
+    QCOMPARE(actual, enabled);
+    QCOMPARE(form.form2() != nullptr, form2Loaded);
+    if (form.form2() != nullptr) {
+        QVERIFY(!form.form2()->isVisible());
+    }
+    QVERIFY(h.messages.shown().isEmpty());
+}
+
+void TestForm1::startUpFillsHiddenSettingsRows()
+{
+    PlayerHarness h;
+    h.writeBindings(record("/m/a.mp3", QStringLiteral("甲")) + record("/m/b.mp3", QStringLiteral("乙")));
+    Form1 form(h.services());
+    QVERIFY(form.form2() != nullptr);
+    QCOMPARE(form.form2()->fullPathBox(1)->text(), QString("/m/b.mp3"));
+    QCOMPARE(form.form2()->shortNameBox(0)->text(), QStringLiteral("甲"));
+    QCOMPARE(form.form2()->fullPathBox(2)->text(), QString());
+}
+
+void TestForm1::timer1AfterStartUp()
+{
+    PlayerHarness h;
+    Form1 form(h.services());
+    QVERIFY(!form.Timer1()->isActive());
+    QCOMPARE(form.Timer1()->interval(), 25);
+    QCOMPARE(form.Timer1()->objectName(), QString("Timer1"));
+    QCOMPARE(form.LblLCD()->text(), QString("00:00"));
+    QCOMPARE(form.LblLCD3()->text(), QString("00:00"));
+}
+
+void TestForm1::layout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("twipsRect");
+    QTest::newRow("Shape1") << "Shape1" << QRect(30, 30, 1395, 7545);
+    QTest::newRow("Label3") << "Label3" << QRect(60, 90, 1305, 1425);
+    QTest::newRow("Label1") << "Label1" << QRect(210, 150, 915, 180);
+    QTest::newRow("LblLCD") << "LblLCD" << QRect(210, 360, 1005, 345);
+    QTest::newRow("Label2") << "Label2" << QRect(210, 870, 915, 180);
+    QTest::newRow("LblLCD3") << "LblLCD3" << QRect(210, 1080, 1005, 345);
+    QTest::newRow("CmdTrack_0") << "CmdTrack_0" << QRect(60, 1560, 1305, 315);
+    QTest::newRow("CmdTrack_14") << "CmdTrack_14" << QRect(60, 6600, 1305, 315);
+    QTest::newRow("CmdSet") << "CmdSet" << QRect(60, 7000, 315, 525);
+    QTest::newRow("Command1") << "Command1" << QRect(390, 7000, 315, 525);
+    QTest::newRow("Command2") << "Command2" << QRect(720, 7000, 315, 525);
+    QTest::newRow("CmdExit") << "CmdExit" << QRect(1050, 7000, 315, 525);
+}
+
+void TestForm1::layout()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, twipsRect);
+    PlayerHarness h;
+    Form1 form(h.services());
+    QCOMPARE(form.size(), QSize(twips::toPixelsX(1440), twips::toPixelsY(7620)));
+    QCOMPARE(form.windowFlags() & Qt::FramelessWindowHint, Qt::FramelessWindowHint);
+    QCOMPARE(form.windowTitle(), QString("Plovi"));
+    QCOMPARE(form.palette().color(QPalette::Window), QColor(255, 128, 255));
+    auto *w = form.findChild<QWidget *>(name);
+    QVERIFY(w != nullptr);
+    const QRect expected(twips::toPixelsX(twipsRect.x()), twips::toPixelsY(twipsRect.y()),
+                         twips::toPixelsX(twipsRect.width()), twips::toPixelsY(twipsRect.height()));
+    QCOMPARE(w->geometry(), expected);
+    if (twips::perPixelX() == 15.0 && twips::perPixelY() == 15.0) {
+        QCOMPARE(form.size(), QSize(96, 508));
+    }
+}
+
+void TestForm1::tabOrder()
+{
+    PlayerHarness h;
+    Form1 form(h.services());
+    QStringList expected;
+    for (int i = 0; i <= 11; ++i) {
+        expected << QStringLiteral("CmdTrack_%1").arg(i);
+    }
+    expected << "CmdSet" << "CmdExit" << "CmdTrack_12" << "CmdTrack_13" << "CmdTrack_14"
+             << "Command1" << "Command2" << "CmdTrack_0";
+    QCOMPARE(focusOrder(form.CmdTrack(0), int(expected.size())), expected);
+}
+
+void TestForm1::pressMovesWindow_data()
+{
+    QTest::addColumn<QPoint>("pos");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("moves");
+    QTest::newRow("background, left") << QPoint(0, 0) << int(Qt::LeftButton) << true;
+    QTest::newRow("background, right") << QPoint(95, 300) << int(Qt::RightButton) << true;
+    QTest::newRow("Shape1, middle") << QPoint(3, 300) << int(Qt::MiddleButton) << true;
+    QTest::newRow("Shape1 between buttons") << QPoint(40, 126) << int(Qt::LeftButton) << true;
+    QTest::newRow("blue panel") << QPoint(6, 50) << int(Qt::LeftButton) << false;
+    QTest::newRow("LCD label") << QPoint(40, 35) << int(Qt::LeftButton) << false;
+    QTest::newRow("Label1") << QPoint(40, 15) << int(Qt::RightButton) << false;
+}
+
+void TestForm1::pressMovesWindow()
+{
+    QFETCH(QPoint, pos);
+    QFETCH(int, button);
+    QFETCH(bool, moves);
+    if (twips::perPixelX() != 15.0 || twips::perPixelY() != 15.0) {
+        QSKIP("positions are for 15 twips per pixel");
+    }
+    PlayerHarness h;
+    Form1 form(h.services());
+    form.show();
+    pressAt(&form, pos, Qt::MouseButton(button));
+    QCOMPARE(h.moveRequests.size(), moves ? 1 : 0);
+    if (moves) {
+        QCOMPARE(h.moveRequests.first(), &form);
+    }
+}
+
+void TestForm1::companions_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("program");
+    QTest::newRow("about") << "Command1" << "Nobix.exe";
+    QTest::newRow("other") << "Command2" << "Tarvel.exe";
+}
+
+void TestForm1::companions()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, program);
+    PlayerHarness h;
+    Form1 form(h.services());
+    form.show();
+    auto *b = form.findChild<QPushButton *>(button);
+    QTest::mouseClick(b, Qt::LeftButton);
+    QTest::mouseClick(b, Qt::LeftButton);
+    QCOMPARE(h.launcher.launched(), QStringList({program, program}));
+    QVERIFY(h.messages.shown().isEmpty());
+}
+
+void TestForm1::companionFailureKeepsRunning()
+{
+    PlayerHarness h;
+    h.launcher.failWith(QStringLiteral("找不到程序“Nobix.exe”。"));
+    Form1 form(h.services());
+    form.show();
+    QTest::mouseClick(form.findChild<QPushButton *>("Command1"), Qt::LeftButton);
+    QCOMPARE(h.messages.shown(), QStringList{QStringLiteral("找不到程序“Nobix.exe”。")});
+    QVERIFY(form.isVisible());
+    QCOMPARE(h.endRequests, 0);
+}
+
+void TestForm1::exitEndsProgram()
+{
+    PlayerHarness h;
+    Form1 form(h.services());
+    form.show();
+    QTest::mouseClick(form.findChild<QPushButton *>("CmdExit"), Qt::LeftButton);
+    QCOMPARE(h.endRequests, 1);
+}
+
+void TestForm1::trackBackColourShowsExactly()
+{
+    PlayerHarness h;
+    Form1 form(h.services());
+    form.show();
+    TrackButton *track = form.CmdTrack(3);
+    QCOMPARE(track->backColor(), sysColor(15));
+    const int32_t colour = 0x22C80C; // RGB(12,200,34)
+    track->setBackColor(colour);
+    QCOMPARE(track->backColor(), colour);
+    const QImage face = track->grab().toImage();
+    QCOMPARE(fromQColor(face.pixelColor(4, 4)), colour);
+    QCOMPARE(fromQColor(face.pixelColor(face.width() - 5, face.height() - 5)), colour);
+}
+
+void TestForm1::centredOnFirstShow()
+{
+    PlayerHarness h;
+    Form1 form(h.services());
+    form.show();
+    const QRect screen = form.screen()->geometry();
+    QCOMPARE(form.pos(), QPoint(screen.x() + (screen.width() - form.width()) / 2,
+                                screen.y() + (screen.height() - form.height()) / 2));
+}
+
+void TestForm1::unreadableFileReported()
+{
+    PlayerHarness h;
+    QVERIFY(QDir(h.dir.path()).mkdir("yygj"));
+    Form1 form(h.services());
+    QTRY_COMPARE(h.messages.shown().size(), 1);
+    QCOMPARE(form.CmdTrack(0)->text(), QStringLiteral("请设置音乐"));
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_Form1.moc"
