@@ -32,7 +32,8 @@ bool SdlAudio::switchToDummyDriver()
         return false;
     if (m_initialised)
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
+    // An empty SDL_AUDIODRIVER in the environment would outrank a normal hint.
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     m_initialised = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     return m_initialised;
 }

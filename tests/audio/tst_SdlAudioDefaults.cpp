@@ -1,0 +1,67 @@
+#include "AudioFixtures.h"
+#include "Mpg123MediaPlayer.h"
+#include "SdlAudio.h"
+
+#include <QtTest>
+
+#include <csignal>
+
+// Runs with SDL_AUDIODRIVER empty: SDL picks its driver itself, as the
+// programs do when the user chooses none.
+class TestSdlAudioDefaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void signalsKeepTheirDefaultAction_data();
+    void signalsKeepTheirDefaultAction();
+    void someDeviceAlwaysOpens();
+    void trackEndsByItself();
+};
+
+// SDL would install its own handlers only over the default action, which the
+// test framework replaces: restore it before SDL starts.
+void TestSdlAudioDefaults::initTestCase()
+{
+    qputenv("SDL_AUDIODRIVER", "");
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+    const Mpg123MediaPlayer player;
+}
+
+void TestSdlAudioDefaults::signalsKeepTheirDefaultAction_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+}
+
+void TestSdlAudioDefaults::signalsKeepTheirDefaultAction()
+{
+    QFETCH(int, signalNumber);
+    struct sigaction action{};
+    QCOMPARE(sigaction(signalNumber, nullptr, &action), 0);
+    QVERIFY(action.sa_handler == SIG_DFL);
+}
+
+// Where no sound server or card answers, the dummy driver takes over.
+void TestSdlAudioDefaults::someDeviceAlwaysOpens()
+{
+    QString error;
+    const uint32_t device = SdlAudio::instance().openDevice(44100, 2, 1024, nullptr, nullptr, &error);
+    QVERIFY2(device != 0, qPrintable(error));
+    QVERIFY(!SdlAudio::instance().driverName().isEmpty());
+    SdlAudio::instance().closeDevice(device);
+}
+
+void TestSdlAudioDefaults::trackEndsByItself()
+{
+    Mpg123MediaPlayer player;
+    player.setFileName(audioFixture(QStringLiteral("beep.wav")));
+    QVERIFY(player.duration() > 0.0);
+    QTRY_COMPARE_WITH_TIMEOUT(player.duration() - player.currentPosition(), 0.0, 5000);
+}
+
+QTEST_GUILESS_MAIN(TestSdlAudioDefaults)
+#include "tst_SdlAudioDefaults.moc"
