@@ -1,0 +1,366 @@
+#include "Form1.h"
+#include "Form2.h"
+#include "NobixVariant.h"
+#include "PictureBox.h"
+#include "PopupFakes.h"
+
+#include "AppPaths.h"
+
+#include <QLabel>
+#include <QMovie>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// One alert window with its fakes and a stand-in for the start-up window.
+struct AlertRig
+{
+    explicit AlertRig(TwipsScale scale, int screenWidth, int screenHeight)
+    {
+        fakes.screen.width = screenWidth;
+        fakes.screen.height = screenHeight;
+        startWindow.setObjectName(QStringLiteral("Form1"));
+        form = std::make_unique<Form2>(fakes.services(scale), variant, &startWindow);
+    }
+
+    [[nodiscard]] QTimer *timer(const char *name) const
+    {
+        return form->findChild<QTimer *>(QLatin1String(name));
+    }
+    [[nodiscard]] double bottom() const { return form->Top() + form->Height(); }
+
+    PopupFakes fakes;
+    NobixVariant variant;
+    QWidget startWindow;
+    std::unique_ptr<Form2> form;
+};
+
+void addMotionRows()
+{
+    QTest::addColumn<double>("perPixel");
+    QTest::addColumn<int>("screenWidth");
+    QTest::addColumn<int>("screenHeight");
+    QTest::addColumn<double>("left");
+    QTest::addColumn<double>("top");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<double>("height");
+    QTest::addColumn<double>("full");
+    QTest::addColumn<double>("firstOpenHeight");
+    QTest::addColumn<double>("lastOpenStep"); // 0: not fixed by the case
+    QTest::addColumn<double>("openTop");
+
+    // The worked example with sizes taken exactly: one twip per pixel, and
+    // the screen given in those pixels (1024 x 719 at 15 twips per pixel).
+    QTest::newRow("exact twips") << 1.0 << 15360 << 10785 << 13695.0 << 10945.0 << 1665.0
+                                 << 80.0 << 1905.0 << 110.0 << 25.0 << 9120.0;
+    // 96 DPI: 80 twips are 5.33 pixels, the window reads back 75; the top
+    // 10945 lands on pixel 730.
+    QTest::newRow("96 dpi") << 15.0 << 1024 << 719 << 13695.0 << 10950.0 << 1665.0 << 75.0
+                            << 1905.0 << 105.0 << 30.0 << 9120.0;
+    // 120 DPI: 1665 x 1905 twips are 138.75 x 158.75 pixels, read back as
+    // 139 x 159; 30-twip steps are 2.5 pixels and round to 2 or 3.
+    QTest::newRow("120 dpi") << 12.0 << 1280 << 899 << 13692.0 << 10944.0 << 1668.0 << 84.0
+                             << 1908.0 << 120.0 << 0.0 << 9120.0;
+}
+
+} // namespace
+
+class TestPopupAlert : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { Form2::setAlertCount(0); }
+
+    void displayAlertPlacesFlatWindowAtCorner_data() { addMotionRows(); }
+    void displayAlertPlacesFlatWindowAtCorner();
+    void openingUnrollsUpwardWithFixedBottom_data() { addMotionRows(); }
+    void openingUnrollsUpwardWithFixedBottom();
+    void holdStartsOnTickThatFindsWindowOpen();
+    void closingRollsDownAndEndsProgram_data() { addMotionRows(); }
+    void closingRollsDownAndEndsProgram();
+    void secondAlertStacksHigherAndOnlyLatestResetsCount();
+    void alertCountOverflowIsRuntimeError();
+    void negativeDurationIsRuntimeError();
+    void displayAlertPlaysSoundAndPaintsWholePictureBox();
+    void windowIsFramelessOffTaskBarAndNotOnTop();
+    void animationAndArtworkAreInPlace();
+    void formLoadShowsOneAlertAndStaysHidden();
+};
+
+void TestPopupAlert::displayAlertPlacesFlatWindowAtCorner()
+{
+    QFETCH(double, perPixel);
+    QFETCH(int, screenWidth);
+    QFETCH(int, screenHeight);
+    QFETCH(double, left);
+    QFETCH(double, top);
+    QFETCH(double, width);
+    QFETCH(double, height);
+
+    AlertRig rig({perPixel, perPixel}, screenWidth, screenHeight);
+    rig.form->DisplayAlert(QStringLiteral("任意"), 3000);
+
+    QCOMPARE(rig.form->Left(), left);
+    QCOMPARE(rig.form->Top(), top);
+    QCOMPARE(rig.form->Width(), width);
+    QCOMPARE(rig.form->Height(), height);
+    QCOMPARE(rig.form->geometry(),
+             QRect(qRound(left / perPixel), qRound(top / perPixel), qRound(width / perPixel),
+                   qRound(height / perPixel)));
+    QVERIFY(rig.form->isVisible());
+    QCOMPARE(Form2::AlertCount(), int16_t{1});
+    QCOMPARE(rig.form->AlertNumber(), 1);
+    QVERIFY(rig.timer("tmrOpen")->isActive());
+    QCOMPARE(rig.timer("tmrOpen")->interval(), 10);
+    QVERIFY(!rig.timer("tmrAlert")->isActive());
+    QVERIFY(!rig.timer("tmrClose")->isActive());
+}
+
+void TestPopupAlert::openingUnrollsUpwardWithFixedBottom()
+{
+    QFETCH(double, perPixel);
+    QFETCH(int, screenWidth);
+    QFETCH(int, screenHeight);
+    QFETCH(double, full);
+    QFETCH(double, firstOpenHeight);
+    QFETCH(double, lastOpenStep);
+    QFETCH(double, openTop);
+
+    AlertRig rig({perPixel, perPixel}, screenWidth, screenHeight);
+    rig.form->DisplayAlert(QString(), 3000);
+    const double bottom = rig.bottom();
+    const double left = rig.form->Left();
+
+    QList<double> heights;
+    int ticks = 0;
+    while (rig.timer("tmrOpen")->isActive()) {
+        QVERIFY2(++ticks < 1000, "the opening never ends");
+        const double before = rig.form->Height();
+        rig.form->tmrOpen_Timer();
+        QCOMPARE(rig.bottom(), bottom);
+        QCOMPARE(rig.form->Left(), left);
+        if (rig.form->Height() != before) {
+            QVERIFY(rig.form->Height() > before);
+            QVERIFY(rig.form->Height() <= full);
+            heights << rig.form->Height();
+        }
+    }
+    QVERIFY(heights.size() > 2);
+    QCOMPARE(heights.first(), firstOpenHeight);
+    QCOMPARE(heights.last(), full);
+    QCOMPARE(rig.form->Top(), openTop);
+    // One tick per height, then the tick that finds the window open.
+    QCOMPARE(ticks, heights.size() + 1);
+    if (lastOpenStep > 0) {
+        for (int i = 1; i + 1 < heights.size(); ++i) {
+            QCOMPARE(heights[i] - heights[i - 1], 30.0);
+        }
+        QCOMPARE(heights.last() - heights[heights.size() - 2], lastOpenStep);
+    }
+}
+
+void TestPopupAlert::holdStartsOnTickThatFindsWindowOpen()
+{
+    AlertRig rig({15, 15}, 1024, 719);
+    rig.form->DisplayAlert(QString(), 3000);
+    QTimer *open = rig.timer("tmrOpen");
+    QTimer *hold = rig.timer("tmrAlert");
+    while (rig.form->Height() < 1905) {
+        QVERIFY(!hold->isActive());
+        rig.form->tmrOpen_Timer();
+    }
+    // Full height reached, but the hold has not started yet.
+    QVERIFY(open->isActive());
+    QVERIFY(!hold->isActive());
+    rig.form->tmrOpen_Timer();
+    QVERIFY(!open->isActive());
+    QVERIFY(hold->isActive());
+    QCOMPARE(hold->interval(), 3000);
+    QCOMPARE(rig.form->Height(), 1905.0);
+
+    rig.form->tmrAlert_Timer();
+    QVERIFY(!hold->isActive());
+    QVERIFY(rig.timer("tmrClose")->isActive());
+    QCOMPARE(rig.timer("tmrClose")->interval(), 10);
+    QCOMPARE(rig.form->Height(), 1905.0);
+    QCOMPARE(rig.fakes.quits, 0);
+}
+
+void TestPopupAlert::closingRollsDownAndEndsProgram()
+{
+    QFETCH(double, perPixel);
+    QFETCH(int, screenWidth);
+    QFETCH(int, screenHeight);
+
+    AlertRig rig({perPixel, perPixel}, screenWidth, screenHeight);
+    rig.startWindow.show();
+    rig.form->DisplayAlert(QString(), 3000);
+    while (rig.timer("tmrOpen")->isActive()) {
+        rig.form->tmrOpen_Timer();
+    }
+    rig.form->tmrAlert_Timer();
+    const double bottom = rig.bottom();
+
+    QList<double> heights;
+    int ticks = 0;
+    while (rig.fakes.quits == 0) {
+        QVERIFY2(++ticks < 1000, "the closing never ends");
+        const double read = std::nearbyint(rig.form->Height());
+        rig.form->tmrClose_Timer();
+        if (rig.fakes.quits == 0) {
+            // Only a window taller than 120 twips shrinks.
+            QVERIFY(read > 120);
+            QVERIFY(rig.form->Height() < read);
+            QCOMPARE(rig.bottom(), bottom);
+            heights << rig.form->Height();
+        } else {
+            QVERIFY(read <= 120);
+        }
+    }
+    QCOMPARE(rig.fakes.quits, 1);
+    QVERIFY(!rig.form->isVisible());
+    QVERIFY(!rig.startWindow.isVisible());
+    QCOMPARE(Form2::AlertCount(), int16_t{0});
+    for (const char *name : {"tmrOpen", "tmrAlert", "tmrClose"}) {
+        QVERIFY2(!rig.timer(name)->isActive(), name);
+    }
+    if (perPixel == 1.0 || perPixel == 15.0) {
+        // 1875, 1845, ..., 105; the tick that reads 105 ends.
+        QCOMPARE(heights.first(), 1875.0);
+        QCOMPARE(heights.last(), 105.0);
+        QCOMPARE(heights.size(), 60);
+    }
+}
+
+void TestPopupAlert::secondAlertStacksHigherAndOnlyLatestResetsCount()
+{
+    AlertRig first({15, 15}, 1024, 719);
+    first.form->DisplayAlert(QString(), 3000);
+    AlertRig second({15, 15}, 1024, 719);
+    second.form->DisplayAlert(QString(), 3000);
+
+    QCOMPARE(first.form->AlertNumber(), 1);
+    QCOMPARE(second.form->AlertNumber(), 2);
+    QCOMPARE(Form2::AlertCount(), int16_t{2});
+    QCOMPARE(first.form->Top() - second.form->Top(), 1905.0);
+
+    // The first alert ends first: the count belongs to the second and stays.
+    while (first.timer("tmrOpen")->isActive()) {
+        first.form->tmrOpen_Timer();
+    }
+    first.form->tmrAlert_Timer();
+    while (first.fakes.quits == 0) {
+        first.form->tmrClose_Timer();
+    }
+    QCOMPARE(Form2::AlertCount(), int16_t{2});
+}
+
+void TestPopupAlert::alertCountOverflowIsRuntimeError()
+{
+    Form2::setAlertCount(32766);
+    AlertRig ok({15, 15}, 1024, 719);
+    ok.form->DisplayAlert(QString(), 3000);
+    QCOMPARE(ok.form->AlertNumber(), 32767);
+    QVERIFY(ok.fakes.errors.isEmpty());
+
+    AlertRig rig({15, 15}, 1024, 719);
+    rig.form->DisplayAlert(QString(), 3000);
+    QCOMPARE(rig.fakes.errors.size(), 1);
+    QCOMPARE(rig.fakes.errors.first().first, 6);
+    QCOMPARE(Form2::AlertCount(), int16_t{32767});
+    QVERIFY(!rig.form->isVisible());
+    QVERIFY(!rig.timer("tmrOpen")->isActive());
+    QVERIFY(rig.fakes.sound.played.isEmpty());
+}
+
+void TestPopupAlert::negativeDurationIsRuntimeError()
+{
+    AlertRig rig({15, 15}, 1024, 719);
+    rig.form->DisplayAlert(QString(), -1);
+    QCOMPARE(rig.fakes.errors.size(), 1);
+    QCOMPARE(rig.fakes.errors.first().first, 380);
+    QVERIFY(!rig.timer("tmrOpen")->isActive());
+}
+
+void TestPopupAlert::displayAlertPlaysSoundAndPaintsWholePictureBox()
+{
+    AlertRig rig({15, 15}, 1024, 719);
+    rig.form->DisplayAlert(QString(), 3000);
+    QCOMPARE(rig.fakes.sound.played, QStringList{programDir() + QStringLiteral("/msgcome.wav")});
+    QVERIFY(rig.fakes.failures.reports.empty());
+
+    auto *picture = rig.form->findChild<PictureBox *>(QStringLiteral("弹出信息"));
+    QVERIFY(picture != nullptr);
+    QCOMPARE(picture->geometry(), QRect(-2, 0, 111, 127));
+    const QImage &image = picture->image();
+    QCOMPARE(image.size(), QSize(111, 127));
+    // Painted while the window is 5 pixels tall, the gradient covers the whole
+    // box: every pixel lies between white and RGB(128,255,255), and the two
+    // ends of the box differ.
+    for (const QPoint p : {QPoint(0, 0), QPoint(110, 0), QPoint(0, 126), QPoint(110, 126),
+                           QPoint(55, 63)}) {
+        const QColor c = image.pixelColor(p);
+        QVERIFY2(c.green() == 255 && c.blue() == 255 && c.red() >= 128, qPrintable(c.name()));
+    }
+    QVERIFY(image.pixelColor(0, 0) != image.pixelColor(110, 126));
+}
+
+void TestPopupAlert::windowIsFramelessOffTaskBarAndNotOnTop()
+{
+    AlertRig rig({15, 15}, 1024, 719);
+    const Qt::WindowFlags flags = rig.form->windowFlags();
+    QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
+    QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool);
+    QVERIFY(!flags.testFlag(Qt::WindowStaysOnTopHint));
+    QCOMPARE(rig.form->palette().color(QPalette::Window), QColor(255, 192, 255));
+}
+
+void TestPopupAlert::animationAndArtworkAreInPlace()
+{
+    AlertRig rig({15, 15}, 1024, 719);
+    auto *anim = rig.form->findChild<QLabel *>(QStringLiteral("AniGIF1"));
+    auto *art = rig.form->findChild<QLabel *>(QStringLiteral("Image2"));
+    QVERIFY(anim != nullptr && art != nullptr);
+    QCOMPARE(anim->geometry(), QRect(72, 14, 32, 57));
+    QCOMPARE(art->geometry(), QRect(0, 4, 112, 121));
+    QVERIFY(anim->movie() != nullptr);
+    QCOMPARE(anim->movie()->frameCount(), 13);
+    QCOMPARE(anim->movie()->state(), QMovie::Running);
+    // Front to back: the animation, the labels, the artwork.
+    const QObjectList children = anim->parent()->children();
+    QCOMPARE(children.last(), anim);
+    QVERIFY(children.indexOf(art) < children.indexOf(rig.form->findChild<QLabel *>("Label1")));
+    // White is the artwork's transparent colour.
+    const QImage pixels = art->pixmap().toImage();
+    QCOMPARE(qAlpha(pixels.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(pixels.pixel(56, 94)), 255);
+}
+
+void TestPopupAlert::formLoadShowsOneAlertAndStaysHidden()
+{
+    PopupFakes fakes;
+    const NobixVariant variant;
+    Form1 form1(fakes.services(), variant);
+    form1.Form_Load();
+    QVERIFY(!form1.isVisible());
+    QList<Form2 *> alerts;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *alert = qobject_cast<Form2 *>(w)) {
+            alerts << alert;
+        }
+    }
+    QCOMPARE(alerts.size(), 1);
+    Form2 *alert = alerts.first();
+    QVERIFY(alert->isVisible());
+    QVERIFY(alert->testAttribute(Qt::WA_DeleteOnClose));
+    QVERIFY(alert->findChild<QTimer *>(QStringLiteral("tmrOpen"))->isActive());
+    QCOMPARE(fakes.sound.played.size(), 1);
+    delete alert;
+}
+
+QTEST_MAIN(TestPopupAlert)
+#include "tst_popup_alert.moc"

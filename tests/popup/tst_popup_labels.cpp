@@ -1,0 +1,313 @@
+#include "Form2.h"
+#include "LinkLabel.h"
+#include "NobixVariant.h"
+#include "PopupFakes.h"
+#include "TarvelVariant.h"
+
+#include "AppPaths.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+const NobixVariant g_nobix;
+const TarvelVariant g_tarvel;
+
+const AlertVariant &variantNamed(const QString &name)
+{
+    return name == QLatin1String("Nobix") ? static_cast<const AlertVariant &>(g_nobix)
+                                          : static_cast<const AlertVariant &>(g_tarvel);
+}
+
+// An alert that is opening, as the user finds it.
+struct LabelRig
+{
+    explicit LabelRig(const AlertVariant &variant)
+    {
+        form = std::make_unique<Form2>(fakes.services(), variant, &startWindow);
+        form->DisplayAlert(QString(), 3000);
+        for (int i = 0; i < 10; ++i) {
+            form->tmrOpen_Timer();
+        }
+    }
+
+    [[nodiscard]] QLabel *label(const QString &name) const
+    {
+        return form->findChild<QLabel *>(name);
+    }
+
+    // What a label must not change: the timers and the geometry.
+    [[nodiscard]] QString timerState() const
+    {
+        QString state;
+        for (const char *name : {"tmrOpen", "tmrAlert", "tmrClose"}) {
+            const QTimer *t = form->findChild<QTimer *>(QLatin1String(name));
+            state += QStringLiteral("%1:%2:%3 ").arg(name).arg(t->isActive()).arg(t->interval());
+        }
+        return state + QStringLiteral("%1,%2,%3,%4")
+                           .arg(form->Left())
+                           .arg(form->Top())
+                           .arg(form->Width())
+                           .arg(form->Height());
+    }
+
+    PopupFakes fakes;
+    QWidget startWindow;
+    std::unique_ptr<Form2> form;
+};
+
+void send(QWidget *target, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons,
+          QPoint at = QPoint(3, 3))
+{
+    QMouseEvent event(type, QPointF(at), QPointF(target->mapToGlobal(at)), button, buttons,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+void moveOver(QWidget *target)
+{
+    send(target, QEvent::MouseMove, Qt::NoButton, Qt::NoButton);
+}
+
+void press(QWidget *target, Qt::MouseButton button)
+{
+    send(target, QEvent::MouseButtonPress, button, button);
+}
+
+void release(QWidget *target, Qt::MouseButton button, QPoint at = QPoint(3, 3))
+{
+    send(target, QEvent::MouseButtonRelease, button, Qt::NoButton, at);
+}
+
+} // namespace
+
+class TestPopupLabels : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { Form2::setAlertCount(0); }
+
+    void labelLayout_data();
+    void labelLayout();
+    void hoverStyleIsOneWay_data();
+    void hoverStyleIsOneWay();
+    void headingNeverChanges();
+    void nobixOpensMailOnAnyButtonPress_data();
+    void nobixOpensMailOnAnyButtonPress();
+    void nobixDoubleClickOpensOnce();
+    void tarvelOpensPageOnClick_data();
+    void tarvelOpensPageOnClick();
+    void tarvelIgnoresPressWithoutClick();
+    void animationTakesPointerWhereItOverlapsLabel();
+};
+
+void TestPopupLabels::labelLayout_data()
+{
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("left");
+    QTest::addColumn<int>("top");
+    QTest::addColumn<QColor>("colour"); // invalid: the default text colour
+    QTest::addColumn<double>("pointSize");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("link");
+
+    QTest::newRow("Nobix Label1") << "Nobix" << "Label1" << QStringLiteral("邮件联系") << 450 << 810
+                                  << QColor() << 9.0 << false << true;
+    QTest::newRow("Tarvel Label1") << "Tarvel" << "Label1" << QStringLiteral("软件信息") << 330
+                                   << 600 << QColor(255, 0, 255) << 10.5 << false << false;
+    QTest::newRow("Tarvel Label2") << "Tarvel" << "Label2" << TarvelVariant::program1Name() << 240
+                                   << 1080 << QColor(255, 192, 128) << 9.0 << true << true;
+    QTest::newRow("Tarvel Label3") << "Tarvel" << "Label3" << TarvelVariant::program2Name() << 330
+                                   << 1500 << QColor(255, 192, 128) << 9.0 << true << true;
+}
+
+void TestPopupLabels::labelLayout()
+{
+    QFETCH(QString, variant);
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(int, left);
+    QFETCH(int, top);
+    QFETCH(QColor, colour);
+    QFETCH(double, pointSize);
+    QFETCH(bool, bold);
+    QFETCH(bool, link);
+
+    LabelRig rig(variantNamed(variant));
+    QLabel *label = rig.label(name);
+    QVERIFY(label != nullptr);
+    QCOMPARE(label->text(), caption);
+    QCOMPARE(label->pos(), QPoint(left / 15, top / 15));
+    QCOMPARE(label->parentWidget()->objectName(), QStringLiteral("弹出信息"));
+    // Sized to fit the text.
+    QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(caption));
+    QVERIFY(label->height() >= label->fontMetrics().height());
+    QCOMPARE(label->font().pointSizeF(), pointSize);
+    QCOMPARE(label->font().bold(), bold);
+    QVERIFY(!label->font().underline());
+    QVERIFY(!label->autoFillBackground());
+    if (colour.isValid()) {
+        QCOMPARE(label->palette().color(QPalette::WindowText), colour);
+    }
+    QCOMPARE(qobject_cast<LinkLabel *>(label) != nullptr, link);
+    QCOMPARE(rig.label(QStringLiteral("Label2")) != nullptr, variant == QLatin1String("Tarvel"));
+}
+
+void TestPopupLabels::hoverStyleIsOneWay_data()
+{
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("Nobix Label1") << "Nobix" << "Label1";
+    QTest::newRow("Tarvel Label2") << "Tarvel" << "Label2";
+    QTest::newRow("Tarvel Label3") << "Tarvel" << "Label3";
+}
+
+void TestPopupLabels::hoverStyleIsOneWay()
+{
+    QFETCH(QString, variant);
+    QFETCH(QString, name);
+    LabelRig rig(variantNamed(variant));
+    QLabel *label = rig.label(name);
+    const QFont before = label->font();
+    const QString timers = rig.timerState();
+
+    moveOver(label);
+    QVERIFY(label->font().underline());
+    QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    QCOMPARE(label->font().pointSizeF(), before.pointSizeF());
+    QCOMPARE(label->font().bold(), before.bold());
+    QCOMPARE(label->font().families(), before.families());
+
+    // Leaving and coming back changes nothing.
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(label, &leave);
+    moveOver(label);
+    QVERIFY(label->font().underline());
+    QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    QVERIFY(label->hasMouseTracking());
+    QCOMPARE(rig.timerState(), timers);
+    QVERIFY(rig.fakes.links.requests.isEmpty());
+}
+
+void TestPopupLabels::headingNeverChanges()
+{
+    LabelRig rig(g_tarvel);
+    QLabel *heading = rig.label(QStringLiteral("Label1"));
+    moveOver(heading);
+    press(heading, Qt::LeftButton);
+    release(heading, Qt::LeftButton);
+    QVERIFY(!heading->font().underline());
+    QCOMPARE(heading->palette().color(QPalette::WindowText), QColor(255, 0, 255));
+    QVERIFY(rig.fakes.links.requests.isEmpty());
+}
+
+void TestPopupLabels::nobixOpensMailOnAnyButtonPress_data()
+{
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::newRow("left") << Qt::LeftButton;
+    QTest::newRow("right") << Qt::RightButton;
+    QTest::newRow("middle") << Qt::MiddleButton;
+}
+
+void TestPopupLabels::nobixOpensMailOnAnyButtonPress()
+{
+    QFETCH(Qt::MouseButton, button);
+    LabelRig rig(g_nobix);
+    QLabel *label = rig.label(QStringLiteral("Label1"));
+    const QString timers = rig.timerState();
+
+    press(label, button);
+    QCOMPARE(rig.fakes.links.requests.size(), 1);
+    const LinkRequest expected{&rig.startWindow, QStringLiteral("Open"),
+                               NobixVariant::contactLink(),
+                               QString(QLatin1String("")), programDir(), 1};
+    QCOMPARE(rig.fakes.links.requests.first(), expected);
+    QVERIFY(rig.fakes.links.requests.first().parameters.has_value());
+    QVERIFY(NobixVariant::contactLink().startsWith(QLatin1String("mailto:")));
+    QVERIFY(NobixVariant::contactLink().contains(QLatin1Char('@')));
+
+    // The release adds nothing; every further press opens again.
+    release(label, button);
+    QCOMPARE(rig.fakes.links.requests.size(), 1);
+    press(label, button);
+    QCOMPARE(rig.fakes.links.requests.size(), 2);
+    QCOMPARE(rig.timerState(), timers);
+}
+
+void TestPopupLabels::nobixDoubleClickOpensOnce()
+{
+    LabelRig rig(g_nobix);
+    QLabel *label = rig.label(QStringLiteral("Label1"));
+    press(label, Qt::LeftButton);
+    release(label, Qt::LeftButton);
+    send(label, QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton);
+    release(label, Qt::LeftButton);
+    QCOMPARE(rig.fakes.links.requests.size(), 1);
+}
+
+void TestPopupLabels::tarvelOpensPageOnClick_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("target");
+    QTest::newRow("Label2") << "Label2" << TarvelVariant::program1Link();
+    QTest::newRow("Label3") << "Label3" << TarvelVariant::program2Link();
+}
+
+void TestPopupLabels::tarvelOpensPageOnClick()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, target);
+    LabelRig rig(g_tarvel);
+    QLabel *label = rig.label(name);
+    const QString timers = rig.timerState();
+
+    press(label, Qt::LeftButton);
+    QVERIFY(rig.fakes.links.requests.isEmpty());
+    release(label, Qt::LeftButton);
+    QCOMPARE(rig.fakes.links.requests.size(), 1);
+    const LinkRequest expected{rig.form.get(), QStringLiteral("open"), target, std::nullopt,
+                               std::nullopt, 1};
+    QCOMPARE(rig.fakes.links.requests.first(), expected);
+
+    press(label, Qt::LeftButton);
+    release(label, Qt::LeftButton);
+    QCOMPARE(rig.fakes.links.requests.size(), 2);
+    QCOMPARE(rig.timerState(), timers);
+}
+
+void TestPopupLabels::tarvelIgnoresPressWithoutClick()
+{
+    LabelRig rig(g_tarvel);
+    QLabel *label = rig.label(QStringLiteral("Label2"));
+    press(label, Qt::RightButton);
+    release(label, Qt::RightButton);
+    // Pressed on the label, released away from it.
+    press(label, Qt::LeftButton);
+    release(label, Qt::LeftButton, QPoint(-40, -40));
+    QVERIFY(rig.fakes.links.requests.isEmpty());
+}
+
+void TestPopupLabels::animationTakesPointerWhereItOverlapsLabel()
+{
+    LabelRig rig(g_nobix);
+    QLabel *label = rig.label(QStringLiteral("Label1"));
+    QLabel *anim = rig.label(QStringLiteral("AniGIF1"));
+    QWidget *picture = label->parentWidget();
+    const QRect overlap = label->geometry() & anim->geometry();
+    QVERIFY(!overlap.isEmpty());
+    QCOMPARE(picture->childAt(overlap.center()), anim);
+    const QPoint labelOnly(label->geometry().left() + 2, label->geometry().center().y());
+    QCOMPARE(picture->childAt(labelOnly), label);
+}
+
+QTEST_MAIN(TestPopupLabels)
+#include "tst_popup_labels.moc"
