@@ -19,39 +19,44 @@ constexpr std::uint32_t kOpaque = 0xFF000000u;
     return kOpaque | (r << 16) | (g << 8) | b;
 }
 
-// The line from (0, 0) along the major axis: after t steps of one pixel the minor
-// coordinate has moved by round(t * minor / major), halves away from the start.
-// The position of step t is reached in O(1); stepping on keeps an exact remainder.
-struct MinorAxis
+// ceil(a / b) for b > 0.
+[[nodiscard]] __int128 ceilDiv(__int128 a, __int128 b)
+{
+    return a >= 0 ? (a + b - 1) / b : -((-a) / b);
+}
+
+// A line walked one pixel at a time along its major axis, t = 0 .. major - 1: after
+// t steps the minor coordinate has moved by round(t * minor / major), halves away
+// from the start, that is floor((2 * t * minor + major) / (2 * major)).
+struct Walk
 {
     std::int64_t major; // > 0
-    std::int64_t minor; // >= 0, <= major
+    std::int64_t minor; // 0 .. major
 
-    // Offset along the minor axis after t steps.
-    [[nodiscard]] std::int64_t at(std::int64_t t) const
+    // The steps t whose minor offset lies in [low, high], intersected with [lo, hi].
+    void clampTo(std::int64_t low, std::int64_t high, std::int64_t &lo, std::int64_t &hi) const
     {
-        return static_cast<std::int64_t>(
-            (static_cast<__int128>(2) * t * minor + major) / (static_cast<__int128>(2) * major));
-    }
-};
-
-// First t in [lo, hi] for which `pred` holds, for a predicate that is false then
-// true along t; hi + 1 when it never holds.
-template <typename Pred>
-[[nodiscard]] std::int64_t firstTrue(std::int64_t lo, std::int64_t hi, Pred pred)
-{
-    std::int64_t a = lo;
-    std::int64_t b = hi + 1;
-    while (a < b) {
-        const std::int64_t mid = a + (b - a) / 2;
-        if (pred(mid)) {
-            b = mid;
-        } else {
-            a = mid + 1;
+        if (minor == 0) {
+            if (low > 0 || high < 0) {
+                hi = lo - 1;
+            }
+            return;
+        }
+        const __int128 twiceMajor = static_cast<__int128>(2) * major;
+        const __int128 twiceMinor = static_cast<__int128>(2) * minor;
+        // offset(t) >= low  <=>  2 t minor + major >= 2 major low
+        const __int128 first = ceilDiv(twiceMajor * low - major, twiceMinor);
+        // offset(t) <= high <=>  2 t minor + major <  2 major (high + 1)
+        const __int128 last = ceilDiv(twiceMajor * (static_cast<__int128>(high) + 1) - major,
+                                      twiceMinor) - 1;
+        if (first > lo) {
+            lo = first > hi ? hi + 1 : static_cast<std::int64_t>(first);
+        }
+        if (last < hi) {
+            hi = last < lo ? lo - 1 : static_cast<std::int64_t>(last);
         }
     }
-    return a;
-}
+};
 
 } // namespace
 
@@ -151,8 +156,7 @@ void ImageDrawingContext::drawLine(PixelPoint from, PixelPoint to, std::uint32_t
     }
     // Walk t = 0 .. major - 1 along the major axis; the end point is left out.
     const bool xMajor = std::llabs(dx) >= std::llabs(dy);
-    const std::int64_t major = xMajor ? std::llabs(dx) : std::llabs(dy);
-    const MinorAxis minorAxis{major, xMajor ? std::llabs(dy) : std::llabs(dx)};
+    const Walk walk{xMajor ? std::llabs(dx) : std::llabs(dy), xMajor ? std::llabs(dy) : std::llabs(dx)};
     const int majorSign = (xMajor ? dx : dy) > 0 ? 1 : -1;
     const int minorSign = (xMajor ? dy : dx) >= 0 ? 1 : -1;
     const std::int64_t major0 = xMajor ? from.x : from.y;
@@ -160,9 +164,9 @@ void ImageDrawingContext::drawLine(PixelPoint from, PixelPoint to, std::uint32_t
     const std::int64_t majorLimit = xMajor ? width : height;
     const std::int64_t minorLimit = xMajor ? height : width;
 
-    // Steps whose major coordinate lies on the image.
+    // Steps whose major coordinate lies on the image ...
     std::int64_t lo = 0;
-    std::int64_t hi = major - 1;
+    std::int64_t hi = walk.major - 1;
     if (majorSign > 0) {
         lo = std::max(lo, -major0);
         hi = std::min(hi, majorLimit - 1 - major0);
@@ -173,38 +177,36 @@ void ImageDrawingContext::drawLine(PixelPoint from, PixelPoint to, std::uint32_t
     if (lo > hi) {
         return;
     }
-    // Of those, the steps whose minor coordinate lies on the image: the minor
-    // coordinate moves monotonically, so they form one run.
-    const auto minorAt = [&](std::int64_t t) { return minor0 + minorSign * minorAxis.at(t); };
+    // ... and, of those, the steps whose minor coordinate does too.
     if (minorSign > 0) {
-        lo = firstTrue(lo, hi, [&](std::int64_t t) { return minorAt(t) >= 0; });
-        hi = firstTrue(lo, hi, [&](std::int64_t t) { return minorAt(t) > minorLimit - 1; }) - 1;
+        walk.clampTo(-minor0, minorLimit - 1 - minor0, lo, hi);
     } else {
-        lo = firstTrue(lo, hi, [&](std::int64_t t) { return minorAt(t) <= minorLimit - 1; });
-        hi = firstTrue(lo, hi, [&](std::int64_t t) { return minorAt(t) < 0; }) - 1;
+        walk.clampTo(minor0 - (minorLimit - 1), minor0, lo, hi);
     }
     if (lo > hi) {
         return;
     }
 
-    uchar *const bits = m_image.bits();
-    const qsizetype stride = m_image.bytesPerLine();
-    // Exact remainder of 2 * t * minor + major over 2 * major, carried from step lo.
-    const std::int64_t twiceMajor = 2 * major;
-    const std::int64_t twiceMinor = 2 * minorAxis.minor;
-    const __int128 start = static_cast<__int128>(twiceMinor) * lo + major;
-    std::int64_t minorPos = minor0 + minorSign * static_cast<std::int64_t>(start / twiceMajor);
+    auto *const pixels = reinterpret_cast<std::uint32_t *>(m_image.bits());
+    const std::ptrdiff_t stride = m_image.bytesPerLine() / 4;
+    const std::int64_t twiceMajor = 2 * walk.major;
+    const std::int64_t twiceMinor = 2 * walk.minor;
+    const __int128 start = static_cast<__int128>(twiceMinor) * lo + walk.major;
+    const std::int64_t minorPos = minor0 + minorSign * static_cast<std::int64_t>(start / twiceMajor);
     std::int64_t remainder = static_cast<std::int64_t>(start % twiceMajor);
-    std::int64_t majorPos = major0 + majorSign * lo;
-    for (std::int64_t t = lo; t <= hi; ++t) {
-        const std::int64_t px = xMajor ? majorPos : minorPos;
-        const std::int64_t py = xMajor ? minorPos : majorPos;
-        reinterpret_cast<std::uint32_t *>(bits + py * stride)[px] = pixel;
-        majorPos += majorSign;
+    const std::int64_t majorPos = major0 + majorSign * lo;
+    const std::int64_t px = xMajor ? majorPos : minorPos;
+    const std::int64_t py = xMajor ? minorPos : majorPos;
+    const std::ptrdiff_t majorStep = xMajor ? majorSign : majorSign * stride;
+    const std::ptrdiff_t minorStep = xMajor ? minorSign * stride : minorSign;
+    std::ptrdiff_t at = static_cast<std::ptrdiff_t>(py) * stride + static_cast<std::ptrdiff_t>(px);
+    for (std::int64_t count = hi - lo + 1; count > 0; --count) {
+        pixels[at] = pixel;
+        at += majorStep;
         remainder += twiceMinor;
         if (remainder >= twiceMajor) {
             remainder -= twiceMajor;
-            minorPos += minorSign;
+            at += minorStep;
         }
     }
 }
