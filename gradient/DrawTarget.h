@@ -8,7 +8,7 @@ class TargetWindow;
 // missing (nullptr), which makes the draw fail with a reported message.
 class DrawTarget
 {
-public:
+  public:
     virtual ~DrawTarget() = default;
 
     [[nodiscard]] virtual TargetWindow *targetWindow() = 0;

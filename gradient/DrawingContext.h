@@ -28,7 +28,7 @@ struct PixelPoint
 // The gradient painter ignores the results of moveTo, lineTo and deleteObject.
 class DrawingContext
 {
-public:
+  public:
     using Handle = std::int32_t;
 
     virtual ~DrawingContext() = default;

@@ -6,7 +6,7 @@
 // an OK button. Texts are UTF-8. An empty caption stands for the program's title.
 class FailureReporter
 {
-public:
+  public:
     virtual ~FailureReporter() = default;
 
     virtual void reportFailure(std::string_view caption, std::string_view text) = 0;

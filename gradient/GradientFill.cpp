@@ -20,9 +20,8 @@ constexpr const char *kUnknownFailure = "未知错误";
 
 } // namespace
 
-std::int32_t FillGradient(DrawingContext &dc, std::int32_t width, std::int32_t height,
-                          float angle, std::int32_t color1, std::int32_t color2,
-                          FailureReporter &reporter)
+std::int32_t FillGradient(DrawingContext &dc, std::int32_t width, std::int32_t height, float angle,
+                          std::int32_t color1, std::int32_t color2, FailureReporter &reporter)
 {
     DrawingContext::Handle pen = 0;
     DrawingContext::Handle displaced = 0;

@@ -33,8 +33,8 @@ struct Channels
 
 [[nodiscard]] float channelStep(std::int32_t from, std::int32_t to, std::int32_t steps)
 {
-    return static_cast<float>(gradient::detail::SafeDivide(
-        static_cast<float>(to - from), static_cast<float>(steps)));
+    return static_cast<float>(
+        gradient::detail::SafeDivide(static_cast<float>(to - from), static_cast<float>(steps)));
 }
 
 [[nodiscard]] std::int32_t blendChannel(float n, float step, std::int32_t start)
@@ -47,8 +47,7 @@ struct Channels
 
 GradientRect::GradientRect(FailureReporter &reporter, SysColorSource sysColors)
     : m_reporter(reporter), m_sysColors(std::move(sysColors))
-{
-}
+{}
 
 bool GradientRect::Draw(DrawTarget &target)
 {

@@ -22,7 +22,7 @@ using SysColorSource = std::function<std::int32_t(int index)>;
 // kept as given. The object holds no handles or buffers between calls.
 class GradientRect
 {
-public:
+  public:
     // `reporter` shows failures of Draw; it must outlive the object.
     GradientRect(FailureReporter &reporter, SysColorSource sysColors);
 
@@ -35,8 +35,8 @@ public:
     // lColor2 and returns that count. The first and last colour are copied whole;
     // the others are blended per channel with a step of (end - start) / count.
     // Returns 0 and leaves `laRetColors` empty when the ramp cannot be held.
-    static std::int32_t BlendColors(std::int32_t lColor1, std::int32_t lColor2,
-                                    std::int32_t lSteps, std::vector<std::int32_t> &laRetColors);
+    static std::int32_t BlendColors(std::int32_t lColor1, std::int32_t lColor2, std::int32_t lSteps,
+                                    std::vector<std::int32_t> &laRetColors);
 
     void setColor1(std::int32_t lData);
     [[nodiscard]] std::int32_t Color1() const { return m_color1; }
@@ -52,7 +52,7 @@ public:
     static constexpr std::int32_t kDefaultColor2 = 4194304;  // RGB(0,0,64)
     static constexpr float kDefaultAngle = 315.0f;
 
-private:
+  private:
     [[nodiscard]] std::int32_t resolveColor(std::int32_t lData) const;
 
     FailureReporter &m_reporter;

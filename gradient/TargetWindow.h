@@ -15,7 +15,7 @@ struct ClientRect
 // The window side of a drawing target: its client area and its update lock.
 class TargetWindow
 {
-public:
+  public:
     virtual ~TargetWindow() = default;
 
     // Fills `rect` with the client area; false when the window cannot tell.

@@ -47,8 +47,8 @@ struct Walk
         // offset(t) >= low  <=>  2 t minor + major >= 2 major low
         const __int128 first = ceilDiv(twiceMajor * low - major, twiceMinor);
         // offset(t) <= high <=>  2 t minor + major <  2 major (high + 1)
-        const __int128 last = ceilDiv(twiceMajor * (static_cast<__int128>(high) + 1) - major,
-                                      twiceMinor) - 1;
+        const __int128 last =
+            ceilDiv(twiceMajor * (static_cast<__int128>(high) + 1) - major, twiceMinor) - 1;
         if (first > lo) {
             lo = first > hi ? hi + 1 : static_cast<std::int64_t>(first);
         }
@@ -156,7 +156,8 @@ void ImageDrawingContext::drawLine(PixelPoint from, PixelPoint to, std::uint32_t
     }
     // Walk t = 0 .. major - 1 along the major axis; the end point is left out.
     const bool xMajor = std::llabs(dx) >= std::llabs(dy);
-    const Walk walk{xMajor ? std::llabs(dx) : std::llabs(dy), xMajor ? std::llabs(dy) : std::llabs(dx)};
+    const Walk walk{xMajor ? std::llabs(dx) : std::llabs(dy),
+                    xMajor ? std::llabs(dy) : std::llabs(dx)};
     const int majorSign = (xMajor ? dx : dy) > 0 ? 1 : -1;
     const int minorSign = (xMajor ? dy : dx) >= 0 ? 1 : -1;
     const std::int64_t major0 = xMajor ? from.x : from.y;
@@ -192,7 +193,8 @@ void ImageDrawingContext::drawLine(PixelPoint from, PixelPoint to, std::uint32_t
     const std::int64_t twiceMajor = 2 * walk.major;
     const std::int64_t twiceMinor = 2 * walk.minor;
     const __int128 start = static_cast<__int128>(twiceMinor) * lo + walk.major;
-    const std::int64_t minorPos = minor0 + minorSign * static_cast<std::int64_t>(start / twiceMajor);
+    const std::int64_t minorPos =
+        minor0 + minorSign * static_cast<std::int64_t>(start / twiceMajor);
     std::int64_t remainder = static_cast<std::int64_t>(start % twiceMajor);
     const std::int64_t majorPos = major0 + majorSign * lo;
     const std::int64_t px = xMajor ? majorPos : minorPos;

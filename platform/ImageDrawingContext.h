@@ -17,7 +17,7 @@
 // it may be reassigned between calls (for example when its widget is resized).
 class ImageDrawingContext : public DrawingContext
 {
-public:
+  public:
     explicit ImageDrawingContext(QImage &image);
 
     [[nodiscard]] Handle createPen(std::int32_t style, std::int32_t width,
@@ -35,7 +35,7 @@ public:
     // Pens created and not yet deleted, the default pen excluded.
     [[nodiscard]] int livePenCount() const;
 
-private:
+  private:
     struct Pen
     {
         Handle handle;

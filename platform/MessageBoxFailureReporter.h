@@ -10,11 +10,11 @@
 // display name.
 class MessageBoxFailureReporter : public FailureReporter
 {
-public:
+  public:
     explicit MessageBoxFailureReporter(QWidget *parent = nullptr);
 
     void reportFailure(std::string_view caption, std::string_view text) override;
 
-private:
+  private:
     QPointer<QWidget> m_parent;
 };

@@ -20,7 +20,7 @@ class PictureBox : public QWidget, public DrawTarget, public TargetWindow
 {
     Q_OBJECT
 
-public:
+  public:
     explicit PictureBox(QWidget *parent = nullptr);
 
     [[nodiscard]] DrawTarget &drawTarget() { return *this; }
@@ -40,10 +40,10 @@ public:
     bool lockUpdates() override;
     void unlockUpdates() override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
 
-private:
+  private:
     void syncImageSize();
 
     QImage m_image;

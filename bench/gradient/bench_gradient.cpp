@@ -24,7 +24,7 @@ constexpr std::int32_t kColor2 = 0x00FFFF80; // RGB(128,255,255)
 
 class SilentReporter : public FailureReporter
 {
-public:
+  public:
     void reportFailure(std::string_view, std::string_view) override { ++failures; }
     int failures = 0;
 };

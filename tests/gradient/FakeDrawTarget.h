@@ -11,7 +11,7 @@
 // A window of a given client size that counts its lock calls.
 class FakeWindow : public TargetWindow
 {
-public:
+  public:
     bool clientRect(ClientRect &rect) const override
     {
         rect = ClientRect{0, 0, width, height};
@@ -40,7 +40,7 @@ public:
 // A target whose window and context can each be missing.
 class FakeDrawTarget : public DrawTarget
 {
-public:
+  public:
     TargetWindow *targetWindow() override { return window; }
     DrawingContext *drawingContext() override { return context; }
 
@@ -50,7 +50,7 @@ public:
 
 class FakeFailureReporter : public FailureReporter
 {
-public:
+  public:
     struct Report
     {
         std::string caption;

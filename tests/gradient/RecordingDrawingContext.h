@@ -10,7 +10,7 @@
 // std::bad_alloc from the n-th createPen.
 class RecordingDrawingContext : public DrawingContext
 {
-public:
+  public:
     enum class Op { Move, CreatePen, Select, Line, Delete };
     struct Call
     {
@@ -67,7 +67,7 @@ public:
     std::vector<Call> calls;
     Handle selected = kStockPen;
 
-private:
+  private:
     PixelPoint m_position;
     int m_pensMade = 0;
     int m_failPenAt = -1;

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <limits>
+#include <random>
 #include <set>
 #include <vector>
 
@@ -49,10 +50,11 @@ class TestGradientDraw : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void lineLeavesOutEndPoint_data();
     void lineLeavesOutEndPoint();
     void farLinesAreClippedExactly();
+    void randomLinesMatchReference();
     void pensAreTracked();
     void columnsAndRowsOfSmallAreas_data();
     void columnsAndRowsOfSmallAreas();
@@ -112,11 +114,11 @@ void TestGradientDraw::farLinesAreClippedExactly()
 {
     // Lines reaching far outside the image light exactly the pixels they would on
     // an image large enough to hold them.
-    const QPoint ends[][2] = {{{-100000, -37}, {100000, 61}},
-                              {{25, -300001}, {-17, 299999}},
-                              {{std::numeric_limits<int>::min(), 3},
-                               {std::numeric_limits<int>::max(), 5}},
-                              {{-3, 40}, {60, -23}}};
+    const QPoint ends[][2] = {
+        {{-100000, -37}, {100000, 61}},
+        {{25, -300001}, {-17, 299999}},
+        {{std::numeric_limits<int>::min(), 3}, {std::numeric_limits<int>::max(), 5}},
+        {{-3, 40}, {60, -23}}};
     for (const auto &line : ends) {
         QImage image(23, 17, QImage::Format_RGB32);
         image.fill(kBackground);
@@ -146,6 +148,34 @@ void TestGradientDraw::farLinesAreClippedExactly()
     }
 }
 
+void TestGradientDraw::randomLinesMatchReference()
+{
+    std::mt19937 random; // fixed sequence: the same lines every run
+    std::uniform_int_distribution<int> coordinate(-40, 60);
+    for (int i = 0; i < 3000; ++i) {
+        const QPoint from(coordinate(random), coordinate(random));
+        const QPoint to(coordinate(random), coordinate(random));
+        QImage image(23, 17, QImage::Format_RGB32);
+        image.fill(kBackground);
+        ImageDrawingContext dc(image);
+        (void)dc.selectObject(dc.createPen(0, 1, 0x00000000));
+        dc.moveTo(from.x(), from.y(), nullptr);
+        dc.lineTo(to.x(), to.y());
+        QImage expected(23, 17, QImage::Format_RGB32);
+        expected.fill(kBackground);
+        for (const QPoint &p : reference(from, to)) {
+            if (expected.rect().contains(p)) {
+                expected.setPixel(p, qRgb(0, 0, 0));
+            }
+        }
+        QVERIFY2(image == expected, qPrintable(QStringLiteral("(%1,%2)-(%3,%4)")
+                                                   .arg(from.x())
+                                                   .arg(from.y())
+                                                   .arg(to.x())
+                                                   .arg(to.y())));
+    }
+}
+
 void TestGradientDraw::pensAreTracked()
 {
     QImage image(4, 4, QImage::Format_RGB32);
@@ -170,7 +200,7 @@ void TestGradientDraw::columnsAndRowsOfSmallAreas_data()
     QTest::addColumn<int>("height");
     QTest::addColumn<float>("angle");
     QTest::addColumn<int>("rampSize");
-    QTest::addColumn<bool>("columns");       // uniform columns, else uniform rows
+    QTest::addColumn<bool>("columns");        // uniform columns, else uniform rows
     QTest::addColumn<QList<int>>("elements"); // ramp element of each column or row
 
     // 4x3 at 0: lines x = 0..5 in elements 0..5 of six; columns 0..3 visible.
@@ -240,7 +270,8 @@ void TestGradientDraw::angledFillCoversEveryPixelOnce()
     // Each line is drawn in its own unique colour; every pixel then must show the
     // line that the reference raster puts there, and no pixel may stay unpainted.
     std::vector<PixelPoint> points;
-    QCOMPARE(gradient::BuildSweepPoints(width, height, angle, points), gradient::GradientError::None);
+    QCOMPARE(gradient::BuildSweepPoints(width, height, angle, points),
+             gradient::GradientError::None);
     QImage expected(width, height, QImage::Format_RGB32);
     expected.fill(kBackground);
     QImage image(width, height, QImage::Format_RGB32);
@@ -254,7 +285,8 @@ void TestGradientDraw::angledFillCoversEveryPixelOnce()
         dc.lineTo(points[i + 1].x, points[i + 1].y);
         (void)dc.selectObject(old);
         dc.deleteObject(pen);
-        for (const QPoint &p : reference({points[i].x, points[i].y}, {points[i + 1].x, points[i + 1].y})) {
+        for (const QPoint &p :
+             reference({points[i].x, points[i].y}, {points[i + 1].x, points[i + 1].y})) {
             if (expected.rect().contains(p)) {
                 QVERIFY2(expected.pixel(p) == kBackground, "reference lines overlap");
                 expected.setPixel(p, toRgb(colour));

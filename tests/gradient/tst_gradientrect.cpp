@@ -35,7 +35,7 @@ class TestGradientRect : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void creationValues();
     void angleWraps_data();
     void angleWraps();
@@ -81,7 +81,9 @@ void TestGradientRect::angleWraps_data()
     // 2^60 = 360 * k + 136 exactly.
     QTest::newRow("2^60") << std::ldexp(1.0f, 60) << 136.0f;
     QTest::newRow("-2^60") << -std::ldexp(1.0f, 60) << 224.0f;
-    QTest::newRow("largest float") << std::numeric_limits<float>::max() << float(std::fmod(double(std::numeric_limits<float>::max()), 360.0));
+    QTest::newRow("largest float")
+        << std::numeric_limits<float>::max()
+        << float(std::fmod(double(std::numeric_limits<float>::max()), 360.0));
 }
 
 void TestGradientRect::angleWraps()
@@ -138,13 +140,12 @@ void TestGradientRect::blendColors_data()
     QTest::newRow("1 step") << 10 << 20 << 1 << Colors{10, 20};
     QTest::newRow("0 steps") << 10 << 20 << 0 << Colors{10, 20};
     QTest::newRow("negative steps") << 10 << 20 << -7 << Colors{10, 20};
-    QTest::newRow("equal colours") << 0x00406080 << 0x00406080 << 4
-                                   << Colors{0x00406080, 0x00406080, 0x00406080, 0x00406080};
+    QTest::newRow("equal colours")
+        << 0x00406080 << 0x00406080 << 4 << Colors{0x00406080, 0x00406080, 0x00406080, 0x00406080};
     // An unresolved reference blends through its low bytes (red 25) and stays whole
     // at the end of the ramp.
     QTest::newRow("unresolved reference")
-        << std::int32_t(0x80000019) << 0 << 5
-        << Colors{std::int32_t(0x80000019), 20, 15, 10, 0};
+        << std::int32_t(0x80000019) << 0 << 5 << Colors{std::int32_t(0x80000019), 20, 15, 10, 0};
 }
 
 void TestGradientRect::blendColors()
@@ -316,8 +317,8 @@ void TestGradientRect::drawReportsFillFailures_data()
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
     QTest::addColumn<QString>("text");
-    QTest::newRow("lines beyond 32 bits") << std::numeric_limits<int>::max()
-                                          << std::numeric_limits<int>::max() << "溢出";
+    QTest::newRow("lines beyond 32 bits")
+        << std::numeric_limits<int>::max() << std::numeric_limits<int>::max() << "溢出";
     QTest::newRow("list too long") << 300'000'000 << 2 << "内存不足";
 }
 

@@ -66,7 +66,7 @@ class TestSweepGeometry : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void workedExamples_data();
     void workedExamples();
     void shapeOfAnyList_data();
@@ -106,7 +106,8 @@ void TestSweepGeometry::workedExamples()
     QFETCH(Points, expected);
 
     Points points{{99, 99}};
-    QCOMPARE(gradient::BuildSweepPoints(width, height, angle, points), gradient::GradientError::None);
+    QCOMPARE(gradient::BuildSweepPoints(width, height, angle, points),
+             gradient::GradientError::None);
     QCOMPARE(describe(points), describe(expected));
 }
 
@@ -117,8 +118,8 @@ void TestSweepGeometry::shapeOfAnyList_data()
     QTest::addColumn<float>("angle");
 
     const int sizes[] = {-7, -1, 0, 1, 2, 3, 10, 111, 127};
-    const float angles[] = {0.0f, 44.999f, 45.0f, 90.0f, 135.0f, 180.0f, 225.0f,
-                            240.0f, 270.0f, 315.0f, 359.99f, 360.0f, -30.0f, 1e20f};
+    const float angles[] = {0.0f,   44.999f, 45.0f,  90.0f,   135.0f, 180.0f, 225.0f,
+                            240.0f, 270.0f,  315.0f, 359.99f, 360.0f, -30.0f, 1e20f};
     for (int w : sizes) {
         for (int h : sizes) {
             for (float a : angles) {
@@ -144,7 +145,8 @@ void TestSweepGeometry::shapeOfAnyList()
     QFETCH(float, angle);
 
     Points points;
-    QCOMPARE(gradient::BuildSweepPoints(width, height, angle, points), gradient::GradientError::None);
+    QCOMPARE(gradient::BuildSweepPoints(width, height, angle, points),
+             gradient::GradientError::None);
     QVERIFY(points.size() >= 3);
     const int sx = points[2].x - points[0].x;
     const int sy = points[2].y - points[0].y;
@@ -199,7 +201,8 @@ void TestSweepGeometry::failures_data()
     constexpr int big = std::numeric_limits<int>::max();
     constexpr int small = std::numeric_limits<int>::min();
     QTest::newRow("largest area") << big << big << 315.0f << gradient::GradientError::Overflow;
-    QTest::newRow("most negative area") << small << small << 0.0f << gradient::GradientError::Overflow;
+    QTest::newRow("most negative area")
+        << small << small << 0.0f << gradient::GradientError::Overflow;
     QTest::newRow("list too long to hold")
         << 300'000'000 << 2 << 315.0f << gradient::GradientError::OutOfMemory;
     QTest::newRow("tall sliver swept along its length")
