@@ -55,7 +55,7 @@ bool SdlSoundPlayer::playSoundAsync(const QString &path)
 bool SdlSoundPlayer::isBusy() const
 {
     std::lock_guard lock(m_mutex);
-    return m_pending.has_value() || m_deviceOpen;
+    return m_pending.has_value() || m_active;
 }
 
 void SdlSoundPlayer::run()
@@ -65,10 +65,11 @@ void SdlSoundPlayer::run()
         if (m_pending) {
             const Sound sound = std::move(*m_pending);
             m_pending.reset();
+            m_active = true;
             lock.unlock();
             play(sound);
             lock.lock();
-            m_deviceOpen = m_device != 0;
+            m_active = m_device != 0;
             continue;
         }
         if (m_device == 0) {
@@ -80,7 +81,7 @@ void SdlSoundPlayer::run()
             lock.unlock();
             closeDevice();
             lock.lock();
-            m_deviceOpen = false;
+            m_active = false;
             continue;
         }
         const auto bytesPerSecond = static_cast<int64_t>(m_deviceRate) * m_deviceChannels * 2;

@@ -48,6 +48,6 @@ class SdlSoundPlayer final : public SoundPlayer
     uint32_t m_device = 0;
     int m_deviceRate = 0;
     int m_deviceChannels = 0;
-    bool m_deviceOpen = false; // mirrors m_device for isBusy(), under m_mutex
+    bool m_active = false; // a sound is being started or played; under m_mutex
     std::thread m_worker;
 };

@@ -1,0 +1,334 @@
+// Audio figures, each with its baseline measured in the same run:
+//  - load latency (assignment to an exact duration) against reading the file once;
+//  - time from the assignment to the first samples handed to the device;
+//  - CPU share of playback against decoding alone;
+//  - how long a process that played a one-shot sound takes to end, against one
+//    that played none.
+// Inputs are generated into a temporary folder with sox and lame.
+#include "AudioFileLoader.h"
+#include "Mpg123MediaPlayer.h"
+#include "PcmSource.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <map>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+QTemporaryDir *g_dir = nullptr;
+std::map<std::string, int64_t> g_expectedFrames;
+
+bool run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+QString input(const std::string &name)
+{
+    return g_dir->filePath(QString::fromStdString(name));
+}
+
+bool concatenate(const QString &piece, int times, const QString &target)
+{
+    QFile in(piece);
+    QFile out(target);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = in.readAll();
+    for (int i = 0; i < times; ++i)
+        out.write(bytes);
+    return true;
+}
+
+int64_t decodeAll(const QString &path)
+{
+    QString error;
+    std::unique_ptr<PcmSource> source = AudioFileLoader::load(path, &error);
+    if (source == nullptr)
+        return -1;
+    std::vector<int16_t> buffer(8192);
+    int64_t total = 0;
+    for (int64_t got; (got = source->read(buffer.data(), 4096)) > 0;)
+        total += got;
+    return total;
+}
+
+// One minute of music-like noise, encoded without any header (CBR and VBR),
+// then repeated: whole MPEG frames concatenate into longer valid streams.
+bool generateInputs()
+{
+    const QString wav = input("minute.wav");
+    const QString longWav = input("three.wav");
+    if (!run("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "60", "pinknoise",
+                     "sine", "220-880", "vol", "0.4"}) ||
+        !run("sox", {wav, longWav, "repeat", "2"}) ||
+        !run("lame", {"--quiet", "-t", "--cbr", "-b", "192", wav, input("minute_cbr.mp3")}) ||
+        !run("lame", {"--quiet", "-t", "-V", "2", wav, input("minute_vbr.mp3")}) ||
+        !run("lame", {"--quiet", "--cbr", "-b", "192", longWav, input("lame3_cbr.mp3")}))
+        return false;
+    if (!concatenate(input("minute_cbr.mp3"), 3, input("noheader3_cbr.mp3")) ||
+        !concatenate(input("minute_vbr.mp3"), 10, input("noheader10_vbr.mp3")) ||
+        !concatenate(input("minute_cbr.mp3"), 60, input("noheader60_cbr.mp3")))
+        return false;
+    // Exact lengths from decoding every frame, and the source length for the
+    // file whose LAME header removes delay and padding.
+    g_expectedFrames["lame3_cbr.mp3"] = int64_t(180) * 44100;
+    for (const char *name : {"noheader3_cbr.mp3", "noheader10_vbr.mp3", "noheader60_cbr.mp3"})
+        g_expectedFrames[name] = decodeAll(input(name));
+    return true;
+}
+
+void BM_ReadFileOnce(benchmark::State &state, const std::string &name)
+{
+    const QString path = input(name);
+    std::vector<char> buffer(1 << 20);
+    for (auto _ : state) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+        int64_t total = 0;
+        for (ssize_t got; (got = ::read(fd, buffer.data(), buffer.size())) > 0;)
+            total += got;
+        ::close(fd);
+        benchmark::DoNotOptimize(total);
+    }
+}
+
+// The whole file into a fresh buffer of its size, as a program reading it into
+// memory would.
+void BM_ReadFileIntoMemory(benchmark::State &state, const std::string &name)
+{
+    const QString path = input(name);
+    for (auto _ : state) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            state.SkipWithError("open");
+            break;
+        }
+        const QByteArray bytes = file.readAll();
+        benchmark::DoNotOptimize(bytes.constData());
+    }
+}
+
+void BM_LoadToExactDuration(benchmark::State &state, const std::string &name)
+{
+    Mpg123MediaPlayer player;
+    const QString path = input(name);
+    const int64_t expected = g_expectedFrames[name];
+    for (auto _ : state) {
+        player.setFileName(path);
+        benchmark::DoNotOptimize(player.duration());
+        player.stop();
+        if (player.frameCount() != expected) {
+            state.SkipWithError("length not exact");
+            break;
+        }
+    }
+    state.counters["frames"] = double(player.frameCount());
+}
+
+void BM_TimeToFirstSamples(benchmark::State &state)
+{
+    Mpg123MediaPlayer player;
+    const QString path = input("lame3_cbr.mp3");
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        player.setFileName(path);
+        while (player.playedFrames() == 0)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        const auto end = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        player.stop();
+    }
+}
+
+double processCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Decoding alone, as a share of one core over the track's duration.
+void BM_DecodeOnlyCpuShare(benchmark::State &state)
+{
+    const QString path = input("lame3_cbr.mp3");
+    for (auto _ : state) {
+        const double cpu = processCpuSeconds();
+        const int64_t frames = decodeAll(path);
+        state.counters["cpu_share_percent"] =
+            100.0 * (processCpuSeconds() - cpu) / (double(frames) / 44100);
+    }
+}
+
+// Playback of a 3-minute track on the device, the UI thread asleep. The window
+// is PLOVI_BENCH_PLAY_SECONDS long (default 20; 180 plays the whole track).
+void BM_PlaybackCpuShare(benchmark::State &state)
+{
+    const char *setting = std::getenv("PLOVI_BENCH_PLAY_SECONDS");
+    const int seconds = setting != nullptr ? std::atoi(setting) : 20;
+    Mpg123MediaPlayer player;
+    for (auto _ : state) {
+        player.setFileName(input("lame3_cbr.mp3"));
+        while (player.playedFrames() == 0)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        const double cpu = processCpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double used = processCpuSeconds() - cpu;
+        state.counters["cpu_share_percent"] = 100.0 * used / wall;
+        state.counters["played_vs_wall"] = player.currentPosition() / (wall + 1e-9);
+        player.stop();
+    }
+}
+
+// Spawns the probe, waits for "ready", tells it to end and measures until it
+// has exited.
+void BM_SoundProcessExit(benchmark::State &state, const char *mode)
+{
+    const QByteArray wav = QFile::encodeName(QStringLiteral(PLOVI_FIXTURES_DIR "/audio/beep.wav"));
+    const QByteArray longWav = QFile::encodeName(input("long.wav"));
+    const char *sound = std::string(mode) == "playing" ? longWav.constData() : wav.constData();
+    for (auto _ : state) {
+        int toChild[2];
+        int fromChild[2];
+        if (pipe(toChild) != 0 || pipe(fromChild) != 0) {
+            state.SkipWithError("pipe");
+            break;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
+        posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
+        posix_spawn_file_actions_addclose(&actions, toChild[1]);
+        posix_spawn_file_actions_addclose(&actions, fromChild[0]);
+        char *argv[] = {const_cast<char *>(PLOVI_SOUND_EXIT_PROBE), const_cast<char *>(mode),
+                        const_cast<char *>(sound), nullptr};
+        pid_t pid = 0;
+        const int spawned =
+            posix_spawn(&pid, PLOVI_SOUND_EXIT_PROBE, &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(toChild[0]);
+        close(fromChild[1]);
+        char ready[16] = {};
+        if (spawned != 0 || read(fromChild[0], ready, sizeof ready) <= 0) {
+            state.SkipWithError("probe did not start");
+            break;
+        }
+        const auto start = std::chrono::steady_clock::now();
+        if (write(toChild[1], "\n", 1) != 1) {
+            state.SkipWithError("write");
+            break;
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        const auto end = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        close(toChild[1]);
+        close(fromChild[0]);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("probe failed");
+            break;
+        }
+    }
+}
+
+void registerBenchmarks()
+{
+    const std::vector<std::string> files = {"lame3_cbr.mp3", "noheader3_cbr.mp3",
+                                            "noheader10_vbr.mp3", "noheader60_cbr.mp3"};
+    for (const std::string &file : files) {
+        benchmark::RegisterBenchmark(("ReadFileOnce/" + file).c_str(), BM_ReadFileOnce, file)
+            ->Unit(benchmark::kMillisecond)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly(true)
+            ->ComputeStatistics("min", [](const std::vector<double> &v) {
+                return *std::min_element(v.begin(), v.end());
+            });
+        benchmark::RegisterBenchmark(("ReadFileIntoMemory/" + file).c_str(), BM_ReadFileIntoMemory, file)
+            ->Unit(benchmark::kMillisecond)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly(true)
+            ->ComputeStatistics("min", [](const std::vector<double> &v) {
+                return *std::min_element(v.begin(), v.end());
+            });
+        benchmark::RegisterBenchmark(("LoadToExactDuration/" + file).c_str(),
+                                     BM_LoadToExactDuration, file)
+            ->Unit(benchmark::kMillisecond)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly(true)
+            ->ComputeStatistics("min", [](const std::vector<double> &v) {
+                return *std::min_element(v.begin(), v.end());
+            });
+    }
+    benchmark::RegisterBenchmark("TimeToFirstSamples", BM_TimeToFirstSamples)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(20)
+        ->Repetitions(3)
+        ->ComputeStatistics("min", [](const std::vector<double> &v) {
+            return *std::min_element(v.begin(), v.end());
+        });
+    benchmark::RegisterBenchmark("DecodeOnlyCpuShare/3min", BM_DecodeOnlyCpuShare)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
+    benchmark::RegisterBenchmark("PlaybackCpuShare/3min", BM_PlaybackCpuShare)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
+    for (const char *mode : {"none", "finished", "playing"})
+        benchmark::RegisterBenchmark((std::string("SoundProcessExit/") + mode).c_str(),
+                                     BM_SoundProcessExit, mode)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(10)
+            ->Repetitions(3)
+            ->ComputeStatistics("min", [](const std::vector<double> &v) {
+                return *std::min_element(v.begin(), v.end());
+            });
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (std::getenv("SDL_AUDIODRIVER") == nullptr)
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    g_dir = &dir;
+    if (!dir.isValid() || !generateInputs() ||
+        !run("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", input("long.wav"), "synth", "5",
+                     "sine", "440"})) {
+        std::fprintf(stderr, "cannot generate the inputs (sox and lame needed)\n");
+        return 1;
+    }
+    registerBenchmarks();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
