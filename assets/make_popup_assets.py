@@ -2,7 +2,8 @@
 """Generates the pop-ups' pictures and chimes.
 
 Outputs (all committed):
-  popup/popup.ico        32 x 32, 16 colours: the icon of every pop-up window
+  popup/popup_icon.png   32 x 32, 16 colours (4-bit palette with one transparent
+                         entry): the icon of every pop-up window
   popup/nobix_art.png    112 x 121 artwork of Nobix (white is the transparent colour)
   popup/tarvel_art.png   112 x 121 artwork of Tarvel (white is the transparent colour)
   popup/swing.gif        32 x 57, 13 frames, looping, one cycle about 4 s
@@ -72,9 +73,13 @@ def make_icon(path):
                 "-fill", "#E53935", "-stroke", "#7A4B00", "-strokewidth", "3",
                 "-draw", "circle 49,92 49,100",
                 *PNG_OPTS, big)
-        # 15 opaque colours plus the transparent one: a 16-colour icon.
+        # 15 opaque colours plus the transparent one: a 16-colour icon, kept
+        # as a 4-bit palette PNG, which Qt reads without an image plugin.
         convert(big, "-resize", "32x32", "-channel", "A", "-threshold", "50%", "+channel",
-                "-dither", "None", "-colors", "15", path)
+                "-dither", "None", "-colors", "15", *PNG_OPTS, "PNG8:" + path + ".tmp.png")
+        convert(path + ".tmp.png", "-define", "png:bit-depth=4", "-define", "png:color-type=3",
+                *PNG_OPTS, "PNG8:" + path)
+        os.remove(path + ".tmp.png")
 
 
 # Where the alert puts things over the artwork, in artwork pixels: the text
@@ -243,24 +248,24 @@ def make_chime(path, notes):
         parts = []
         for i, (freq, start) in enumerate(notes):
             part = os.path.join(tmp, f"n{i}.wav")
-            run(["sox", "-n", "-r", "22050", "-b", "16", "-c", "1", part,
+            run(["sox", "-R", "-n", "-r", "22050", "-b", "16", "-c", "1", part,
                  "synth", "0.9", "sine", str(freq), "sine", str(freq * 2.76),
                  "remix", "1v0.8,2v0.2", "fade", "q", "0.005", "0.9", "0.85",
                  "pad", str(start), "0", "vol", "0.45"])
             parts.append(part)
         mixed = os.path.join(tmp, "mix.wav")
         if len(parts) == 1:
-            run(["sox", parts[0], mixed])
+            run(["sox", "-R", parts[0], mixed])
         else:
-            run(["sox", "-m", *parts, mixed])
-        run(["sox", mixed, "-r", "22050", "-b", "16", "-c", "1", path,
+            run(["sox", "-R", "-m", *parts, mixed])
+        run(["sox", "-R", mixed, "-r", "22050", "-b", "16", "-c", "1", path,
              "reverb", "20", "50", "40", "trim", "0", "1.4", "fade", "0", "1.4", "0.3", "norm", "-3"])
 
 
 def main():
     os.makedirs(POPUP, exist_ok=True)
     os.makedirs(DELIVERED, exist_ok=True)
-    make_icon(os.path.join(POPUP, "popup.ico"))
+    make_icon(os.path.join(POPUP, "popup_icon.png"))
     make_nobix_art(os.path.join(POPUP, "nobix_art.png"))
     make_tarvel_art(os.path.join(POPUP, "tarvel_art.png"))
     make_animation(os.path.join(POPUP, "swing.gif"))

@@ -3,6 +3,7 @@
 #include "AlertVariant.h"
 #include "AppPaths.h"
 #include "GradientRect.h"
+#include "ImageLoading.h"
 #include "PictureBox.h"
 #include "ScreenMetrics.h"
 #include "SoundPlayer.h"
@@ -39,7 +40,7 @@ const char16_t *const kInvalidValueText = u"无效的属性值";
 // The artwork with its white pixels made transparent.
 QPixmap keyedArtwork(const QString &resource)
 {
-    QImage image = QImage(resource).convertToFormat(QImage::Format_ARGB32);
+    QImage image = loadImageOfFormat(resource, "png").convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
@@ -83,7 +84,8 @@ Form2::Form2(const AlertServices &services, const AlertVariant &variant, QWidget
 
     m_aniGif1->setObjectName(QStringLiteral("AniGIF1"));
     m_aniGif1->setGeometry(TwipsGeometry::toPixels(scale, 1080, 210, 480, 855));
-    auto *movie = new QMovie(QStringLiteral(":/popup/swing.gif"), QByteArray(), m_aniGif1);
+    // The format is named so that no other image plugin is probed.
+    auto *movie = new QMovie(QStringLiteral(":/popup/swing.gif"), QByteArrayLiteral("gif"), m_aniGif1);
     m_aniGif1->setMovie(movie);
     movie->start();
     m_aniGif1->raise();

@@ -3,6 +3,7 @@
 #include "AlertServices.h"
 #include "DesktopLinkOpener.h"
 #include "Fonts.h"
+#include "ImageLoading.h"
 #include "Form1.h"
 #include "MessageBoxFailureReporter.h"
 #include "ProgramEnd.h"
@@ -11,12 +12,14 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QPixmap>
 
 int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sound)
 {
     QApplication::setApplicationName(title);
     QApplication::setApplicationDisplayName(title);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/popup/popup.ico")));
+    QApplication::setWindowIcon(QIcon(
+        QPixmap::fromImage(loadImageOfFormat(QStringLiteral(":/popup/popup_icon.png"), "png"))));
     registerFontSubstitutions();
 
     DesktopLinkOpener links;

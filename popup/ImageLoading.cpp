@@ -1,0 +1,10 @@
+#include "ImageLoading.h"
+
+#include <QImageReader>
+
+QImage loadImageOfFormat(const QString &path, const char *format)
+{
+    QImageReader reader(path, format);
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+// Reads an image of a known format (e.g. "png") without probing the image
+// plugins: letting Qt guess loads every installed plugin and its libraries.
+// A null image when the file cannot be read as that format.
+[[nodiscard]] QImage loadImageOfFormat(const QString &path, const char *format);
