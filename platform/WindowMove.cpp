@@ -8,6 +8,8 @@
 
 namespace {
 
+const QString kManualMoveName = QStringLiteral("ManualWindowMove");
+
 // Follows the mouse while the window holds the grab; removes itself on release.
 class ManualMove : public QObject
 {
@@ -15,6 +17,7 @@ public:
     explicit ManualMove(QWidget *window)
         : QObject(window), m_window(window), m_offset(QCursor::pos() - window->pos())
     {
+        setObjectName(kManualMoveName);
         window->installEventFilter(this);
         window->grabMouse();
     }
@@ -25,11 +28,11 @@ public:
             return false;
         }
         switch (event->type()) {
-        case QEvent::MouseMove: {
-            const auto *mouse = static_cast<QMouseEvent *>(event);
-            m_window->move(mouse->globalPosition().toPoint() - m_offset);
+        case QEvent::MouseMove:
+            // The pointer itself, not the event's position: that is reckoned
+            // from a window position the window system may not have applied.
+            m_window->move(QCursor::pos() - m_offset);
             return true;
-        }
         case QEvent::MouseButtonRelease:
             if (static_cast<QMouseEvent *>(event)->buttons() == Qt::NoButton) {
                 finish();
@@ -67,7 +70,7 @@ bool beginWindowMove(QWidget *window)
     if (QWindow *handle = topLevel->windowHandle(); handle != nullptr && handle->startSystemMove()) {
         return true;
     }
-    if (topLevel->findChild<ManualMove *>(QString(), Qt::FindDirectChildrenOnly) != nullptr) {
+    if (topLevel->findChild<QObject *>(kManualMoveName, Qt::FindDirectChildrenOnly) != nullptr) {
         return true;
     }
     new ManualMove(topLevel);
