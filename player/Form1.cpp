@@ -19,6 +19,12 @@
 #include <QMouseEvent>
 #include <QScreen>
 
+// The player library's resources (the icon), linked in from a static library.
+static void initPlayerResources()
+{
+    Q_INIT_RESOURCE(player);
+}
+
 namespace {
 
 // Colours, 0x00BBGGRR.
@@ -81,6 +87,7 @@ Form1::Form1(const PlayerServices &services, QWidget *parent)
       m_cmdExit(makeBottomButton(QStringLiteral("CmdExit"), QStringLiteral("退出"), this)),
       m_timer1(new TaggedTimer(this))
 {
+    initPlayerResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Plovi"));
     setWindowIcon(QIcon(QStringLiteral(":/player/plovi.ico")));

@@ -65,6 +65,9 @@ Form2::Form2(const PlayerServices &services, const TrackButtons &tracks, QWidget
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Plovi"));
+    if (parent != nullptr) {
+        setWindowIcon(parent->windowIcon());
+    }
     setModal(true);
     setFont(songTiFont(10.5));
     QPalette pal = palette();

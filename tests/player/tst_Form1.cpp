@@ -64,6 +64,7 @@ private slots:
     void trackBackColourShowsExactly();
     void centredOnFirstShow();
     void unreadableFileReported();
+    void iconHasTwoSizes();
 };
 
 void TestForm1::startUp_data()
@@ -314,6 +315,19 @@ void TestForm1::unreadableFileReported()
     Form1 form(h.services());
     QTRY_COMPARE(h.messages.shown().size(), 1);
     QCOMPARE(form.CmdTrack(0)->text(), QStringLiteral("请设置音乐"));
+}
+
+void TestForm1::iconHasTwoSizes()
+{
+    PlayerHarness h;
+    Form1 form(h.services());
+    const QList<QSize> sizes = form.windowIcon().availableSizes();
+    QVERIFY(sizes.contains(QSize(16, 16)));
+    QVERIFY(sizes.contains(QSize(32, 32)));
+    const QImage small = form.windowIcon().pixmap(QSize(16, 16)).toImage();
+    QCOMPARE(small.size(), QSize(16, 16));
+    QCOMPARE(small.pixelColor(0, 0).alpha(), 0);   // a rounded badge: clear corner
+    QCOMPARE(small.pixelColor(8, 8).alpha(), 255); // solid middle
 }
 
 QTEST_MAIN(TestForm1)

@@ -112,6 +112,7 @@ void TestForm2::shownModalCentredWithFocusInFirstPath()
         QCOMPARE(d.windowFlags() & Qt::FramelessWindowHint, Qt::FramelessWindowHint);
         QCOMPARE(d.windowType(), Qt::Tool);
         QCOMPARE(d.windowTitle(), QString("Plovi"));
+        QVERIFY(d.windowIcon().availableSizes().contains(QSize(16, 16)));
         QCOMPARE(d.size(), QSize(twips::toPixelsX(8040), twips::toPixelsY(4755)));
         const QRect screen = d.screen()->geometry();
         QCOMPARE(d.pos(), QPoint(screen.x() + (screen.width() - d.width()) / 2,
