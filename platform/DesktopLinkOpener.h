@@ -7,6 +7,6 @@
 // have no counterpart there and are not used.
 class DesktopLinkOpener final : public LinkOpener
 {
-public:
+  public:
     [[nodiscard]] bool openLink(const LinkRequest &request) override;
 };

@@ -6,7 +6,7 @@
 // there is no screen. Tests override the two functions.
 class ScreenMetrics
 {
-public:
+  public:
     virtual ~ScreenMetrics() = default;
 
     [[nodiscard]] virtual int fullScreenWidth() const;

@@ -21,7 +21,7 @@ struct LabelSite
 // artwork and the sound.
 class AlertVariant
 {
-public:
+  public:
     virtual ~AlertVariant() = default;
 
     // Name of the sound file in the program's folder.

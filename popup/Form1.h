@@ -12,7 +12,7 @@ class Form1 : public QWidget
 {
     Q_OBJECT
 
-public:
+  public:
     Form1(const AlertServices &services, const AlertVariant &variant);
 
     // The start-up: hides the window and shows the alert.
@@ -21,7 +21,7 @@ public:
     // How long an alert holds, in milliseconds.
     static constexpr int32_t kAlertDuration = 3000;
 
-private:
+  private:
     void ShowAlert(const QString &message);
 
     const AlertServices m_services;

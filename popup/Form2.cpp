@@ -22,14 +22,14 @@ namespace {
 
 int16_t g_alertCount = 0;
 
-constexpr int32_t kBackColour = 0x00FFC0FF;     // RGB(255,192,255)
-constexpr int32_t kGradientFrom = 0x00FFFFFF;   // RGB(255,255,255)
-constexpr int32_t kGradientTo = 0x00FFFF80;     // RGB(128,255,255)
+constexpr int32_t kBackColour = 0x00FFC0FF;   // RGB(255,192,255)
+constexpr int32_t kGradientFrom = 0x00FFFFFF; // RGB(255,255,255)
+constexpr int32_t kGradientTo = 0x00FFFF80;   // RGB(128,255,255)
 constexpr float kGradientAngle = 240.0f;
-constexpr double kFlatHeight = 80;              // twips
-constexpr double kTopOffset = 160;              // twips below the full-screen client area
-constexpr double kClosedHeight = 120;           // twips; a lower window has finished closing
-constexpr int kDesignHoldInterval = 5000;       // ms, replaced by DisplayAlert
+constexpr double kFlatHeight = 80;        // twips
+constexpr double kTopOffset = 160;        // twips below the full-screen client area
+constexpr double kClosedHeight = 120;     // twips; a lower window has finished closing
+constexpr int kDesignHoldInterval = 5000; // ms, replaced by DisplayAlert
 
 // Runtime error numbers and texts.
 constexpr int kOverflowError = 6;
@@ -85,7 +85,8 @@ Form2::Form2(const AlertServices &services, const AlertVariant &variant, QWidget
     m_aniGif1->setObjectName(QStringLiteral("AniGIF1"));
     m_aniGif1->setGeometry(TwipsGeometry::toPixels(scale, 1080, 210, 480, 855));
     // The format is named so that no other image plugin is probed.
-    auto *movie = new QMovie(QStringLiteral(":/popup/swing.gif"), QByteArrayLiteral("gif"), m_aniGif1);
+    auto *movie =
+        new QMovie(QStringLiteral(":/popup/swing.gif"), QByteArrayLiteral("gif"), m_aniGif1);
     m_aniGif1->setMovie(movie);
     movie->start();
     m_aniGif1->raise();
@@ -147,8 +148,8 @@ void Form2::DisplayAlert(const QString &message, int32_t duration)
 
     show();
 
-    static_cast<void>(
-        m_services.sound.playSoundAsync(programDir() + QLatin1Char('/') + m_variant.soundFileName()));
+    static_cast<void>(m_services.sound.playSoundAsync(programDir() + QLatin1Char('/') +
+                                                      m_variant.soundFileName()));
 
     if (!m_gradient) {
         m_gradient = std::make_unique<GradientRect>(m_services.failures, &sysColor);

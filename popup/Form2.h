@@ -22,7 +22,7 @@ class Form2 : public QWidget
 {
     Q_OBJECT
 
-public:
+  public:
     // `startWindow` is closed together with the alert at the end.
     Form2(const AlertServices &services, const AlertVariant &variant, QWidget *startWindow);
     ~Form2() override;
@@ -49,12 +49,12 @@ public:
     static constexpr int kCloseInterval = 10; // ms
     static constexpr double kStep = 30;       // twips per tick
 
-public slots:
+  public slots:
     void tmrOpen_Timer();
     void tmrAlert_Timer();
     void tmrClose_Timer();
 
-private:
+  private:
     [[nodiscard]] double pictureWidth() const;
     [[nodiscard]] double pictureHeight() const;
     // Changes the height and moves the top by the change actually made, so

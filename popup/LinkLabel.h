@@ -11,23 +11,23 @@ class LinkLabel : public QLabel
 {
     Q_OBJECT
 
-public:
+  public:
     explicit LinkLabel(const QString &text, QWidget *parent);
 
     // Underline on and text colour RGB(0,0,255), unless already underlined.
     void applyHoverStyle();
 
-signals:
+  signals:
     void mouseMoved();
     void pressed(Qt::MouseButton button);
     void clicked();
 
-protected:
+  protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
-private:
+  private:
     bool m_leftDown = false;
 };

@@ -17,7 +17,7 @@ struct TwipsScale
 // always give back the rounded value, as a window does.
 class TwipsGeometry
 {
-public:
+  public:
     explicit TwipsGeometry(TwipsScale scale) : m_scale(scale) {}
 
     [[nodiscard]] double left() const { return m_pixels.x() * m_scale.perPixelX; }
@@ -37,7 +37,7 @@ public:
     [[nodiscard]] static QRect toPixels(TwipsScale scale, double left, double top, double width,
                                         double height);
 
-private:
+  private:
     TwipsScale m_scale;
     QRect m_pixels;
 };

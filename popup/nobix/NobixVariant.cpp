@@ -50,7 +50,7 @@ void NobixVariant::createLabels(const LabelSite &site) const
 
 void NobixVariant::Label1_MouseDown(const LabelSite &site)
 {
-    static_cast<void>(site.links.openLink(LinkRequest{site.startWindow, QStringLiteral("Open"),
-                                                      contactLink(), QString(QLatin1String("")),
-                                                      programDir(), 1}));
+    static_cast<void>(
+        site.links.openLink(LinkRequest{site.startWindow, QStringLiteral("Open"), contactLink(),
+                                        QString(QLatin1String("")), programDir(), 1}));
 }

@@ -5,7 +5,7 @@
 // Nobix, the contact pop-up: one link label that opens an e-mail to us.
 class NobixVariant final : public AlertVariant
 {
-public:
+  public:
     [[nodiscard]] QString soundFileName() const override;
     [[nodiscard]] QString artworkResource() const override;
     [[nodiscard]] double artworkTop() const override;
@@ -16,6 +16,6 @@ public:
     // The program's title.
     [[nodiscard]] static QString title();
 
-private:
+  private:
     static void Label1_MouseDown(const LabelSite &site);
 };

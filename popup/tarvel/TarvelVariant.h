@@ -6,7 +6,7 @@
 // that open the web pages of two programs.
 class TarvelVariant final : public AlertVariant
 {
-public:
+  public:
     [[nodiscard]] QString soundFileName() const override;
     [[nodiscard]] QString artworkResource() const override;
     [[nodiscard]] double artworkTop() const override;
@@ -18,7 +18,7 @@ public:
     [[nodiscard]] static QString program2Link();
     [[nodiscard]] static QString title();
 
-private:
+  private:
     static void Label2_Click(const LabelSite &site);
     static void Label3_Click(const LabelSite &site);
     static void openPage(const LabelSite &site, const QString &link);

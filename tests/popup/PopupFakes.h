@@ -61,12 +61,13 @@ struct PopupFakes
 
     [[nodiscard]] AlertServices services(TwipsScale scale = TwipsScale{15.0, 15.0})
     {
-        return AlertServices{sound,
-                             links,
-                             screen,
-                             failures,
-                             scale,
-                             [this] { ++quits; },
-                             [this](int number, const QString &text) { errors << qMakePair(number, text); }};
+        return AlertServices{
+            sound,
+            links,
+            screen,
+            failures,
+            scale,
+            [this] { ++quits; },
+            [this](int number, const QString &text) { errors << qMakePair(number, text); }};
     }
 };

@@ -54,12 +54,12 @@ void addMotionRows()
 
     // The worked example with sizes taken exactly: one twip per pixel, and
     // the screen given in those pixels (1024 x 719 at 15 twips per pixel).
-    QTest::newRow("exact twips") << 1.0 << 15360 << 10785 << 13695.0 << 10945.0 << 1665.0
-                                 << 80.0 << 1905.0 << 110.0 << 25.0 << 9120.0;
+    QTest::newRow("exact twips") << 1.0 << 15360 << 10785 << 13695.0 << 10945.0 << 1665.0 << 80.0
+                                 << 1905.0 << 110.0 << 25.0 << 9120.0;
     // 96 DPI: 80 twips are 5.33 pixels, the window reads back 75; the top
     // 10945 lands on pixel 730.
-    QTest::newRow("96 dpi") << 15.0 << 1024 << 719 << 13695.0 << 10950.0 << 1665.0 << 75.0
-                            << 1905.0 << 105.0 << 30.0 << 9120.0;
+    QTest::newRow("96 dpi") << 15.0 << 1024 << 719 << 13695.0 << 10950.0 << 1665.0 << 75.0 << 1905.0
+                            << 105.0 << 30.0 << 9120.0;
     // 120 DPI: 1665 x 1905 twips are 138.75 x 158.75 pixels, read back as
     // 139 x 159; 30-twip steps are 2.5 pixels and round to 2 or 3.
     QTest::newRow("120 dpi") << 12.0 << 1280 << 899 << 13692.0 << 10944.0 << 1668.0 << 84.0
@@ -72,7 +72,7 @@ class TestPopupAlert : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init() { Form2::setAlertCount(0); }
 
     void displayAlertPlacesFlatWindowAtCorner_data() { addMotionRows(); }
@@ -108,9 +108,8 @@ void TestPopupAlert::displayAlertPlacesFlatWindowAtCorner()
     QCOMPARE(rig.form->Top(), top);
     QCOMPARE(rig.form->Width(), width);
     QCOMPARE(rig.form->Height(), height);
-    QCOMPARE(rig.form->geometry(),
-             QRect(qRound(left / perPixel), qRound(top / perPixel), qRound(width / perPixel),
-                   qRound(height / perPixel)));
+    QCOMPARE(rig.form->geometry(), QRect(qRound(left / perPixel), qRound(top / perPixel),
+                                         qRound(width / perPixel), qRound(height / perPixel)));
     QVERIFY(rig.form->isVisible());
     QCOMPARE(Form2::AlertCount(), int16_t{1});
     QCOMPARE(rig.form->AlertNumber(), 1);
@@ -301,8 +300,8 @@ void TestPopupAlert::displayAlertPlaysSoundAndPaintsWholePictureBox()
     // Painted while the window is 5 pixels tall, the gradient covers the whole
     // box: every pixel lies between white and RGB(128,255,255), and the two
     // ends of the box differ.
-    for (const QPoint p : {QPoint(0, 0), QPoint(110, 0), QPoint(0, 126), QPoint(110, 126),
-                           QPoint(55, 63)}) {
+    for (const QPoint p :
+         {QPoint(0, 0), QPoint(110, 0), QPoint(0, 126), QPoint(110, 126), QPoint(55, 63)}) {
         const QColor c = image.pixelColor(p);
         QVERIFY2(c.green() == 255 && c.blue() == 255 && c.red() >= 128, qPrintable(c.name()));
     }

@@ -91,7 +91,7 @@ class TestPopupLabels : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init() { Form2::setAlertCount(0); }
 
     void labelLayout_data();
@@ -120,14 +120,18 @@ void TestPopupLabels::labelLayout_data()
     QTest::addColumn<bool>("bold");
     QTest::addColumn<bool>("link");
 
-    QTest::newRow("Nobix Label1") << "Nobix" << "Label1" << QStringLiteral("邮件联系") << 450 << 810
+    QTest::newRow("Nobix Label1") << "Nobix"
+                                  << "Label1" << QStringLiteral("邮件联系") << 450 << 810
                                   << QColor() << 9.0 << false << true;
-    QTest::newRow("Tarvel Label1") << "Tarvel" << "Label1" << QStringLiteral("软件信息") << 330
-                                   << 600 << QColor(255, 0, 255) << 10.5 << false << false;
-    QTest::newRow("Tarvel Label2") << "Tarvel" << "Label2" << TarvelVariant::program1Name() << 240
-                                   << 1080 << QColor(255, 192, 128) << 9.0 << true << true;
-    QTest::newRow("Tarvel Label3") << "Tarvel" << "Label3" << TarvelVariant::program2Name() << 330
-                                   << 1500 << QColor(255, 192, 128) << 9.0 << true << true;
+    QTest::newRow("Tarvel Label1") << "Tarvel"
+                                   << "Label1" << QStringLiteral("软件信息") << 330 << 600
+                                   << QColor(255, 0, 255) << 10.5 << false << false;
+    QTest::newRow("Tarvel Label2") << "Tarvel"
+                                   << "Label2" << TarvelVariant::program1Name() << 240 << 1080
+                                   << QColor(255, 192, 128) << 9.0 << true << true;
+    QTest::newRow("Tarvel Label3") << "Tarvel"
+                                   << "Label3" << TarvelVariant::program2Name() << 330 << 1500
+                                   << QColor(255, 192, 128) << 9.0 << true << true;
 }
 
 void TestPopupLabels::labelLayout()
@@ -166,9 +170,12 @@ void TestPopupLabels::hoverStyleIsOneWay_data()
 {
     QTest::addColumn<QString>("variant");
     QTest::addColumn<QString>("name");
-    QTest::newRow("Nobix Label1") << "Nobix" << "Label1";
-    QTest::newRow("Tarvel Label2") << "Tarvel" << "Label2";
-    QTest::newRow("Tarvel Label3") << "Tarvel" << "Label3";
+    QTest::newRow("Nobix Label1") << "Nobix"
+                                  << "Label1";
+    QTest::newRow("Tarvel Label2") << "Tarvel"
+                                   << "Label2";
+    QTest::newRow("Tarvel Label3") << "Tarvel"
+                                   << "Label3";
 }
 
 void TestPopupLabels::hoverStyleIsOneWay()
@@ -227,9 +234,9 @@ void TestPopupLabels::nobixOpensMailOnAnyButtonPress()
 
     press(label, button);
     QCOMPARE(rig.fakes.links.requests.size(), 1);
-    const LinkRequest expected{&rig.startWindow, QStringLiteral("Open"),
-                               NobixVariant::contactLink(),
-                               QString(QLatin1String("")), programDir(), 1};
+    const LinkRequest expected{
+        &rig.startWindow,           QStringLiteral("Open"), NobixVariant::contactLink(),
+        QString(QLatin1String("")), programDir(),           1};
     QCOMPARE(rig.fakes.links.requests.first(), expected);
     QVERIFY(rig.fakes.links.requests.first().parameters.has_value());
     QVERIFY(NobixVariant::contactLink().startsWith(QLatin1String("mailto:")));
@@ -274,8 +281,8 @@ void TestPopupLabels::tarvelOpensPageOnClick()
     QVERIFY(rig.fakes.links.requests.isEmpty());
     release(label, Qt::LeftButton);
     QCOMPARE(rig.fakes.links.requests.size(), 1);
-    const LinkRequest expected{rig.form.get(), QStringLiteral("open"), target, std::nullopt,
-                               std::nullopt, 1};
+    const LinkRequest expected{rig.form.get(), QStringLiteral("open"), target,
+                               std::nullopt,   std::nullopt,           1};
     QCOMPARE(rig.fakes.links.requests.first(), expected);
 
     press(label, Qt::LeftButton);

@@ -8,7 +8,7 @@ class TestPopupPrograms : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void endsByItself_data();
     void endsByItself();
 };
