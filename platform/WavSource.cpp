@@ -20,6 +20,23 @@ QString sdlError(const char *what)
     return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(SDL_GetError()));
 }
 
+// Every chunk fits inside the file. SDL's loader allocates what a chunk
+// header declares before reading it, so a damaged size could ask for
+// gigabytes; such a file, like a cut-off one, is refused.
+bool chunksFit(std::span<const uint8_t> data)
+{
+    std::size_t offset = 12;
+    while (offset + 8 <= data.size()) {
+        const uint8_t *p = data.data() + offset + 4;
+        const std::size_t length = std::size_t(p[0]) | (std::size_t(p[1]) << 8) |
+                                   (std::size_t(p[2]) << 16) | (std::size_t(p[3]) << 24);
+        if (length > data.size() - offset - 8)
+            return false;
+        offset += 8 + length + (length & 1);
+    }
+    return true;
+}
+
 } // namespace
 
 bool WavSource::looksLikeWav(const MappedFile &file)
@@ -32,6 +49,10 @@ bool WavSource::looksLikeWav(const MappedFile &file)
 std::unique_ptr<WavSource> WavSource::open(const MappedFile &file, QString *error)
 {
     const auto data = file.bytes();
+    if (!chunksFit(data)) {
+        *error = QStringLiteral("truncated or damaged WAV: a chunk runs past the end of the file");
+        return nullptr;
+    }
     if (data.size() > static_cast<std::size_t>(INT_MAX)) {
         *error = QStringLiteral("WAV file too large");
         return nullptr;

@@ -108,7 +108,15 @@ void TestAudioFileLoader::refused_data()
     wav.write(QByteArray("RIFF\x24\x00\x00\x00WAVEfmt ", 16) + QByteArray(40, '\x7f'));
     wav.close();
 
+    QFile beep(audioFixture(QStringLiteral("beep.wav")));
+    QVERIFY(beep.open(QIODevice::ReadOnly));
+    QFile cut(dir + QStringLiteral("/cut.wav"));
+    QVERIFY(cut.open(QIODevice::WriteOnly));
+    cut.write(beep.readAll().chopped(100));
+    cut.close();
+
     QTest::newRow("empty name") << QString();
+    QTest::newRow("truncated WAV") << cut.fileName();
     QTest::newRow("missing file") << dir + QStringLiteral("/missing.mp3");
     QTest::newRow("directory") << dir;
     QTest::newRow("wildcard name") << QStringLiteral("c:\\*.mp3");
