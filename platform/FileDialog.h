@@ -7,7 +7,7 @@
 // it as it was (empty until a file has been picked).
 class FileDialog
 {
-public:
+  public:
     virtual ~FileDialog() = default;
 
     virtual void setFilter(const QString &filter) = 0;

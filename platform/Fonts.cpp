@@ -20,12 +20,14 @@ const QStringList &cjkFallbacks()
 const QStringList &windowsCjkFaces()
 {
     static const QStringList faces{
-        QStringLiteral("宋体"),     QStringLiteral("SimSun"),   QStringLiteral("新宋体"),
-        QStringLiteral("NSimSun"),  QStringLiteral("黑体"),     QStringLiteral("SimHei"),
-        QStringLiteral("楷体"),     QStringLiteral("KaiTi"),    QStringLiteral("仿宋"),
-        QStringLiteral("FangSong"), QStringLiteral("华文彩云"), QStringLiteral("STCaiyun"),
-        QStringLiteral("华文行楷"), QStringLiteral("STXingkai"), QStringLiteral("微软雅黑"),
-        QStringLiteral("Microsoft YaHei"),
+        QStringLiteral("宋体"),     QStringLiteral("SimSun"),
+        QStringLiteral("新宋体"),   QStringLiteral("NSimSun"),
+        QStringLiteral("黑体"),     QStringLiteral("SimHei"),
+        QStringLiteral("楷体"),     QStringLiteral("KaiTi"),
+        QStringLiteral("仿宋"),     QStringLiteral("FangSong"),
+        QStringLiteral("华文彩云"), QStringLiteral("STCaiyun"),
+        QStringLiteral("华文行楷"), QStringLiteral("STXingkai"),
+        QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"),
     };
     return faces;
 }

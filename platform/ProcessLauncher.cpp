@@ -29,8 +29,7 @@ QString strippedName(const QString &name)
 ProcessLauncher::ProcessLauncher() : m_searchFirstIn(programDir()) {}
 
 ProcessLauncher::ProcessLauncher(QString searchFirstIn) : m_searchFirstIn(std::move(searchFirstIn))
-{
-}
+{}
 
 QString ProcessLauncher::resolve(const QString &name) const
 {

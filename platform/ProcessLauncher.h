@@ -9,7 +9,7 @@
 // "Nobix.exe" starts <dir>/Nobix.
 class ProcessLauncher : public ProgramLauncher
 {
-public:
+  public:
     ProcessLauncher();
     explicit ProcessLauncher(QString searchFirstIn);
 
@@ -18,6 +18,6 @@ public:
     // Absolute path the name resolves to, or empty when it resolves to nothing.
     [[nodiscard]] QString resolve(const QString &name) const;
 
-private:
+  private:
     QString m_searchFirstIn;
 };

@@ -17,8 +17,7 @@ QString QtFileDialog::filter() const
 
 void QtFileDialog::showOpen()
 {
-    const QString startIn =
-        m_fileName.isEmpty() ? QString() : QFileInfo(m_fileName).absolutePath();
+    const QString startIn = m_fileName.isEmpty() ? QString() : QFileInfo(m_fileName).absolutePath();
     const QString picked = QFileDialog::getOpenFileName(m_parent, QString(), startIn, m_filter);
     if (!picked.isEmpty()) {
         m_fileName = picked;

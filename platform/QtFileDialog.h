@@ -9,7 +9,7 @@ class QWidget;
 // FileDialog through QFileDialog::getOpenFileName, modal over its parent.
 class QtFileDialog : public FileDialog
 {
-public:
+  public:
     explicit QtFileDialog(QWidget *parent);
 
     void setFilter(const QString &filter) override;
@@ -18,7 +18,7 @@ public:
     [[nodiscard]] QString fileName() const override;
     void setFileName(const QString &fileName) override;
 
-private:
+  private:
     QPointer<QWidget> m_parent;
     QString m_filter;
     QString m_fileName;

@@ -13,7 +13,7 @@ const QString kManualMoveName = QStringLiteral("ManualWindowMove");
 // Follows the mouse while the window holds the grab; removes itself on release.
 class ManualMove : public QObject
 {
-public:
+  public:
     explicit ManualMove(QWidget *window)
         : QObject(window), m_window(window), m_offset(QCursor::pos() - window->pos())
     {
@@ -47,7 +47,7 @@ public:
         }
     }
 
-private:
+  private:
     void finish()
     {
         m_window->removeEventFilter(this);
@@ -67,7 +67,8 @@ bool beginWindowMove(QWidget *window)
         return false;
     }
     QWidget *topLevel = window->window();
-    if (QWindow *handle = topLevel->windowHandle(); handle != nullptr && handle->startSystemMove()) {
+    if (QWindow *handle = topLevel->windowHandle();
+        handle != nullptr && handle->startSystemMove()) {
         return true;
     }
     if (topLevel->findChild<QObject *>(kManualMoveName, Qt::FindDirectChildrenOnly) != nullptr) {

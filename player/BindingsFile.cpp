@@ -11,7 +11,7 @@ namespace {
 
 class FieldReader
 {
-public:
+  public:
     explicit FieldReader(const QString &text) : m_text(text) {}
 
     [[nodiscard]] bool atEnd() const { return m_pos >= m_text.size(); }
@@ -60,7 +60,7 @@ public:
         return value;
     }
 
-private:
+  private:
     static bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
     static bool isLineEnd(QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); }
     static bool isFieldEnd(QChar c) { return c == QLatin1Char(',') || isLineEnd(c); }

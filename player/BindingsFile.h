@@ -12,11 +12,11 @@
 // in GB18030 (byte for byte GBK for GBK text), 15 lines when written.
 class BindingsFile
 {
-public:
+  public:
     struct ReadResult
     {
         std::vector<TrackBinding> records; // at most kTrackSlots, in file order
-        QString error; // empty, or why an existing file could not be read
+        QString error;                     // empty, or why an existing file could not be read
     };
 
     explicit BindingsFile(QString path);
@@ -50,6 +50,6 @@ public:
     // The bytes a save writes for the records, untrimmed and unescaped.
     [[nodiscard]] static QByteArray format(const std::vector<TrackBinding> &records);
 
-private:
+  private:
     QString m_path;
 };

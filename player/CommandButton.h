@@ -8,10 +8,10 @@
 class CommandButton : public QPushButton
 {
     Q_OBJECT
-public:
+  public:
     explicit CommandButton(const QString &text, QWidget *parent);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
 
     // Draws the caption and, with the focus, the focus frame over the face.

@@ -28,12 +28,12 @@ static void initPlayerResources()
 namespace {
 
 // Colours, 0x00BBGGRR.
-constexpr int32_t kWindowBack = 0xFF80FF;    // RGB(255,128,255)
-constexpr int32_t kShapeFill = 0xC0C0FF;     // RGB(255,192,192)
-constexpr int32_t kShapeBorder = 0xFFC0FF;   // RGB(255,192,255)
-constexpr int32_t kBlue = 0xFF0000;          // RGB(0,0,255)
-constexpr int32_t kOrange = 0x0080FF;        // RGB(255,128,0)
-constexpr int32_t kCyan = 0xFFFF00;          // RGB(0,255,255)
+constexpr int32_t kWindowBack = 0xFF80FF;  // RGB(255,128,255)
+constexpr int32_t kShapeFill = 0xC0C0FF;   // RGB(255,192,192)
+constexpr int32_t kShapeBorder = 0xFFC0FF; // RGB(255,192,255)
+constexpr int32_t kBlue = 0xFF0000;        // RGB(0,0,255)
+constexpr int32_t kOrange = 0x0080FF;      // RGB(255,128,0)
+constexpr int32_t kCyan = 0xFFFF00;        // RGB(0,255,255)
 constexpr int kShapeBorderWidth = 2;
 constexpr int kTimer1Interval = 25;
 

@@ -22,7 +22,7 @@ class TrackButton;
 class Form1 : public QWidget
 {
     Q_OBJECT
-public:
+  public:
     using TrackButtons = std::array<TrackButton *, kTrackSlots>;
 
     // Runs the start-up (Form_Load): labels the track buttons from the
@@ -42,12 +42,12 @@ public:
     // The settings dialog while it is loaded, otherwise null.
     [[nodiscard]] Form2 *form2() const { return m_form2.get(); }
 
-protected:
+  protected:
     void showEvent(QShowEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
+  private:
     void Form_Load();
     void CmdSet_Click();
     void Command1_Click();

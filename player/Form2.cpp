@@ -54,8 +54,8 @@ QString indexed(const char *name, int16_t i)
 } // namespace
 
 Form2::Form2(const PlayerServices &services, const TrackButtons &tracks, QWidget *parent)
-    : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint), m_services(services),
-      m_tracks(tracks), m_cdiag(services.makeFileDialog(this)),
+    : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint), m_services(services), m_tracks(tracks),
+      m_cdiag(services.makeFileDialog(this)),
       m_label1(makeLabel(QStringLiteral("歌曲所在完整路径："), this, QStringLiteral("Label1"))),
       m_label2(makeLabel(QStringLiteral("预置："), this, QStringLiteral("Label2"))),
       m_label3(makeLabel(QStringLiteral("歌曲名称："), this, QStringLiteral("Label3"))),
@@ -177,8 +177,7 @@ void Form2::setTabOrder()
 void Form2::Form_Load()
 {
     for (int16_t i = 0; i < kTrackSlots; ++i) {
-        m_lblTrackNo[i]->setText(
-            QStringLiteral("轨迹 %1").arg(i + 1, 2, 10, QLatin1Char('0')));
+        m_lblTrackNo[i]->setText(QStringLiteral("轨迹 %1").arg(i + 1, 2, 10, QLatin1Char('0')));
     }
 }
 

@@ -22,7 +22,7 @@ class TrackButton;
 class Form2 : public QDialog
 {
     Q_OBJECT
-public:
+  public:
     using TrackButtons = std::array<TrackButton *, kTrackSlots>;
 
     // tracks are the main window's CmdTrack buttons, refreshed by a save.
@@ -35,11 +35,11 @@ public:
     [[nodiscard]] QLineEdit *fullPathBox(int16_t i) const { return m_fullPath.at(i); }
     [[nodiscard]] QLineEdit *shortNameBox(int16_t i) const { return m_shortName.at(i); }
 
-protected:
+  protected:
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
-private:
+  private:
     void Form_Load();
     void CmdFindTrack_Click(int16_t index);
     void CmdDelete_Click(int16_t index);

@@ -7,7 +7,7 @@ class QWidget;
 // Tells the user about a failure the program goes on after.
 class MessageReporter
 {
-public:
+  public:
     virtual ~MessageReporter() = default;
 
     // Modal over parent; returns when the user has dismissed it.

@@ -7,7 +7,7 @@
 class NoQuoteValidator : public QValidator
 {
     Q_OBJECT
-public:
+  public:
     using QValidator::QValidator;
 
     State validate(QString &input, int &pos) const override;

@@ -5,6 +5,6 @@
 // MessageReporter through a modal QMessageBox captioned "Plovi".
 class QtMessageReporter : public MessageReporter
 {
-public:
+  public:
     void showError(QWidget *parent, const QString &text) override;
 };

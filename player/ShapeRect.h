@@ -9,13 +9,13 @@
 class ShapeRect : public QWidget
 {
     Q_OBJECT
-public:
+  public:
     ShapeRect(int32_t fillColor, int32_t borderColor, int borderWidth, QWidget *parent);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
 
-private:
+  private:
     const int32_t m_fillColor;
     const int32_t m_borderColor;
     const int m_borderWidth;

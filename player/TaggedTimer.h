@@ -6,12 +6,12 @@
 class TaggedTimer : public QTimer
 {
     Q_OBJECT
-public:
+  public:
     using QTimer::QTimer;
 
     [[nodiscard]] const QString &tag() const { return m_tag; }
     void setTag(const QString &tag) { m_tag = tag; }
 
-private:
+  private:
     QString m_tag;
 };

@@ -11,8 +11,7 @@ constexpr int kButtonFace = 15;
 
 TrackButton::TrackButton(const QString &text, QWidget *parent)
     : CommandButton(text, parent), m_backColor(sysColor(kButtonFace))
-{
-}
+{}
 
 void TrackButton::setTag(const QString &tag)
 {

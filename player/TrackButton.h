@@ -9,7 +9,7 @@
 class TrackButton : public CommandButton
 {
     Q_OBJECT
-public:
+  public:
     explicit TrackButton(const QString &text, QWidget *parent);
 
     [[nodiscard]] const QString &tag() const { return m_tag; }
@@ -19,10 +19,10 @@ public:
     [[nodiscard]] int32_t backColor() const { return m_backColor; }
     void setBackColor(int32_t bgr);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
 
-private:
+  private:
     QString m_tag;
     int32_t m_backColor;
 };

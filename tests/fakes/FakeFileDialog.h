@@ -22,7 +22,7 @@ struct FakeFileDialogScript
 
 class FakeFileDialog : public FileDialog
 {
-public:
+  public:
     explicit FakeFileDialog(std::shared_ptr<FakeFileDialogScript> script)
         : m_script(std::move(script))
     {
@@ -54,7 +54,7 @@ public:
         };
     }
 
-private:
+  private:
     std::shared_ptr<FakeFileDialogScript> m_script;
     QString m_filter;
     QString m_fileName;

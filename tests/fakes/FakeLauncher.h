@@ -7,7 +7,7 @@
 // Records every launch request; answers with failure when set.
 class FakeLauncher : public ProgramLauncher
 {
-public:
+  public:
     QString launchProgram(const QString &name) override
     {
         m_launched << name;
@@ -17,7 +17,7 @@ public:
     [[nodiscard]] const QStringList &launched() const { return m_launched; }
     void failWith(const QString &reason) { m_failure = reason; }
 
-private:
+  private:
     QStringList m_launched;
     QString m_failure;
 };

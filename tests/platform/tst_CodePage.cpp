@@ -5,7 +5,7 @@
 class TestCodePage : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void gbkBytes_data();
     void gbkBytes();
     void beyondGbkRoundTrips_data();
@@ -54,7 +54,9 @@ void TestCodePage::badBytes_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
-    QTest::newRow("0xFF alone") << QByteArray("a\xFF" "b") << QStringLiteral("a\uFFFDb");
+    QTest::newRow("0xFF alone") << QByteArray("a\xFF"
+                                              "b")
+                                << QStringLiteral("a\uFFFDb");
     QTest::newRow("truncated pair") << QByteArray("a\xC4") << QStringLiteral("a\uFFFD");
     QTest::newRow("NUL kept") << QByteArray("a\0b", 3) << QString::fromLatin1("a\0b", 3);
 }

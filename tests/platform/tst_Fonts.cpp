@@ -8,7 +8,7 @@
 class TestFonts : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase();
     void songTiShowsHanzi_data();
     void songTiShowsHanzi();

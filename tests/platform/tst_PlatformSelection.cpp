@@ -5,7 +5,7 @@
 class TestPlatformSelection : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void choice_data();
     void choice();
 };
@@ -16,8 +16,8 @@ void TestPlatformSelection::choice_data()
     QTest::addColumn<QByteArray>("display");
     QTest::addColumn<QByteArray>("chosen"); // "-" for unset
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("Wayland with XWayland") << QByteArray("wayland-0") << QByteArray(":0")
-                                           << QByteArray("-") << QByteArray("xcb");
+    QTest::newRow("Wayland with XWayland")
+        << QByteArray("wayland-0") << QByteArray(":0") << QByteArray("-") << QByteArray("xcb");
     QTest::newRow("user's choice kept") << QByteArray("wayland-0") << QByteArray(":0")
                                         << QByteArray("wayland") << QByteArray("wayland");
     QTest::newRow("Wayland only") << QByteArray("wayland-0") << QByteArray() << QByteArray("-")

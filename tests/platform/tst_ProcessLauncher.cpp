@@ -21,11 +21,11 @@ void writeProgram(const QString &dir, const QString &name, const QString &marker
 
 class PathGuard
 {
-public:
+  public:
     explicit PathGuard(const QByteArray &path) : m_saved(qgetenv("PATH")) { qputenv("PATH", path); }
     ~PathGuard() { qputenv("PATH", m_saved); }
 
-private:
+  private:
     const QByteArray m_saved;
 };
 
@@ -34,7 +34,7 @@ private:
 class TestProcessLauncher : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void programDirIsExecutablesDirectory();
     void resolvesBesideProgramFirst();
     void resolvesOnPath();

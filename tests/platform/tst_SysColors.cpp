@@ -6,7 +6,7 @@
 class TestSysColors : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void conversions_data();
     void conversions();
     void outOfRange_data();

@@ -8,7 +8,7 @@
 class TestTwips : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void factorFollowsLogicalDpi();
     void toPixels_data();
     void toPixels();

@@ -24,7 +24,7 @@ void sendMouse(QWidget *w, QEvent::Type type, QPoint global, Qt::MouseButtons bu
 class TestWindowMove : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void nullWindow();
     void followsMouseUntilRelease();
 };

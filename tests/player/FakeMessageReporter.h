@@ -6,10 +6,10 @@
 
 class FakeMessageReporter : public MessageReporter
 {
-public:
+  public:
     void showError(QWidget *, const QString &text) override { m_shown << text; }
     [[nodiscard]] const QStringList &shown() const { return m_shown; }
 
-private:
+  private:
     QStringList m_shown;
 };

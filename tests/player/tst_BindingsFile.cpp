@@ -37,7 +37,7 @@ QByteArray readBytes(const QString &path)
 class TestBindingsFile : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void parse_data();
     void parse();
     void formatOfEmptyRows();
@@ -66,8 +66,7 @@ void TestBindingsFile::parse_data()
     QTest::newRow("empty fields") << QByteArray("\"\",\"\"\r\n") << QStringList{"", ""};
     QTest::newRow("three lines") << QByteArray("\"a\",\"1\"\r\n\"b\",\"2\"\r\n\"c\",\"3\"\r\n")
                                  << QStringList{"a", "1", "b", "2", "c", "3"};
-    QTest::newRow("no final line end") << QByteArray("\"a\",\"1\"")
-                                       << QStringList{"a", "1"};
+    QTest::newRow("no final line end") << QByteArray("\"a\",\"1\"") << QStringList{"a", "1"};
     QTest::newRow("LF line ends") << QByteArray("\"a\",\"1\"\n\"b\",\"2\"\n")
                                   << QStringList{"a", "1", "b", "2"};
     QTest::newRow("lone first field at the end")
@@ -81,15 +80,15 @@ void TestBindingsFile::parse_data()
         << QByteArray("   \"a\",   \"1\"\r\n") << QStringList{"a", "1"};
     QTest::newRow("unquoted fields") << QByteArray("a b,c d\r\n") << QStringList{"a b", "c d"};
     QTest::newRow("text after closing quote dropped")
-        << QByteArray("\"a\"xyz,\"1\"junk\r\n\"b\",\"2\"\r\n")
-        << QStringList{"a", "1", "b", "2"};
-    QTest::newRow("fields across lines") << QByteArray("\"a\",\r\n\"1\"\r\n")
-                                         << QStringList{"a", "", "1", ""};
+        << QByteArray("\"a\"xyz,\"1\"junk\r\n\"b\",\"2\"\r\n") << QStringList{"a", "1", "b", "2"};
+    QTest::newRow("fields across lines")
+        << QByteArray("\"a\",\r\n\"1\"\r\n") << QStringList{"a", "", "1", ""};
     QTest::newRow("unterminated quote runs to the end")
         << QByteArray("\"a\",\"na,me\r\n") << QStringList{"a", "na,me\r\n"};
     QTest::newRow("quote inside a field ends it early")
         << QByteArray("\"say \"hi\"\",\"n\"\r\n") << QStringList{"say ", "n"};
-    QTest::newRow("GBK text") << QByteArray("\"D:\\\xD2\xF4\xC0\xD6\\a.mp3\",\"\xC4\xE3\xBA\xC3\"\r\n")
+    QTest::newRow("GBK text") << QByteArray(
+                                     "\"D:\\\xD2\xF4\xC0\xD6\\a.mp3\",\"\xC4\xE3\xBA\xC3\"\r\n")
                               << QStringList{QStringLiteral("D:\\音乐\\a.mp3"),
                                              QStringLiteral("你好")};
     QTest::newRow("invalid bytes replaced")
@@ -115,13 +114,16 @@ void TestBindingsFile::roundTrip_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("name");
-    QTest::newRow("plain") << "D:\\music\\song1.mp3" << "song1";
-    QTest::newRow("comma and spaces") << " /home/u/a,b c.mp3 " << "  两端有空格  ";
+    QTest::newRow("plain") << "D:\\music\\song1.mp3"
+                           << "song1";
+    QTest::newRow("comma and spaces") << " /home/u/a,b c.mp3 "
+                                      << "  两端有空格  ";
     QTest::newRow("Chinese") << QStringLiteral("/音乐/天空之城.mp3") << QStringLiteral("天空之城");
     QTest::newRow("Korean path") << QStringLiteral("/home/u/음악/노래.mp3") << "k";
     QTest::newRow("emoji path") << QStringLiteral("/home/u/\U0001F3B5.mp3")
                                 << QStringLiteral("\U0001F3B5");
-    QTest::newRow("empty path, named") << "" << "name";
+    QTest::newRow("empty path, named") << ""
+                                       << "name";
 }
 
 void TestBindingsFile::roundTrip()
@@ -142,8 +144,9 @@ void TestBindingsFile::roundTrip()
 
 void TestBindingsFile::gbkFileRewritesByteForByte()
 {
-    const QByteArray gbk = QByteArray("\"D:\\\xD2\xF4\xC0\xD6\\\xB8\xE8.mp3\",\"\xB8\xE8\xC7\xFA\"\r\n") +
-                           QByteArray("\"\",\"\"\r\n").repeated(14);
+    const QByteArray gbk =
+        QByteArray("\"D:\\\xD2\xF4\xC0\xD6\\\xB8\xE8.mp3\",\"\xB8\xE8\xC7\xFA\"\r\n") +
+        QByteArray("\"\",\"\"\r\n").repeated(14);
     QCOMPARE(BindingsFile::format(BindingsFile::parse(gbk)), gbk);
 }
 

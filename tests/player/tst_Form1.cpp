@@ -47,7 +47,7 @@ void pressAt(QWidget *window, QPoint pos, Qt::MouseButton button)
 class TestForm1 : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void startUp_data();
     void startUp();
     void startUpFillsHiddenSettingsRows();
@@ -90,9 +90,9 @@ void TestForm1::startUp_data()
     for (int k = 0; k < 5; ++k) {
         five += record(QStringLiteral("/m/%1.mp3").arg(k), QStringLiteral("n%1").arg(k));
     }
-    QTest::newRow("five records")
-        << true << five << QStringList{"n0", "n1", "n4", prompt, prompt}
-        << QStringList{"/m/0.mp3", "/m/1.mp3", "/m/4.mp3", "", ""} << allEnabled << true;
+    QTest::newRow("five records") << true << five << QStringList{"n0", "n1", "n4", prompt, prompt}
+                                  << QStringList{"/m/0.mp3", "/m/1.mp3", "/m/4.mp3", "", ""}
+                                  << allEnabled << true;
 
     QTest::newRow("fifteen, first unnamed")
         << true << record("/m/a.mp3", "") + record("", "").repeated(14)
@@ -138,7 +138,8 @@ void TestForm1::startUp()
 void TestForm1::startUpFillsHiddenSettingsRows()
 {
     PlayerHarness h;
-    h.writeBindings(record("/m/a.mp3", QStringLiteral("甲")) + record("/m/b.mp3", QStringLiteral("乙")));
+    h.writeBindings(record("/m/a.mp3", QStringLiteral("甲")) +
+                    record("/m/b.mp3", QStringLiteral("乙")));
     Form1 form(h.services());
     QVERIFY(form.form2() != nullptr);
     QCOMPARE(form.form2()->fullPathBox(1)->text(), QString("/m/b.mp3"));
@@ -203,8 +204,14 @@ void TestForm1::tabOrder()
     for (int i = 0; i <= 11; ++i) {
         expected << QStringLiteral("CmdTrack_%1").arg(i);
     }
-    expected << "CmdSet" << "CmdExit" << "CmdTrack_12" << "CmdTrack_13" << "CmdTrack_14"
-             << "Command1" << "Command2" << "CmdTrack_0";
+    expected << "CmdSet"
+             << "CmdExit"
+             << "CmdTrack_12"
+             << "CmdTrack_13"
+             << "CmdTrack_14"
+             << "Command1"
+             << "Command2"
+             << "CmdTrack_0";
     QCOMPARE(focusOrder(form.CmdTrack(0), int(expected.size())), expected);
 }
 
@@ -244,8 +251,10 @@ void TestForm1::companions_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("program");
-    QTest::newRow("about") << "Command1" << "Nobix.exe";
-    QTest::newRow("other") << "Command2" << "Tarvel.exe";
+    QTest::newRow("about") << "Command1"
+                           << "Nobix.exe";
+    QTest::newRow("other") << "Command2"
+                           << "Tarvel.exe";
 }
 
 void TestForm1::companions()

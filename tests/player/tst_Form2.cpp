@@ -78,7 +78,7 @@ QStringList captions(const Form1 &form)
 class TestForm2 : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void shownModalCentredWithFocusInFirstPath();
     void rowLabelsAndLayout();
     void tabOrder();
@@ -154,7 +154,8 @@ void TestForm2::tabOrder()
         block("完整路经", 0, 11);
         block("CmdFindTrack", 0, 11);
         block("TxtShortName", 0, 11);
-        expected << "CmdCancel" << "CmdExit";
+        expected << "CmdCancel"
+                 << "CmdExit";
         block("CmdDelete", 0, 11);
         block("完整路经", 12, 14);
         block("CmdFindTrack", 12, 14);
@@ -222,11 +223,21 @@ void TestForm2::saveRules_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("enabled");
-    QTest::newRow("name and path") << "/p.mp3" << "n" << "n" << true;
-    QTest::newRow("name of spaces") << "/p.mp3" << "   " << "" << false;
-    QTest::newRow("name, empty path") << "" << "n" << "n" << true;
-    QTest::newRow("path, no name") << "/p.mp3" << "" << "" << false;
-    QTest::newRow("name with outer spaces") << " /p.mp3 " << " n " << " n " << true;
+    QTest::newRow("name and path") << "/p.mp3"
+                                   << "n"
+                                   << "n" << true;
+    QTest::newRow("name of spaces") << "/p.mp3"
+                                    << "   "
+                                    << "" << false;
+    QTest::newRow("name, empty path") << ""
+                                      << "n"
+                                      << "n" << true;
+    QTest::newRow("path, no name") << "/p.mp3"
+                                   << ""
+                                   << "" << false;
+    QTest::newRow("name with outer spaces") << " /p.mp3 "
+                                            << " n "
+                                            << " n " << true;
 }
 
 void TestForm2::saveRules()

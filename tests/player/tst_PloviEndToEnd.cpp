@@ -17,7 +17,7 @@ namespace {
 // Ends a started process when the test leaves, whatever the outcome.
 class ProcessGuard
 {
-public:
+  public:
     explicit ProcessGuard(QProcess &process) : m_process(process) {}
     ~ProcessGuard()
     {
@@ -27,7 +27,7 @@ public:
         }
     }
 
-private:
+  private:
     QProcess &m_process;
 };
 
@@ -73,7 +73,7 @@ QByteArray readAll(const QString &path)
 class TestPloviEndToEnd : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void startsAndStaysUp_data();
     void startsAndStaysUp();
     void aboutStartsNobixBesideThePlayer();
