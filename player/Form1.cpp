@@ -4,9 +4,12 @@
 #include "CommandButton.h"
 #include "Fonts.h"
 #include "Form2.h"
+#include "MediaPlayer.h"
+#include "Module1.h"
 #include "MessageReporter.h"
 #include "PlayerMessages.h"
 #include "ProgramLauncher.h"
+#include "QBColor.h"
 #include "ShapeRect.h"
 #include "SysColors.h"
 #include "TaggedTimer.h"
@@ -85,7 +88,7 @@ Form1::Form1(const PlayerServices &services, QWidget *parent)
       m_command1(makeBottomButton(QStringLiteral("Command1"), QStringLiteral("关于"), this)),
       m_command2(makeBottomButton(QStringLiteral("Command2"), QStringLiteral("其它"), this)),
       m_cmdExit(makeBottomButton(QStringLiteral("CmdExit"), QStringLiteral("退出"), this)),
-      m_timer1(new TaggedTimer(this))
+      m_timer1(new TaggedTimer(this)), m_draw(services.uniform)
 {
     initPlayerResources();
     setObjectName(QStringLiteral("Form1"));
@@ -129,6 +132,9 @@ Form1::Form1(const PlayerServices &services, QWidget *parent)
     connect(m_cmdExit, &QPushButton::clicked, this, &Form1::CmdExit_Click);
 
     m_timer1->setObjectName(QStringLiteral("Timer1"));
+    // 25 ms ticks drive the countdown; a coarse timer would let them drift.
+    m_timer1->setTimerType(Qt::PreciseTimer);
+    connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     setTabOrder();
 
     Form_Load();
@@ -143,6 +149,10 @@ void Form1::buildTrackButtons()
         track->setObjectName(QStringLiteral("CmdTrack_%1").arg(i));
         track->setFont(songTiFont(9));
         twips::setGeometry(track, 60, 1560 + 360 * i, 1305, 315);
+        // Hovering a button shows its track's length.
+        track->setMouseTracking(true);
+        connect(track, &QPushButton::clicked, this, [this, i] { CmdTrack_Click(i); });
+        connect(track, &TrackButton::mouseMoved, this, [this, i] { CmdTrack_MouseMove(i); });
         m_cmdTrack[i] = track;
     }
 }
@@ -218,8 +228,87 @@ void Form1::CmdSet_Click()
     }
     dialog.exec();
     m_form2.reset();
+    giveFocusBack();
+}
+
+void Form1::giveFocusBack()
+{
     activateWindow();
     setFocus(Qt::OtherFocusReason);
+}
+
+// Playing state lives in the controls: Timer1 running means playing, its tag
+// holds the playing slot, each button its path, enabled flag and colour.
+void Form1::CmdTrack_Click(int16_t index)
+{
+    int16_t r = 0;
+    for (TrackButton *track : m_cmdTrack) {
+        r = m_draw.draw();
+        track->setBackColor(QBColor(static_cast<int16_t>(r - 2)));
+    }
+    TrackButton *const clicked = m_cmdTrack.at(index);
+    clicked->setBackColor(QBColor(static_cast<int16_t>(r - 3)));
+
+    MediaPlayer &media = m_services.media;
+    if (!m_timer1->isActive()) {
+        media.setFileName(clicked->tag());
+        Module1::LockToTrack(*this, index);
+        m_timer1->start();
+        m_timer1->setTag(QString::number(index));
+        m_lblLcd->setText(Module1::LcdText(media.duration()));
+    } else {
+        // Reloaded from the start and halted, so the next click plays it anew.
+        media.setFileName(clicked->tag());
+        media.stop();
+        m_timer1->stop();
+        Module1::EnableAllTracks(*this);
+        m_timer1->setTag(QString::number(-1));
+        m_lblLcd3->setText(Module1::LcdText(media.duration()));
+        clicked->setBackColor(QBColor(static_cast<int16_t>(r - 4)));
+    }
+    giveFocusBack();
+}
+
+void Form1::Timer1_Timer()
+{
+    const int16_t r = m_draw.draw();
+    MediaPlayer &media = m_services.media;
+    const double duration = media.duration();
+    const double position = media.currentPosition();
+    m_lblLcd3->setText(Module1::LcdTextOfCentiseconds(duration * 100 - position * 100));
+
+    // The component puts the position exactly on the duration at the end of a
+    // track (and reads 0 for both when nothing loaded), so equality is the end.
+    const double positionAgain = media.currentPosition();
+    if (media.duration() - positionAgain == 0.0) {
+        media.setFileName(media.fileName());
+        media.stop();
+        Module1::FinishPlayback(*this);
+        giveFocusBack();
+        return;
+    }
+
+    bool ok = false;
+    const int slot = m_timer1->tag().toInt(&ok);
+    if (!ok || slot < 0 || slot >= kTrackSlots) {
+        return;
+    }
+    TrackButton *const playing = m_cmdTrack.at(static_cast<size_t>(slot));
+    const int32_t lit = QBColor(static_cast<int16_t>(r - 3));
+    playing->setBackColor(QBColor(static_cast<int16_t>(playing->backColor() == lit ? r - 2 : r - 5)));
+}
+
+void Form1::CmdTrack_MouseMove(int16_t index)
+{
+    MediaPlayer &media = m_services.media;
+    const QString &tag = m_cmdTrack.at(index)->tag();
+    if (tag == media.fileName()) {
+        return;
+    }
+    // Loaded for its length only: the stop comes before any sample is played.
+    media.setFileName(tag);
+    m_lblLcd->setText(Module1::LcdText(media.duration()));
+    media.stop();
 }
 
 void Form1::launchCompanion(const QString &name)

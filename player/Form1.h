@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ColourDraw.h"
 #include "PlayerServices.h"
 #include "TrackBinding.h"
 
@@ -49,6 +50,10 @@ class Form1 : public QWidget
 
   private:
     void Form_Load();
+    void CmdTrack_Click(int16_t index);
+    void CmdTrack_MouseMove(int16_t index);
+    void Timer1_Timer();
+    void giveFocusBack();
     void CmdSet_Click();
     void Command1_Click();
     void Command2_Click();
@@ -74,5 +79,6 @@ class Form1 : public QWidget
     CommandButton *const m_cmdExit;
     TaggedTimer *const m_timer1;
     std::unique_ptr<Form2> m_form2;
+    ColourDraw m_draw;
     bool m_placed = false;
 };

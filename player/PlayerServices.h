@@ -1,11 +1,14 @@
 #pragma once
 
+#include "ColourDraw.h"
+
 #include <QString>
 
 #include <functional>
 #include <memory>
 
 class FileDialog;
+class MediaPlayer;
 class MessageReporter;
 class ProgramLauncher;
 class QWidget;
@@ -23,4 +26,8 @@ struct PlayerServices
     std::function<bool(QWidget *window)> moveWindow;
     // The bindings file (normally BindingsFile::defaultPath()).
     QString bindingsPath;
+    // Plays the tracks (normally Mpg123MediaPlayer).
+    MediaPlayer &media;
+    // Source of u for the button colours; empty means the unseeded default.
+    ColourDraw::UniformSource uniform{};
 };

@@ -1,6 +1,7 @@
 #include "QBColor.h"
 
 #include <array>
+#include <cstddef>
 
 namespace {
 constexpr int32_t rgb(int32_t r, int32_t g, int32_t b)
@@ -21,5 +22,5 @@ int32_t QBColor(int16_t number)
     if (number < 0 || number >= static_cast<int16_t>(kPalette.size())) {
         return 0;
     }
-    return kPalette[static_cast<size_t>(number)];
+    return kPalette[static_cast<std::size_t>(number)];
 }

@@ -27,6 +27,12 @@ void TrackButton::setBackColor(int32_t bgr)
     update();
 }
 
+void TrackButton::mouseMoveEvent(QMouseEvent *event)
+{
+    emit mouseMoved();
+    CommandButton::mouseMoveEvent(event);
+}
+
 void TrackButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);

@@ -19,8 +19,13 @@ class TrackButton : public CommandButton
     [[nodiscard]] int32_t backColor() const { return m_backColor; }
     void setBackColor(int32_t bgr);
 
-  protected:
+  signals:
+    // Any mouse movement over the button (only an enabled button gets them).
+    void mouseMoved();
+
+protected:
     void paintEvent(QPaintEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
 
   private:
     QString m_tag;

@@ -1,6 +1,7 @@
 #include "BindingsFile.h"
 #include "Fonts.h"
 #include "Form1.h"
+#include "Mpg123MediaPlayer.h"
 #include "PlatformSelection.h"
 #include "ProcessLauncher.h"
 #include "QtFileDialog.h"
@@ -16,6 +17,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Plovi"));
     registerFontSubstitutions();
 
+    Mpg123MediaPlayer media;
     ProcessLauncher launcher;
     QtMessageReporter messages;
     const PlayerServices services{
@@ -25,6 +27,7 @@ int main(int argc, char *argv[])
         [] { QApplication::quit(); },
         [](QWidget *window) { return beginWindowMove(window); },
         BindingsFile::defaultPath(),
+        media,
     };
     Form1 form1(services);
     form1.show();

@@ -10,7 +10,7 @@ packages=(
   libsdl2-dev libmpg123-dev
   libbenchmark-dev
   fonts-wqy-zenhei
-  xvfb xauth
+  xvfb xauth xdotool libx11-dev
 )
 missing=()
 for p in "${packages[@]}"; do

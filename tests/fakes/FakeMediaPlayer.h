@@ -8,7 +8,7 @@
 // A media player for the player's tests: records every call and reports the
 // duration and position the test sets. Assigning a file name restarts the
 // position at 0, as the real component does; names listed as unloadable read
-// 0 for both figures.
+// 0 for both figures, and so does the empty name.
 class FakeMediaPlayer final : public MediaPlayer
 {
   public:
@@ -18,7 +18,7 @@ class FakeMediaPlayer final : public MediaPlayer
         m_assigned.append(fileName);
         m_calls.append(QStringLiteral("setFileName"));
         m_fileName = fileName;
-        m_loaded = !m_unloadable.contains(fileName);
+        m_loaded = !fileName.isEmpty() && !m_unloadable.contains(fileName);
         m_position = 0.0;
         m_playing = m_loaded;
     }

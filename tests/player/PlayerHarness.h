@@ -2,6 +2,7 @@
 
 #include "../fakes/FakeFileDialog.h"
 #include "../fakes/FakeLauncher.h"
+#include "../fakes/FakeMediaPlayer.h"
 #include "FakeMessageReporter.h"
 
 #include "PlayerServices.h"
@@ -14,6 +15,9 @@
 struct PlayerHarness
 {
     FakeLauncher launcher;
+    FakeMediaPlayer media;
+    // Values of u handed to the colour draw, in order; 0 once they run out.
+    QList<double> uniforms;
     FakeMessageReporter messages;
     std::shared_ptr<FakeFileDialogScript> dialogs = std::make_shared<FakeFileDialogScript>();
     int endRequests = 0;
@@ -33,6 +37,8 @@ struct PlayerHarness
                 return true;
             },
             bindingsPath,
+            media,
+            [this] { return uniforms.isEmpty() ? 0.0 : uniforms.takeFirst(); },
         };
     }
 

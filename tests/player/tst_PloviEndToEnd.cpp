@@ -128,7 +128,8 @@ void TestPloviEndToEnd::aboutStartsNobixBesideThePlayer()
                         services.makeFileDialog,
                         services.endProgram,
                         services.moveWindow,
-                        services.bindingsPath};
+                        services.bindingsPath,
+                        services.media};
     Form1 form(real);
     form.show();
     QTest::mouseClick(form.findChild<QPushButton *>("Command1"), Qt::LeftButton);
