@@ -62,6 +62,19 @@ struct Install
     }
 };
 
+// Process ids of running programs whose executable is the given file.
+QSet<QString> processesOf(const QString &executable)
+{
+    QSet<QString> pids;
+    const QString wanted = QFileInfo(executable).canonicalFilePath();
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath() == wanted) {
+            pids.insert(pid);
+        }
+    }
+    return pids;
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile f(path);
@@ -78,6 +91,7 @@ class TestPloviEndToEnd : public QObject
     void startsAndStaysUp();
     void aboutStartsNobixBesideThePlayer();
     void aboutClickOnTheRealWindow();
+    void aboutStartsTheRealNobix();
 };
 
 void TestPloviEndToEnd::startsAndStaysUp_data()
@@ -192,6 +206,36 @@ void TestPloviEndToEnd::aboutClickOnTheRealWindow()
     runTool({"mousemove", "--window", id, QString::number(x), QString::number(y), "click", "1"});
     QTRY_COMPARE_WITH_TIMEOUT(readAll(install.marker()).count('\n'), 2, 10000);
     QCOMPARE(plovi.state(), QProcess::Running);
+}
+
+
+// "关于" with the real launcher and the real Nobix of the build: a new Nobix
+// process appears and ends by itself.
+void TestPloviEndToEnd::aboutStartsTheRealNobix()
+{
+    const QString nobix = QStringLiteral(PLOVI_DELIVERY_DIR "/Nobix");
+    if (!QFile::exists(nobix)) {
+        QSKIP("Nobix is not built");
+    }
+    PlayerHarness h;
+    ProcessLauncher launcher(QStringLiteral(PLOVI_DELIVERY_DIR));
+    PlayerServices services = h.services();
+    PlayerServices real{launcher,
+                        services.messages,
+                        services.makeFileDialog,
+                        services.endProgram,
+                        services.moveWindow,
+                        services.bindingsPath,
+                        services.media};
+    Form1 form(real);
+    form.show();
+    const QSet<QString> before = processesOf(nobix);
+    QTest::mouseClick(form.findChild<QPushButton *>("Command1"), Qt::LeftButton);
+    QVERIFY(h.messages.shown().isEmpty());
+
+    QSet<QString> started;
+    QTRY_VERIFY_WITH_TIMEOUT(!(started = processesOf(nobix) - before).isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT((processesOf(nobix) & started).isEmpty(), 8000);
 }
 
 QTEST_MAIN(TestPloviEndToEnd)
