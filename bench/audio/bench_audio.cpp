@@ -5,6 +5,8 @@
 //  - how long a process that played a one-shot sound takes to end, against one
 //    that played none.
 // Inputs are generated into a temporary folder with sox and lame.
+#include "BenchAudioInput.h"
+
 #include "AudioFileLoader.h"
 #include "Mpg123MediaPlayer.h"
 #include "PcmSource.h"
@@ -39,13 +41,9 @@ namespace {
 QTemporaryDir *g_dir = nullptr;
 std::map<std::string, int64_t> g_expectedFrames;
 
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
+using benchinput::decodeAll;
+using benchinput::processCpuSeconds;
+using benchinput::run;
 
 QString input(const std::string &name)
 {
@@ -64,31 +62,16 @@ bool concatenate(const QString &piece, int times, const QString &target)
     return true;
 }
 
-int64_t decodeAll(const QString &path)
-{
-    QString error;
-    std::unique_ptr<PcmSource> source = AudioFileLoader::load(path, &error);
-    if (source == nullptr)
-        return -1;
-    std::vector<int16_t> buffer(8192);
-    int64_t total = 0;
-    for (int64_t got; (got = source->read(buffer.data(), 4096)) > 0;)
-        total += got;
-    return total;
-}
-
 // One minute of music-like noise, encoded without any header (CBR and VBR),
 // then repeated: whole MPEG frames concatenate into longer valid streams.
 bool generateInputs()
 {
+    const QDir dir(g_dir->path());
     const QString wav = input("minute.wav");
-    const QString longWav = input("three.wav");
-    if (!run("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "60", "pinknoise",
-                     "sine", "220-880", "vol", "0.4"}) ||
-        !run("sox", {wav, longWav, "repeat", "2"}) ||
+    if (!benchinput::writeMinuteAndThreeMinuteWav(dir) ||
         !run("lame", {"--quiet", "-t", "--cbr", "-b", "192", wav, input("minute_cbr.mp3")}) ||
         !run("lame", {"--quiet", "-t", "-V", "2", wav, input("minute_vbr.mp3")}) ||
-        !run("lame", {"--quiet", "--cbr", "-b", "192", longWav, input("lame3_cbr.mp3")}))
+        !benchinput::writeThreeMinuteMp3(dir))
         return false;
     if (!concatenate(input("minute_cbr.mp3"), 3, input("noheader3_cbr.mp3")) ||
         !concatenate(input("minute_vbr.mp3"), 10, input("noheader10_vbr.mp3")) ||
@@ -164,23 +147,12 @@ void BM_TimeToFirstSamples(benchmark::State &state)
     }
 }
 
-double processCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
 // Decoding alone, as a share of one core over the track's duration.
 void BM_DecodeOnlyCpuShare(benchmark::State &state)
 {
     const QString path = input("lame3_cbr.mp3");
-    for (auto _ : state) {
-        const double cpu = processCpuSeconds();
-        const int64_t frames = decodeAll(path);
-        state.counters["cpu_share_percent"] =
-            100.0 * (processCpuSeconds() - cpu) / (double(frames) / 44100);
-    }
+    for (auto _ : state)
+        state.counters["cpu_share_percent"] = benchinput::decodeOnlyCpuSharePercent(path);
 }
 
 // Playback of a 3-minute track on the device, the UI thread asleep. The window
