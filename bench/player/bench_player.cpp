@@ -251,6 +251,7 @@ void BM_PlayerCpuShare(benchmark::State &state)
         state.counters["cpu_share_percent"] = 100.0 * used / wall;
         state.counters["ui_thread_share_percent"] = 100.0 * uiUsed / wall;
         state.counters["ticks_per_second"] = ticks / wall;
+        state.counters["ui_cpu_us_per_tick"] = ticks > 0 ? 1e6 * uiUsed / ticks : 0.0;
         state.counters["paints_per_second"] = counter.paints / wall;
         state.counters["played_vs_wall"] = played / wall;
         g_share["player"] = 100.0 * used / wall;
