@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libsdl2-dev libmpg123-dev
+  libsdl2-dev libmpg123-dev libfontconfig-dev
   libbenchmark-dev
   fonts-wqy-zenhei
   xvfb xauth xdotool libx11-dev
