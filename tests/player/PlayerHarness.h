@@ -25,10 +25,12 @@ struct PlayerHarness
     QTemporaryDir dir;
     QString bindingsPath = dir.filePath(QStringLiteral("yygj"));
 
-    [[nodiscard]] PlayerServices services()
+    // The fakes, with a real launcher or media player where one is given.
+    [[nodiscard]] PlayerServices services(ProgramLauncher *realLauncher = nullptr,
+                                          MediaPlayer *realMedia = nullptr)
     {
         return PlayerServices{
-            launcher,
+            realLauncher != nullptr ? *realLauncher : launcher,
             messages,
             FakeFileDialog::factory(dialogs),
             [this] { ++endRequests; },
@@ -37,7 +39,7 @@ struct PlayerHarness
                 return true;
             },
             bindingsPath,
-            media,
+            realMedia != nullptr ? *realMedia : media,
             [this] { return uniforms.isEmpty() ? 0.0 : uniforms.takeFirst(); },
         };
     }

@@ -136,15 +136,7 @@ void TestPloviEndToEnd::aboutStartsNobixBesideThePlayer()
     QVERIFY(install.make(nullptr));
     PlayerHarness h;
     ProcessLauncher launcher(install.dir.path());
-    PlayerServices services = h.services();
-    PlayerServices real{launcher,
-                        services.messages,
-                        services.makeFileDialog,
-                        services.endProgram,
-                        services.moveWindow,
-                        services.bindingsPath,
-                        services.media};
-    Form1 form(real);
+    Form1 form(h.services(&launcher));
     form.show();
     QTest::mouseClick(form.findChild<QPushButton *>("Command1"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(install.marker()), 10000);
@@ -219,15 +211,7 @@ void TestPloviEndToEnd::aboutStartsTheRealNobix()
     }
     PlayerHarness h;
     ProcessLauncher launcher(QStringLiteral(PLOVI_DELIVERY_DIR));
-    PlayerServices services = h.services();
-    PlayerServices real{launcher,
-                        services.messages,
-                        services.makeFileDialog,
-                        services.endProgram,
-                        services.moveWindow,
-                        services.bindingsPath,
-                        services.media};
-    Form1 form(real);
+    Form1 form(h.services(&launcher));
     form.show();
     const QSet<QString> before = processesOf(nobix);
     QTest::mouseClick(form.findChild<QPushButton *>("Command1"), Qt::LeftButton);
