@@ -2,6 +2,7 @@
 
 #include "AlertVariant.h"
 #include "AppPaths.h"
+#include "GifAnimation.h"
 #include "GradientRect.h"
 #include "ImageLoading.h"
 #include "PictureBox.h"
@@ -11,7 +12,6 @@
 
 #include <QImage>
 #include <QLabel>
-#include <QMovie>
 #include <QPixmap>
 #include <QTimer>
 
@@ -58,8 +58,9 @@ Form2::Form2(const AlertServices &services, const AlertVariant &variant, QWidget
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint), m_services(services),
       m_variant(variant), m_startWindow(startWindow), m_geometry(services.scale),
       m_picture(new PictureBox(this)), m_image2(new QLabel(m_picture)),
-      m_aniGif1(new QLabel(m_picture)), m_tmrOpen(new QTimer(this)), m_tmrAlert(new QTimer(this)),
-      m_tmrClose(new QTimer(this))
+      m_aniGif1(new QLabel(m_picture)),
+      m_swing(new GifAnimation(m_aniGif1, QStringLiteral(":/popup/swing.gif"), "gif")),
+      m_tmrOpen(new QTimer(this)), m_tmrAlert(new QTimer(this)), m_tmrClose(new QTimer(this))
 {
     setObjectName(QStringLiteral("Form2"));
     QPalette back = palette();
@@ -84,11 +85,7 @@ Form2::Form2(const AlertServices &services, const AlertVariant &variant, QWidget
 
     m_aniGif1->setObjectName(QStringLiteral("AniGIF1"));
     m_aniGif1->setGeometry(TwipsGeometry::toPixels(scale, 1080, 210, 480, 855));
-    // The format is named so that no other image plugin is probed.
-    auto *movie =
-        new QMovie(QStringLiteral(":/popup/swing.gif"), QByteArrayLiteral("gif"), m_aniGif1);
-    m_aniGif1->setMovie(movie);
-    movie->start();
+    m_swing->start();
     m_aniGif1->raise();
 
     m_tmrOpen->setObjectName(QStringLiteral("tmrOpen"));

@@ -9,6 +9,7 @@
 #include <memory>
 
 class AlertVariant;
+class GifAnimation;
 class GradientRect;
 class PictureBox;
 class QLabel;
@@ -70,6 +71,7 @@ class Form2 : public QWidget
     PictureBox *const m_picture;
     QLabel *const m_image2;
     QLabel *const m_aniGif1;
+    GifAnimation *const m_swing;
     QTimer *const m_tmrOpen;
     QTimer *const m_tmrAlert;
     QTimer *const m_tmrClose;

@@ -1,5 +1,6 @@
 #include "Form1.h"
 #include "Form2.h"
+#include "GifAnimation.h"
 #include "NobixVariant.h"
 #include "PictureBox.h"
 #include "PopupFakes.h"
@@ -7,7 +8,6 @@
 #include "AppPaths.h"
 
 #include <QLabel>
-#include <QMovie>
 #include <QTimer>
 #include <QtTest>
 
@@ -88,6 +88,8 @@ class TestPopupAlert : public QObject
     void displayAlertPlaysSoundAndPaintsWholePictureBox();
     void windowIsFramelessOffTaskBarAndNotOnTop();
     void animationAndArtworkAreInPlace();
+    void animationAdvancesAndLoops();
+    void animationWithoutFramesLeavesLabelEmpty();
     void formLoadShowsOneAlertAndStaysHidden();
 };
 
@@ -326,9 +328,17 @@ void TestPopupAlert::animationAndArtworkAreInPlace()
     QVERIFY(anim != nullptr && art != nullptr);
     QCOMPARE(anim->geometry(), QRect(72, 14, 32, 57));
     QCOMPARE(art->geometry(), QRect(0, 4, 112, 121));
-    QVERIFY(anim->movie() != nullptr);
-    QCOMPARE(anim->movie()->frameCount(), 13);
-    QCOMPARE(anim->movie()->state(), QMovie::Running);
+    auto *swing = anim->findChild<GifAnimation *>();
+    QVERIFY(swing != nullptr);
+    QCOMPARE(swing->frameCount(), 13);
+    QVERIFY(swing->isRunning());
+    QCOMPARE(swing->currentFrame(), 0);
+    QCOMPARE(anim->pixmap().cacheKey(), swing->frame(0).cacheKey());
+    QCOMPARE(swing->frame(0).size(), QSize(32, 57));
+    QVERIFY(swing->frame(0).hasAlphaChannel());
+    // About four seconds a loop.
+    QVERIFY2(swing->loopDuration() >= 3500 && swing->loopDuration() <= 4500,
+             qPrintable(QString::number(swing->loopDuration())));
     // Front to back: the animation, the labels, the artwork.
     const QObjectList children = anim->parent()->children();
     QCOMPARE(children.last(), anim);
@@ -337,6 +347,37 @@ void TestPopupAlert::animationAndArtworkAreInPlace()
     const QImage pixels = art->pixmap().toImage();
     QCOMPARE(qAlpha(pixels.pixel(0, 0)), 0);
     QCOMPARE(qAlpha(pixels.pixel(56, 94)), 255);
+}
+
+void TestPopupAlert::animationAdvancesAndLoops()
+{
+    AlertRig rig({15, 15}, 1024, 719);
+    auto *anim = rig.form->findChild<QLabel *>(QStringLiteral("AniGIF1"));
+    auto *swing = anim->findChild<GifAnimation *>();
+    QVERIFY(swing != nullptr);
+    QVERIFY(swing->frame(0).toImage() != swing->frame(1).toImage());
+    QTRY_COMPARE_WITH_TIMEOUT(swing->currentFrame(), 1, swing->frameDelay(0) + 2000);
+    QCOMPARE(anim->pixmap().cacheKey(), swing->frame(1).cacheKey());
+    // Past the last frame it starts over.
+    const int last = swing->frameCount() - 1;
+    QTRY_COMPARE_WITH_TIMEOUT(swing->currentFrame(), last, swing->loopDuration() + 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(swing->currentFrame(), 0, swing->frameDelay(last) + 2000);
+    QVERIFY(swing->isRunning());
+}
+
+void TestPopupAlert::animationWithoutFramesLeavesLabelEmpty()
+{
+    QLabel label;
+    GifAnimation missing(&label, QStringLiteral(":/popup/no_such.gif"), "gif");
+    GifAnimation wrongFormat(&label, QStringLiteral(":/popup/popup_icon.png"), "gif");
+    for (GifAnimation *animation : {&missing, &wrongFormat}) {
+        QCOMPARE(animation->frameCount(), 0);
+        animation->start();
+        QVERIFY(!animation->isRunning());
+        QCOMPARE(animation->loopDuration(), 0);
+        QVERIFY(animation->frame(0).isNull());
+    }
+    QVERIFY(label.pixmap().isNull());
 }
 
 void TestPopupAlert::formLoadShowsOneAlertAndStaysHidden()
