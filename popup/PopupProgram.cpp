@@ -2,13 +2,16 @@
 
 #include "AlertServices.h"
 #include "DesktopLinkOpener.h"
+#include "FontConfigPreload.h"
 #include "Fonts.h"
 #include "Form1.h"
 #include "ImageLoading.h"
 #include "MessageBoxFailureReporter.h"
+#include "PlatformSelection.h"
 #include "ProgramEnd.h"
 #include "RuntimeError.h"
 #include "ScreenMetrics.h"
+#include "SdlSoundPlayer.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -37,4 +40,14 @@ int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sou
     Form1 form1(services, variant);
     form1.Form_Load();
     return QApplication::exec();
+}
+
+int popupMain(int argc, char *argv[], const QString &title, const AlertVariant &variant)
+{
+    selectQtPlatform();
+    FontConfigPreload fonts; // overlaps the connection to the display
+    QApplication app(argc, argv);
+    static_cast<void>(fonts.wait()); // when it failed, Qt loads the fonts itself
+    SdlSoundPlayer sound;
+    return runPopup(title, variant, sound);
 }

@@ -9,3 +9,8 @@ class SoundPlayer;
 // start-up window, which shows the alert, and runs the event loop until the
 // alert ends the process. `title` names the program in its reports.
 int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sound);
+
+// The whole of a pop-up program's main(): chooses the Qt platform, creates the
+// QApplication (loading the font configuration alongside) and the real
+// one-shot sound player, then runs the pop-up. Returns the exit status.
+int popupMain(int argc, char *argv[], const QString &title, const AlertVariant &variant);
