@@ -32,6 +32,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -131,6 +132,36 @@ PlayerServices realServices(MediaPlayer &media, ProgramLauncher &launcher,
     };
 }
 
+// Form1 as main.cpp builds it, shown, with slot 0 bound to the 3-minute track
+// in a bindings file of the given name in the temporary folder.
+class ShownPlayer
+{
+  public:
+    ShownPlayer(MediaPlayer &media, const QString &bindingsName)
+    {
+        const QString bindings = g_dir->filePath(bindingsName);
+        if (!writeBindings(bindings, trackPath())) {
+            m_error = "bindings";
+            return;
+        }
+        m_form = std::make_unique<Form1>(realServices(media, m_launcher, m_messages, bindings));
+        if (!showAndWait(*m_form)) {
+            m_error = "window not exposed";
+            m_form.reset();
+        }
+    }
+
+    // Null when it could not be set up; error() then says why.
+    [[nodiscard]] Form1 *form() const { return m_form.get(); }
+    [[nodiscard]] const char *error() const { return m_error; }
+
+  private:
+    ProcessLauncher m_launcher;
+    QtMessageReporter m_messages;
+    std::unique_ptr<Form1> m_form;
+    const char *m_error = nullptr;
+};
+
 // One Timer1 tick while slot 0 plays a 3-minute track on the fake component,
 // the position advancing 25 ms per tick. With repaint, the paint events the
 // tick posted are delivered (and the window flushed) before the next one.
@@ -138,18 +169,12 @@ void BM_Timer1Tick(benchmark::State &state, bool repaint)
 {
     FakeMediaPlayer media;
     media.setDuration(180.0);
-    ProcessLauncher launcher;
-    QtMessageReporter messages;
-    const QString bindings = g_dir->filePath(QStringLiteral("yygj_fake"));
-    if (!writeBindings(bindings, trackPath())) {
-        state.SkipWithError("bindings");
+    ShownPlayer player(media, QStringLiteral("yygj_fake"));
+    if (player.form() == nullptr) {
+        state.SkipWithError(player.error());
         return;
     }
-    Form1 form(realServices(media, launcher, messages, bindings));
-    if (!showAndWait(form)) {
-        state.SkipWithError("window not exposed");
-        return;
-    }
+    Form1 &form = *player.form();
     form.CmdTrack(0)->click();
     // The ticks are driven by hand below; the tag keeps the playing slot.
     form.Timer1()->stop();
@@ -206,18 +231,12 @@ void BM_PlayerCpuShare(benchmark::State &state)
 {
     const int seconds = playSeconds();
     Mpg123MediaPlayer media;
-    ProcessLauncher launcher;
-    QtMessageReporter messages;
-    const QString bindings = g_dir->filePath(QStringLiteral("yygj_real"));
-    if (!writeBindings(bindings, trackPath())) {
-        state.SkipWithError("bindings");
+    ShownPlayer player(media, QStringLiteral("yygj_real"));
+    if (player.form() == nullptr) {
+        state.SkipWithError(player.error());
         return;
     }
-    Form1 form(realServices(media, launcher, messages, bindings));
-    if (!showAndWait(form)) {
-        state.SkipWithError("window not exposed");
-        return;
-    }
+    Form1 &form = *player.form();
     PaintCounter counter;
     watchPaints(form, counter);
     int ticks = 0;
