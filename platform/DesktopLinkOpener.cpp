@@ -1,6 +1,8 @@
 #include "DesktopLinkOpener.h"
 
-#include <QDesktopServices>
+#include "ExecutableSearch.h"
+
+#include <QProcess>
 #include <QUrl>
 
 bool DesktopLinkOpener::openLink(const LinkRequest &request)
@@ -12,5 +14,15 @@ bool DesktopLinkOpener::openLink(const LinkRequest &request)
     if (!url.isValid() || url.scheme().isEmpty()) {
         return false;
     }
-    return QDesktopServices::openUrl(url);
+    // xdg-open is looked up by hand: Qt's own look-up would honour a "." or
+    // empty PATH entry and could run a program from the current directory.
+    const QString opener = findOnAbsolutePath(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) {
+        return false;
+    }
+    QProcess process;
+    process.setProgram(opener);
+    process.setArguments({url.toString(QUrl::FullyEncoded)});
+    process.setStandardInputFile(QProcess::nullDevice());
+    return process.startDetached();
 }

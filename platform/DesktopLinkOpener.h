@@ -2,7 +2,7 @@
 
 #include "LinkOpener.h"
 
-// Opens links through the desktop's URL handlers (xdg-open and the like).
+// Opens links through xdg-open, found in the absolute entries of PATH.
 // Only the verb "open" is served; owner, parameters, directory and show mode
 // have no counterpart there and are not used.
 class DesktopLinkOpener final : public LinkOpener

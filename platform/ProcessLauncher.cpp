@@ -1,11 +1,11 @@
 #include "ProcessLauncher.h"
 
 #include "AppPaths.h"
+#include "ExecutableSearch.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 
 namespace {
 
@@ -44,18 +44,7 @@ QString ProcessLauncher::resolve(const QString &name) const
             return beside;
         }
     }
-    QStringList searchPath;
-    const QStringList entries =
-        qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    for (const QString &entry : entries) {
-        if (QDir::isAbsolutePath(entry)) {
-            searchPath << entry;
-        }
-    }
-    if (searchPath.isEmpty()) {
-        return {};
-    }
-    return QStandardPaths::findExecutable(bare, searchPath);
+    return findOnAbsolutePath(bare);
 }
 
 QString ProcessLauncher::launchProgram(const QString &name)
