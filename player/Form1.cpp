@@ -5,8 +5,8 @@
 #include "Fonts.h"
 #include "Form2.h"
 #include "MediaPlayer.h"
-#include "Module1.h"
 #include "MessageReporter.h"
+#include "Module1.h"
 #include "PlayerMessages.h"
 #include "ProgramLauncher.h"
 #include "QBColor.h"
@@ -202,7 +202,7 @@ void Form1::Form_Load()
     if (!read.error.isEmpty()) {
         const QString text = playermessages::readFailed(file.path(), read.error);
         QMetaObject::invokeMethod(
-            this, [this, text] { m_services.messages.showError(this, text); },
+            this, [this, text] { m_services.messages.showError(this, {}, text); },
             Qt::QueuedConnection);
     }
 }
@@ -224,7 +224,8 @@ void Form1::CmdSet_Click()
         dialog.setRecord(static_cast<int16_t>(k), read.records[k]);
     }
     if (!read.error.isEmpty()) {
-        m_services.messages.showError(this, playermessages::readFailed(file.path(), read.error));
+        m_services.messages.showError(this, {},
+                                      playermessages::readFailed(file.path(), read.error));
     }
     dialog.exec();
     m_form2.reset();
@@ -295,7 +296,8 @@ void Form1::Timer1_Timer()
     }
     TrackButton *const playing = m_cmdTrack.at(static_cast<size_t>(slot));
     const int32_t lit = QBColor(static_cast<int16_t>(r - 3));
-    playing->setBackColor(QBColor(static_cast<int16_t>(playing->backColor() == lit ? r - 2 : r - 5)));
+    playing->setBackColor(
+        QBColor(static_cast<int16_t>(playing->backColor() == lit ? r - 2 : r - 5)));
 }
 
 void Form1::CmdTrack_MouseMove(int16_t index)
@@ -314,7 +316,7 @@ void Form1::CmdTrack_MouseMove(int16_t index)
 void Form1::launchCompanion(const QString &name)
 {
     if (const QString reason = m_services.launcher.launchProgram(name); !reason.isEmpty()) {
-        m_services.messages.showError(this, playermessages::launchFailed(reason));
+        m_services.messages.showError(this, {}, playermessages::launchFailed(reason));
     }
 }
 

@@ -222,7 +222,7 @@ void Form2::CmdFindTrack_Click(int16_t index)
     const QString picked = trimSpaces(m_cdiag->fileName());
     if (!NoQuoteValidator::isStorable(picked)) {
         m_cdiag->setFileName(previous);
-        m_services.messages.showError(this, playermessages::pathRefused(picked));
+        m_services.messages.showError(this, {}, playermessages::pathRefused(picked));
         return;
     }
     m_fullPath[index]->setText(picked);
@@ -243,7 +243,7 @@ void Form2::CmdExit_Click()
     }
     const BindingsFile file(m_services.bindingsPath);
     if (const QString reason = file.save(rows); !reason.isEmpty()) {
-        m_services.messages.showError(this, playermessages::saveFailed(file.path(), reason));
+        m_services.messages.showError(this, {}, playermessages::saveFailed(file.path(), reason));
         return;
     }
     for (int16_t i = 0; i < kTrackSlots; ++i) {
@@ -266,6 +266,6 @@ void Form2::Command1_Click()
 {
     if (const QString reason = m_services.launcher.launchProgram(QStringLiteral("Nobix.exe"));
         !reason.isEmpty()) {
-        m_services.messages.showError(this, playermessages::launchFailed(reason));
+        m_services.messages.showError(this, {}, playermessages::launchFailed(reason));
     }
 }

@@ -5,7 +5,7 @@
 #include "PlatformSelection.h"
 #include "ProcessLauncher.h"
 #include "QtFileDialog.h"
-#include "QtMessageReporter.h"
+#include "MessageBoxReporter.h"
 #include "WindowMove.h"
 
 #include <QApplication>
@@ -19,7 +19,7 @@ int main(int argc, char *argv[])
 
     Mpg123MediaPlayer media;
     ProcessLauncher launcher;
-    QtMessageReporter messages;
+    MessageBoxReporter messages;
     const PlayerServices services{
         launcher,
         messages,

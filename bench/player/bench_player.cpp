@@ -14,7 +14,7 @@
 #include "Mpg123MediaPlayer.h"
 #include "ProcessLauncher.h"
 #include "QtFileDialog.h"
-#include "QtMessageReporter.h"
+#include "MessageBoxReporter.h"
 #include "TaggedTimer.h"
 #include "TrackButton.h"
 #include "WindowMove.h"
@@ -157,7 +157,7 @@ class ShownPlayer
 
   private:
     ProcessLauncher m_launcher;
-    QtMessageReporter m_messages;
+    MessageBoxReporter m_messages;
     std::unique_ptr<Form1> m_form;
     const char *m_error = nullptr;
 };

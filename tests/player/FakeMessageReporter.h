@@ -7,7 +7,7 @@
 class FakeMessageReporter : public MessageReporter
 {
   public:
-    void showError(QWidget *, const QString &text) override { m_shown << text; }
+    void showError(QWidget *, const QString &, const QString &text) override { m_shown << text; }
     [[nodiscard]] const QStringList &shown() const { return m_shown; }
 
   private:
