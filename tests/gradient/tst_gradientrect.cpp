@@ -132,7 +132,7 @@ void TestGradientRect::blendColors_data()
     QTest::newRow("creation colours, 5")
         << 16777168 << 4194304 << 5 << Colors{16777168, 14273702, 11770237, 9201235, 4194304};
     QTest::newRow("red up, 5") << 0 << 255 << 5 << Colors{0, 51, 102, 153, 255};
-    QTest::newRow("red up, 4, ties to even") << 0 << 255 << 4 << Colors{0, 64, 128, 255};
+    QTest::newRow("red up, 4") << 0 << 255 << 4 << Colors{0, 64, 128, 255};
     QTest::newRow("red down, 4") << 255 << 0 << 4 << Colors{255, 191, 128, 0};
     QTest::newRow("green down, 4") << 0xFF00 << 0 << 4 << Colors{0xFF00, 191 << 8, 128 << 8, 0};
     QTest::newRow("blue up, 5") << 0 << 0xFF0000 << 5
@@ -142,6 +142,24 @@ void TestGradientRect::blendColors_data()
     QTest::newRow("negative steps") << 10 << 20 << -7 << Colors{10, 20};
     QTest::newRow("equal colours")
         << 0x00406080 << 0x00406080 << 4 << Colors{0x00406080, 0x00406080, 0x00406080, 0x00406080};
+    // Colour n of a ramp of `steps` is start + n * (end - start) / steps, to the
+    // nearest whole value with ties to the even one.
+    // 5 / 4 = 1.25: 1.25 -> 1, 2.5 -> 2 (not 3).
+    QTest::newRow("red 0 to 5, 4, tie to even below") << 0 << 5 << 4 << Colors{0, 1, 2, 5};
+    // -5 / 4 = -1.25: 3.75 -> 4, 2.5 -> 2 (not 3).
+    QTest::newRow("red 5 to 0, 4, tie to even below") << 5 << 0 << 4 << Colors{5, 4, 2, 0};
+    // 7 / 4 = 1.75: 1.75 -> 2, 3.5 -> 4.
+    QTest::newRow("red 0 to 7, 4, tie to even above") << 0 << 7 << 4 << Colors{0, 2, 4, 7};
+    // 13 / 4 = 3.25: 3.25 -> 3, 6.5 -> 6 (not 7).
+    QTest::newRow("green 0 to 13, 4, tie")
+        << 0 << (13 << 8) << 4 << Colors{0, 3 << 8, 6 << 8, 13 << 8};
+    // 10 / 8 = 1.25: 1.25, 2.5, 3.75, 5, 6.25, 7.5 -> 1, 2, 4, 5, 6, 8.
+    QTest::newRow("blue 0 to 10, 8, ties both ways")
+        << 0 << (10 << 16) << 8
+        << Colors{0, 1 << 16, 2 << 16, 4 << 16, 5 << 16, 6 << 16, 8 << 16, 10 << 16};
+    // Each channel 5 -> 0 in 4: 3.75 -> 4, 2.5 -> 2.
+    QTest::newRow("all channels 5 to 0, 4")
+        << 0x00050505 << 0 << 4 << Colors{0x00050505, 0x00040404, 0x00020202, 0};
     // An unresolved reference blends through its low bytes (red 25) and stays whole
     // at the end of the ramp.
     QTest::newRow("unresolved reference")
