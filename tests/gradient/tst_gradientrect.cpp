@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <vector>
 
@@ -22,10 +23,13 @@ std::int32_t fakeSysColor(int index)
     return 0x00010203 * (index + 1);
 }
 
-Colors ramp(std::int32_t from, std::int32_t to, std::int32_t count)
+// White with the given red values: the fills below run red from 255 to 128.
+Colors whiteWithRed(std::initializer_list<std::int32_t> reds)
 {
     Colors c;
-    GradientRect::BlendColors(from, to, count, c);
+    for (const std::int32_t red : reds) {
+        c.push_back(0x00FFFF00 | red);
+    }
     return c;
 }
 
@@ -191,26 +195,32 @@ void TestGradientRect::fillDrawsEachLineWithItsOwnPen_data()
     QTest::addColumn<int>("height");
     QTest::addColumn<float>("angle");
     QTest::addColumn<int>("result");
-    QTest::addColumn<int>("rampSize");
     QTest::addColumn<QList<QPoint>>("ends"); // start and end of each line, in order
+    QTest::addColumn<Colors>("pens");        // the colour of each line, in order
 
     QList<QPoint> at0;
     for (int x = 0; x <= 5; ++x) {
         at0 << QPoint(x, 5) << QPoint(x, -3);
     }
-    QTest::newRow("4x3 at 0") << 4 << 3 << 0.0f << 12 << 6 << at0;
+    // A ramp of 6: red steps by -127 / 6 = -21.17 from 255.
+    QTest::newRow("4x3 at 0") << 4 << 3 << 0.0f << 12 << at0
+                              << whiteWithRed({255, 234, 213, 192, 170, 128});
     QList<QPoint> at90;
     for (int y = 3; y >= -1; --y) {
         at90 << QPoint(6, y) << QPoint(-2, y);
     }
-    // 10 points: 5 lines meet a ramp of 5 colours.
-    QTest::newRow("4x3 at 90") << 4 << 3 << 90.0f << 10 << 5 << at90;
+    // 10 points: 5 lines meet a ramp of 5 colours, red stepping by -25.4.
+    QTest::newRow("4x3 at 90") << 4 << 3 << 90.0f << 10 << at90
+                               << whiteWithRed({255, 230, 204, 179, 128});
     QList<QPoint> at240;
     for (int k = 0; k <= 14; ++k) {
         at240 << QPoint(-2, k - 8) << QPoint(12, k);
     }
-    // 31 points: 15 lines, a ramp of 16 colours whose last one is not drawn.
-    QTest::newRow("10x6 at 240") << 10 << 6 << 240.0f << 30 << 16 << at240;
+    // 31 points: 15 lines, a ramp of 16 colours whose last one (128) is not drawn; red
+    // steps by -127 / 16 = -7.9375, so 255 - 7.9375 n for n = 1 .. 14.
+    QTest::newRow("10x6 at 240") << 10 << 6 << 240.0f << 30 << at240
+                                 << whiteWithRed({255, 247, 239, 231, 223, 215, 207, 199, 192, 184,
+                                                  176, 168, 160, 152, 144});
 }
 
 void TestGradientRect::fillDrawsEachLineWithItsOwnPen()
@@ -219,8 +229,8 @@ void TestGradientRect::fillDrawsEachLineWithItsOwnPen()
     QFETCH(int, height);
     QFETCH(float, angle);
     QFETCH(int, result);
-    QFETCH(int, rampSize);
     QFETCH(QList<QPoint>, ends);
+    QFETCH(Colors, pens);
 
     const std::int32_t c1 = 0x00FFFFFF;
     const std::int32_t c2 = 0x00FFFF80;
@@ -229,8 +239,8 @@ void TestGradientRect::fillDrawsEachLineWithItsOwnPen()
     QCOMPARE(gradient::detail::FillGradient(dc, width, height, angle, c1, c2, reporter), result);
     QVERIFY(reporter.reports.empty());
 
-    const Colors colours = ramp(c1, c2, rampSize);
     const int lineCount = int(ends.size()) / 2;
+    QCOMPARE(int(pens.size()), lineCount);
     QCOMPARE(int(dc.calls.size()), 6 * lineCount);
     for (int k = 0; k < lineCount; ++k) {
         const auto *call = &dc.calls[std::size_t(6 * k)];
@@ -238,9 +248,9 @@ void TestGradientRect::fillDrawsEachLineWithItsOwnPen()
         QCOMPARE(call[0].op, Op::Move);
         QCOMPARE(QPoint(call[0].a, call[0].b), ends[2 * k]);
         QCOMPARE(call[1].op, Op::CreatePen);
-        QCOMPARE(call[1].a, 0);                       // solid
-        QCOMPARE(call[1].b, 1);                       // one pixel
-        QCOMPARE(call[1].c, colours[std::size_t(k)]); // ramp element k
+        QCOMPARE(call[1].a, 0); // solid
+        QCOMPARE(call[1].b, 1); // one pixel
+        QCOMPARE(call[1].c, pens[std::size_t(k)]);
         QCOMPARE(call[2].op, Op::Select);
         QCOMPARE(call[2].a, pen);
         QCOMPARE(call[3].op, Op::Line);
@@ -411,7 +421,8 @@ void TestGradientRect::secondDrawUsesNewValuesOnly()
     QCOMPARE(int(second.calls.size()), 6 * 5);
     QCOMPARE(second.calls[0].a, 6);
     QCOMPARE(second.calls[0].b, 3);
-    const Colors colours = ramp(0x10, 0x50, 5);
+    // Red 16 to 80 in 5: steps of 12.8, so 28.8, 41.6, 54.4 between.
+    const Colors colours{16, 29, 42, 54, 80};
     for (int k = 0; k < 5; ++k) {
         QCOMPARE(second.calls[std::size_t(6 * k + 1)].c, colours[std::size_t(k)]);
     }
