@@ -31,9 +31,13 @@ class BindingsFile
     // system's reason.
     [[nodiscard]] ReadResult read() const;
 
-    // Replaces the file with one line per record, atomically: the old file
-    // stays whole unless the new one was written completely. Returns an empty
-    // string on success, otherwise the system's reason.
+    // Replaces the file with one line per record, atomically: the new text
+    // goes to "<name>.XXXXXX" beside it, which is synced and renamed over the
+    // file only when every byte was written. The old file stays byte for
+    // byte unless the save succeeds. A link is written through; an existing
+    // file's permissions are kept. Temporary files of an earlier interrupted
+    // save are removed first. Returns an empty string on success, otherwise
+    // the system's reason.
     [[nodiscard]] QString save(const std::vector<TrackBinding> &records) const;
 
     // Records in the bytes of a bindings file. Takes any bytes:

@@ -1,11 +1,16 @@
 #include "BindingsFile.h"
 #include "CodePage.h"
+#include "FileSizeLimit.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileDevice>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstring>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -32,6 +37,30 @@ QByteArray readBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Every name in the folder, sorted.
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Fifteen records whose saved form is about the given size.
+std::vector<TrackBinding> rowsOfSize(qsizetype bytes)
+{
+    const qsizetype each = bytes / kTrackSlots;
+    std::vector<TrackBinding> rows;
+    for (int i = 0; i < kTrackSlots; ++i) {
+        rows.push_back({"/" + QString(each - 10, QLatin1Char('a' + i)), "n"});
+    }
+    return rows;
+}
+
 } // namespace
 
 class TestBindingsFile : public QObject
@@ -49,6 +78,13 @@ class TestBindingsFile : public QObject
     void failedSaveLeavesOldFile_data();
     void failedSaveLeavesOldFile();
     void saveOverDirectoryFails();
+    void saveIntoFolderThatIsAFileFails();
+    void saveFailsAtFileSizeLimit_data();
+    void saveFailsAtFileSizeLimit();
+    void savedFileMode_data();
+    void savedFileMode();
+    void saveWritesThroughLink();
+    void saveRemovesStaleTempFiles();
 };
 
 void TestBindingsFile::parse_data()
@@ -204,6 +240,114 @@ void TestBindingsFile::failedSaveLeavesOldFile()
     QFile(dir.path()).setPermissions(saved);
     QVERIFY(!reason.isEmpty());
     QCOMPARE(readBytes(dir.filePath("yygj")), old);
+}
+
+void TestBindingsFile::saveIntoFolderThatIsAFileFails()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeBytes(dir.filePath("plain"), "keep"));
+    const QString reason = BindingsFile(dir.filePath("plain/yygj")).save(fifteen({}));
+    QCOMPARE(reason, QString::fromLocal8Bit(std::strerror(ENOTDIR)));
+    QCOMPARE(readBytes(dir.filePath("plain")), QByteArray("keep"));
+    QCOMPARE(entries(dir.path()), QStringList{"plain"});
+}
+
+void TestBindingsFile::saveFailsAtFileSizeLimit_data()
+{
+    QTest::addColumn<qsizetype>("contentSize");
+    QTest::addColumn<rlim_t>("limit");
+    // Below the 16 KiB that a buffered writer holds back until it commits.
+    QTest::newRow("small content") << qsizetype(2000) << rlim_t(64);
+    QTest::newRow("small content, nothing fits") << qsizetype(2000) << rlim_t(0);
+    QTest::newRow("large content") << qsizetype(300 * 1024) << rlim_t(100 * 1024);
+}
+
+void TestBindingsFile::saveFailsAtFileSizeLimit()
+{
+    QFETCH(qsizetype, contentSize);
+    QFETCH(rlim_t, limit);
+    QTemporaryDir dir;
+    const BindingsFile file(dir.filePath("yygj"));
+    const QByteArray old = QByteArray("\"/old.mp3\",\"old\"\r\n").repeated(15);
+    QVERIFY(writeBytes(file.path(), old));
+    const std::vector<TrackBinding> rows = rowsOfSize(contentSize);
+    QVERIFY(BindingsFile::format(rows).size() > qsizetype(limit));
+
+    QString reason;
+    {
+        const FileSizeLimit full(limit);
+        QVERIFY(full.isActive());
+        reason = file.save(rows);
+    }
+    QCOMPARE(reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QCOMPARE(readBytes(file.path()), old);
+    QCOMPARE(entries(dir.path()), QStringList{"yygj"});
+}
+
+void TestBindingsFile::savedFileMode_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<int>("oldMode");
+    QTest::addColumn<int>("mask");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("old file 0640") << true << 0640 << 022 << 0640;
+    QTest::newRow("old file 0604, strict umask") << true << 0604 << 077 << 0604;
+    QTest::newRow("new file, umask 022") << false << 0 << 022 << 0644;
+    QTest::newRow("new file, umask 077") << false << 0 << 077 << 0600;
+}
+
+void TestBindingsFile::savedFileMode()
+{
+    QFETCH(bool, exists);
+    QFETCH(int, oldMode);
+    QFETCH(int, mask);
+    QFETCH(int, expected);
+    QTemporaryDir dir;
+    const BindingsFile file(dir.filePath("yygj"));
+    const QByteArray name = QFile::encodeName(file.path());
+    if (exists) {
+        QVERIFY(writeBytes(file.path(), "\"old\",\"o\"\r\n"));
+        QCOMPARE(::chmod(name.constData(), mode_t(oldMode)), 0);
+    }
+    const mode_t previousMask = ::umask(mode_t(mask));
+    const QString reason = file.save(fifteen({{"new", "n"}}));
+    ::umask(previousMask);
+    QCOMPARE(reason, QString());
+    struct stat info = {};
+    QCOMPARE(::stat(name.constData(), &info), 0);
+    QCOMPARE(int(info.st_mode & 07777), expected);
+}
+
+void TestBindingsFile::saveWritesThroughLink()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("real"));
+    QVERIFY(writeBytes(dir.filePath("real/bindings"), "\"old\",\"o\"\r\n"));
+    QVERIFY(QFile::link("real/bindings", dir.filePath("yygj")));
+    const std::vector<TrackBinding> rows = fifteen({{"new", "n"}});
+    QCOMPARE(BindingsFile(dir.filePath("yygj")).save(rows), QString());
+    QVERIFY(QFileInfo(dir.filePath("yygj")).isSymLink());
+    QCOMPARE(readBytes(dir.filePath("real/bindings")), BindingsFile::format(rows));
+    QCOMPARE(entries(dir.filePath("real")), QStringList{"bindings"});
+}
+
+void TestBindingsFile::saveRemovesStaleTempFiles()
+{
+    QTemporaryDir dir;
+    const QByteArray complete = BindingsFile::format(fifteen({{"stale", "s"}}));
+    const QStringList kept{"other.AbC123", "yygk.AbC123", "yygj-AbC123", "yygj.AbC12",
+                           "yygj.AbC1234", "yygj.Ab-123", "yygj.bak",    "yygj.toolong1"};
+    for (const QString &name : kept + QStringList{"yygj.AbC123", "yygj.zZ0009"}) {
+        QVERIFY(writeBytes(dir.filePath(name), complete));
+    }
+    QVERIFY(QDir(dir.path()).mkdir("yygj.Dir123"));
+    QVERIFY(QFile::link("other.AbC123", dir.filePath("yygj.Lnk123")));
+
+    QCOMPARE(BindingsFile(dir.filePath("yygj")).save(fifteen({})), QString());
+    QStringList expected = kept + QStringList{"yygj", "yygj.Dir123", "yygj.Lnk123"};
+    expected.sort();
+    QCOMPARE(entries(dir.path()), expected);
+    QCOMPARE(readBytes(dir.filePath("other.AbC123")), complete);
 }
 
 QTEST_GUILESS_MAIN(TestBindingsFile)
