@@ -100,6 +100,28 @@ QString systemReason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// Reads until the end of the file or until limit bytes are in.
+bool readUpTo(int fd, qsizetype limit, QByteArray &bytes)
+{
+    bytes.resize(limit);
+    qsizetype filled = 0;
+    while (filled < limit) {
+        const ssize_t n = ::read(fd, bytes.data() + filled, static_cast<size_t>(limit - filled));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        filled += n;
+    }
+    bytes.truncate(filled);
+    return true;
+}
+
 // The file a save replaces: for a link, its final target, so that the link
 // stays a link; a dangling link's own target is created.
 QString replacedFile(const QString &path)
@@ -259,20 +281,31 @@ QString BindingsFile::defaultPath()
 BindingsFile::ReadResult BindingsFile::read() const
 {
     ReadResult result;
-    QFile file(m_path);
-    if (!file.exists()) {
+    const QByteArray name = QFile::encodeName(m_path);
+    // Non-blocking, so that a FIFO is refused below instead of waited on;
+    // regular files ignore the flag.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int error = errno;
+        struct stat info = {};
+        if (::stat(name.constData(), &info) == 0) {
+            result.error = systemReason(error);
+        }
         return result;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = file.errorString();
-        return result;
+    struct stat info = {};
+    QByteArray bytes;
+    if (::fstat(fd, &info) != 0) {
+        result.error = systemReason(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        result.error = QStringLiteral("不是普通文件");
+    } else if (!readUpTo(fd, kReadLimit, bytes)) {
+        result.error = systemReason(errno);
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        result.error = file.errorString();
-        return result;
+    ::close(fd);
+    if (result.error.isEmpty()) {
+        result.records = parse(bytes);
     }
-    result.records = parse(bytes);
     return result;
 }
 

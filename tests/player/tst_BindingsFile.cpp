@@ -1,8 +1,10 @@
 #include "BindingsFile.h"
 #include "CodePage.h"
+#include "FifoUnblocker.h"
 #include "FileSizeLimit.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDevice>
 #include <QTemporaryDir>
@@ -85,6 +87,10 @@ class TestBindingsFile : public QObject
     void savedFileMode();
     void saveWritesThroughLink();
     void saveRemovesStaleTempFiles();
+    void readRefusesNonRegularFile_data();
+    void readRefusesNonRegularFile();
+    void readStopsAtOneMebibyte_data();
+    void readStopsAtOneMebibyte();
 };
 
 void TestBindingsFile::parse_data()
@@ -348,6 +354,73 @@ void TestBindingsFile::saveRemovesStaleTempFiles()
     expected.sort();
     QCOMPARE(entries(dir.path()), expected);
     QCOMPARE(readBytes(dir.filePath("other.AbC123")), complete);
+}
+
+void TestBindingsFile::readRefusesNonRegularFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("link to /dev/zero") << "zero";
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to a FIFO") << "fifo link";
+    QTest::newRow("directory") << "directory";
+}
+
+void TestBindingsFile::readRefusesNonRegularFile()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("yygj");
+    const QString fifo = kind == "fifo" ? path : dir.filePath("pipe");
+    if (kind == "zero") {
+        QVERIFY(QFile::link("/dev/zero", path));
+    } else if (kind == "directory") {
+        QVERIFY(QDir(dir.path()).mkdir("yygj"));
+    } else {
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+        if (kind == "fifo link") {
+            QVERIFY(QFile::link(fifo, path));
+        }
+    }
+    const FifoUnblocker unblocker(fifo);
+    QElapsedTimer timer;
+    timer.start();
+    const BindingsFile::ReadResult read = BindingsFile(path).read();
+    QVERIFY2(timer.elapsed() < 1000, "the read waited on the file");
+    QVERIFY(read.records.empty());
+    QVERIFY(!read.error.isEmpty());
+}
+
+void TestBindingsFile::readStopsAtOneMebibyte_data()
+{
+    const qsizetype mebibyte = 1 << 20;
+    const QByteArray last("\"b\",\"2\"");
+    QTest::addColumn<qsizetype>("lastRecordAt");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("last record ends at the limit")
+        << mebibyte - last.size() << QStringList{"a", "1", "b", "2"};
+    QTest::newRow("last record starts just before the limit")
+        << mebibyte - 1 << QStringList{"a", "1", "", ""};
+    QTest::newRow("last record starts at the limit") << mebibyte << QStringList{"a", "1"};
+    QTest::newRow("last record far beyond") << 2 * mebibyte - 100 << QStringList{"a", "1"};
+}
+
+void TestBindingsFile::readStopsAtOneMebibyte()
+{
+    QFETCH(qsizetype, lastRecordAt);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    const BindingsFile file(dir.filePath("yygj"));
+    QByteArray bytes("\"a\",\"1\"\r\n");
+    bytes += QByteArray(lastRecordAt - bytes.size(), '\n');
+    bytes += "\"b\",\"2\"\r\n";
+    bytes += QByteArray(2 * 1024 * 1024 - bytes.size(), ' ');
+    QVERIFY(writeBytes(file.path(), bytes));
+    QElapsedTimer timer;
+    timer.start();
+    const BindingsFile::ReadResult read = file.read();
+    QVERIFY2(timer.elapsed() < 1000, "the read took too long");
+    QCOMPARE(read.error, QString());
+    QCOMPARE(flatten(read.records), expected);
 }
 
 QTEST_GUILESS_MAIN(TestBindingsFile)
