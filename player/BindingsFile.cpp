@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -100,25 +101,24 @@ QString systemReason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Reads until the end of the file or until limit bytes are in.
+// Appends what the file yields until its end or until limit bytes are in. The
+// buffer grows as bytes come, so a small file costs little.
 bool readUpTo(int fd, qsizetype limit, QByteArray &bytes)
 {
-    bytes.resize(limit);
-    qsizetype filled = 0;
-    while (filled < limit) {
-        const ssize_t n = ::read(fd, bytes.data() + filled, static_cast<size_t>(limit - filled));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
+    constexpr qsizetype kChunk = 64 * 1024;
+    while (bytes.size() < limit) {
+        const qsizetype filled = bytes.size();
+        bytes.resize(std::min(limit, filled + kChunk));
+        const ssize_t n =
+            ::read(fd, bytes.data() + filled, static_cast<size_t>(bytes.size() - filled));
+        bytes.truncate(filled + std::max<ssize_t>(n, 0));
+        if (n < 0 && errno != EINTR) {
             return false;
         }
         if (n == 0) {
             break;
         }
-        filled += n;
     }
-    bytes.truncate(filled);
     return true;
 }
 
