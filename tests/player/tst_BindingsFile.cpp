@@ -87,6 +87,7 @@ class TestBindingsFile : public QObject
     void savedFileMode();
     void saveWritesThroughLink();
     void saveRemovesStaleTempFiles();
+    void saveReplacesFifoWithoutWaiting();
     void readRefusesNonRegularFile_data();
     void readRefusesNonRegularFile();
     void readStopsAtOneMebibyte_data();
@@ -354,6 +355,24 @@ void TestBindingsFile::saveRemovesStaleTempFiles()
     expected.sort();
     QCOMPARE(entries(dir.path()), expected);
     QCOMPARE(readBytes(dir.filePath("other.AbC123")), complete);
+}
+
+void TestBindingsFile::saveReplacesFifoWithoutWaiting()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("yygj");
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    const std::vector<TrackBinding> rows = fifteen({{"new", "n"}});
+    QString reason;
+    QElapsedTimer timer;
+    timer.start();
+    {
+        const FifoUnblocker unblocker(path);
+        reason = BindingsFile(path).save(rows);
+    }
+    QVERIFY2(timer.elapsed() < 1000, "the save waited on the FIFO");
+    QCOMPARE(reason, QString());
+    QCOMPARE(readBytes(path), BindingsFile::format(rows));
 }
 
 void TestBindingsFile::readRefusesNonRegularFile_data()
