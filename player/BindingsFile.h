@@ -19,6 +19,11 @@ class BindingsFile
         QString error;                     // empty, or why an existing file could not be read
     };
 
+    // Bytes a read takes at most; what lies beyond is ignored, as records
+    // after the fifteenth are. Fifteen records of the longest paths need far
+    // less.
+    static constexpr qsizetype kReadLimit = qsizetype(1) << 20;
+
     explicit BindingsFile(QString path);
 
     // <program directory>/yygj
@@ -28,12 +33,17 @@ class BindingsFile
 
     // Both readers of the player. A missing file yields no record and no
     // error; an existing file that cannot be read yields no record and the
-    // system's reason.
+    // system's reason. Anything but a regular file (after links) counts as
+    // unreadable and is never waited on. Reads at most kReadLimit bytes.
     [[nodiscard]] ReadResult read() const;
 
-    // Replaces the file with one line per record, atomically: the old file
-    // stays whole unless the new one was written completely. Returns an empty
-    // string on success, otherwise the system's reason.
+    // Replaces the file with one line per record, atomically: the new text
+    // goes to "<name>.XXXXXX" beside it, which is synced and renamed over the
+    // file only when every byte was written. The old file stays byte for
+    // byte unless the save succeeds. A link is written through; an existing
+    // file's permissions are kept. Temporary files of an earlier interrupted
+    // save are removed first. Returns an empty string on success, otherwise
+    // the system's reason.
     [[nodiscard]] QString save(const std::vector<TrackBinding> &records) const;
 
     // Records in the bytes of a bindings file. Takes any bytes:

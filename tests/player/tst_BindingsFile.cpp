@@ -1,11 +1,18 @@
 #include "BindingsFile.h"
 #include "CodePage.h"
+#include "FifoUnblocker.h"
+#include "FileSizeLimit.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDevice>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstring>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -32,6 +39,30 @@ QByteArray readBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Every name in the folder, sorted.
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Fifteen records whose saved form is about the given size.
+std::vector<TrackBinding> rowsOfSize(qsizetype bytes)
+{
+    const qsizetype each = bytes / kTrackSlots;
+    std::vector<TrackBinding> rows;
+    for (int i = 0; i < kTrackSlots; ++i) {
+        rows.push_back({"/" + QString(each - 10, QLatin1Char('a' + i)), "n"});
+    }
+    return rows;
+}
+
 } // namespace
 
 class TestBindingsFile : public QObject
@@ -49,6 +80,18 @@ class TestBindingsFile : public QObject
     void failedSaveLeavesOldFile_data();
     void failedSaveLeavesOldFile();
     void saveOverDirectoryFails();
+    void saveIntoFolderThatIsAFileFails();
+    void saveFailsAtFileSizeLimit_data();
+    void saveFailsAtFileSizeLimit();
+    void savedFileMode_data();
+    void savedFileMode();
+    void saveWritesThroughLink();
+    void saveRemovesStaleTempFiles();
+    void saveReplacesFifoWithoutWaiting();
+    void readRefusesNonRegularFile_data();
+    void readRefusesNonRegularFile();
+    void readStopsAtOneMebibyte_data();
+    void readStopsAtOneMebibyte();
 };
 
 void TestBindingsFile::parse_data()
@@ -204,6 +247,199 @@ void TestBindingsFile::failedSaveLeavesOldFile()
     QFile(dir.path()).setPermissions(saved);
     QVERIFY(!reason.isEmpty());
     QCOMPARE(readBytes(dir.filePath("yygj")), old);
+}
+
+void TestBindingsFile::saveIntoFolderThatIsAFileFails()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeBytes(dir.filePath("plain"), "keep"));
+    const QString reason = BindingsFile(dir.filePath("plain/yygj")).save(fifteen({}));
+    QCOMPARE(reason, QString::fromLocal8Bit(std::strerror(ENOTDIR)));
+    QCOMPARE(readBytes(dir.filePath("plain")), QByteArray("keep"));
+    QCOMPARE(entries(dir.path()), QStringList{"plain"});
+}
+
+void TestBindingsFile::saveFailsAtFileSizeLimit_data()
+{
+    QTest::addColumn<qsizetype>("contentSize");
+    QTest::addColumn<rlim_t>("limit");
+    // Below the 16 KiB that a buffered writer holds back until it commits.
+    QTest::newRow("small content") << qsizetype(2000) << rlim_t(64);
+    QTest::newRow("small content, nothing fits") << qsizetype(2000) << rlim_t(0);
+    QTest::newRow("large content") << qsizetype(300 * 1024) << rlim_t(100 * 1024);
+}
+
+void TestBindingsFile::saveFailsAtFileSizeLimit()
+{
+    QFETCH(qsizetype, contentSize);
+    QFETCH(rlim_t, limit);
+    QTemporaryDir dir;
+    const BindingsFile file(dir.filePath("yygj"));
+    const QByteArray old = QByteArray("\"/old.mp3\",\"old\"\r\n").repeated(15);
+    QVERIFY(writeBytes(file.path(), old));
+    const std::vector<TrackBinding> rows = rowsOfSize(contentSize);
+    QVERIFY(BindingsFile::format(rows).size() > qsizetype(limit));
+
+    QString reason;
+    {
+        const FileSizeLimit full(limit);
+        QVERIFY(full.isActive());
+        reason = file.save(rows);
+    }
+    QCOMPARE(reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QCOMPARE(readBytes(file.path()), old);
+    QCOMPARE(entries(dir.path()), QStringList{"yygj"});
+}
+
+void TestBindingsFile::savedFileMode_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<int>("oldMode");
+    QTest::addColumn<int>("mask");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("old file 0640") << true << 0640 << 022 << 0640;
+    QTest::newRow("old file 0604, strict umask") << true << 0604 << 077 << 0604;
+    QTest::newRow("new file, umask 022") << false << 0 << 022 << 0644;
+    QTest::newRow("new file, umask 077") << false << 0 << 077 << 0600;
+}
+
+void TestBindingsFile::savedFileMode()
+{
+    QFETCH(bool, exists);
+    QFETCH(int, oldMode);
+    QFETCH(int, mask);
+    QFETCH(int, expected);
+    QTemporaryDir dir;
+    const BindingsFile file(dir.filePath("yygj"));
+    const QByteArray name = QFile::encodeName(file.path());
+    if (exists) {
+        QVERIFY(writeBytes(file.path(), "\"old\",\"o\"\r\n"));
+        QCOMPARE(::chmod(name.constData(), mode_t(oldMode)), 0);
+    }
+    const mode_t previousMask = ::umask(mode_t(mask));
+    const QString reason = file.save(fifteen({{"new", "n"}}));
+    ::umask(previousMask);
+    QCOMPARE(reason, QString());
+    struct stat info = {};
+    QCOMPARE(::stat(name.constData(), &info), 0);
+    QCOMPARE(int(info.st_mode & 07777), expected);
+}
+
+void TestBindingsFile::saveWritesThroughLink()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("real"));
+    QVERIFY(writeBytes(dir.filePath("real/bindings"), "\"old\",\"o\"\r\n"));
+    QVERIFY(QFile::link("real/bindings", dir.filePath("yygj")));
+    const std::vector<TrackBinding> rows = fifteen({{"new", "n"}});
+    QCOMPARE(BindingsFile(dir.filePath("yygj")).save(rows), QString());
+    QVERIFY(QFileInfo(dir.filePath("yygj")).isSymLink());
+    QCOMPARE(readBytes(dir.filePath("real/bindings")), BindingsFile::format(rows));
+    QCOMPARE(entries(dir.filePath("real")), QStringList{"bindings"});
+}
+
+void TestBindingsFile::saveRemovesStaleTempFiles()
+{
+    QTemporaryDir dir;
+    const QByteArray complete = BindingsFile::format(fifteen({{"stale", "s"}}));
+    const QStringList kept{"other.AbC123", "yygk.AbC123", "yygj-AbC123", "yygj.AbC12",
+                           "yygj.AbC1234", "yygj.Ab-123", "yygj.bak",    "yygj.toolong1"};
+    for (const QString &name : kept + QStringList{"yygj.AbC123", "yygj.zZ0009"}) {
+        QVERIFY(writeBytes(dir.filePath(name), complete));
+    }
+    QVERIFY(QDir(dir.path()).mkdir("yygj.Dir123"));
+    QVERIFY(QFile::link("other.AbC123", dir.filePath("yygj.Lnk123")));
+
+    QCOMPARE(BindingsFile(dir.filePath("yygj")).save(fifteen({})), QString());
+    QStringList expected = kept + QStringList{"yygj", "yygj.Dir123", "yygj.Lnk123"};
+    expected.sort();
+    QCOMPARE(entries(dir.path()), expected);
+    QCOMPARE(readBytes(dir.filePath("other.AbC123")), complete);
+}
+
+void TestBindingsFile::saveReplacesFifoWithoutWaiting()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("yygj");
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    const std::vector<TrackBinding> rows = fifteen({{"new", "n"}});
+    QString reason;
+    QElapsedTimer timer;
+    timer.start();
+    {
+        const FifoUnblocker unblocker(path);
+        reason = BindingsFile(path).save(rows);
+    }
+    QVERIFY2(timer.elapsed() < 1000, "the save waited on the FIFO");
+    QCOMPARE(reason, QString());
+    QCOMPARE(readBytes(path), BindingsFile::format(rows));
+}
+
+void TestBindingsFile::readRefusesNonRegularFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("link to /dev/zero") << "zero";
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to a FIFO") << "fifo link";
+    QTest::newRow("directory") << "directory";
+}
+
+void TestBindingsFile::readRefusesNonRegularFile()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("yygj");
+    const QString fifo = kind == "fifo" ? path : dir.filePath("pipe");
+    if (kind == "zero") {
+        QVERIFY(QFile::link("/dev/zero", path));
+    } else if (kind == "directory") {
+        QVERIFY(QDir(dir.path()).mkdir("yygj"));
+    } else {
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+        if (kind == "fifo link") {
+            QVERIFY(QFile::link(fifo, path));
+        }
+    }
+    const FifoUnblocker unblocker(fifo);
+    QElapsedTimer timer;
+    timer.start();
+    const BindingsFile::ReadResult read = BindingsFile(path).read();
+    QVERIFY2(timer.elapsed() < 1000, "the read waited on the file");
+    QVERIFY(read.records.empty());
+    QVERIFY(!read.error.isEmpty());
+}
+
+void TestBindingsFile::readStopsAtOneMebibyte_data()
+{
+    const qsizetype mebibyte = 1 << 20;
+    const QByteArray last("\"b\",\"2\"");
+    QTest::addColumn<qsizetype>("lastRecordAt");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("last record ends at the limit")
+        << mebibyte - last.size() << QStringList{"a", "1", "b", "2"};
+    QTest::newRow("last record starts just before the limit")
+        << mebibyte - 1 << QStringList{"a", "1", "", ""};
+    QTest::newRow("last record starts at the limit") << mebibyte << QStringList{"a", "1"};
+    QTest::newRow("last record far beyond") << 2 * mebibyte - 100 << QStringList{"a", "1"};
+}
+
+void TestBindingsFile::readStopsAtOneMebibyte()
+{
+    QFETCH(qsizetype, lastRecordAt);
+    QFETCH(QStringList, expected);
+    QTemporaryDir dir;
+    const BindingsFile file(dir.filePath("yygj"));
+    QByteArray bytes("\"a\",\"1\"\r\n");
+    bytes += QByteArray(lastRecordAt - bytes.size(), '\n');
+    bytes += "\"b\",\"2\"\r\n";
+    bytes += QByteArray(2 * 1024 * 1024 - bytes.size(), ' ');
+    QVERIFY(writeBytes(file.path(), bytes));
+    QElapsedTimer timer;
+    timer.start();
+    const BindingsFile::ReadResult read = file.read();
+    QVERIFY2(timer.elapsed() < 1000, "the read took too long");
+    QCOMPARE(read.error, QString());
+    QCOMPARE(flatten(read.records), expected);
 }
 
 QTEST_GUILESS_MAIN(TestBindingsFile)

@@ -1,4 +1,5 @@
 #include "BindingsFile.h"
+#include "FileSizeLimit.h"
 #include "Form1.h"
 #include "Form2.h"
 #include "PlayerHarness.h"
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -98,6 +100,7 @@ class TestForm2 : public QObject
     void chineseNameThroughInputMethod();
     void noEnterOrEscapeButton();
     void failedSaveKeepsDialogAndButtons();
+    void saveOnFullDiskKeepsDialogAndFile();
     void aboutStartsNobixAndStaysOpen();
 };
 
@@ -463,6 +466,34 @@ void TestForm2::failedSaveKeepsDialogAndButtons()
     QVERIFY(leftOpen);
     QCOMPARE(captions(form), buttonsBefore);
     QVERIFY(form.isEnabled());
+}
+
+void TestForm2::saveOnFullDiskKeepsDialogAndFile()
+{
+    PlayerHarness h;
+    const QByteArray old = record("/old.mp3", "old").repeated(15);
+    h.writeBindings(old);
+    Form1 form(h.services());
+    const QStringList buttonsBefore = captions(form);
+    const bool leftOpen = withSettings(form, [&](Form2 &d) {
+        d.shortNameBox(0)->setText("edit");
+        d.fullPathBox(0)->setText("/edit.mp3");
+        {
+            const FileSizeLimit full(16);
+            QVERIFY(full.isActive());
+            QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+        }
+        QVERIFY(d.isVisible());
+        QCOMPARE(d.shortNameBox(0)->text(), QString("edit"));
+        QCOMPARE(d.fullPathBox(0)->text(), QString("/edit.mp3"));
+        QCOMPARE(h.messages.shown().size(), 1);
+        QVERIFY(h.messages.shown().first().contains(h.bindingsPath));
+        QVERIFY(h.messages.shown().first().contains(QString::fromLocal8Bit(std::strerror(EFBIG))));
+    });
+    QVERIFY(leftOpen);
+    QCOMPARE(h.bindingsBytes(), old);
+    QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"yygj"});
+    QCOMPARE(captions(form), buttonsBefore);
 }
 
 void TestForm2::aboutStartsNobixAndStaysOpen()
