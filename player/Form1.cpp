@@ -22,12 +22,6 @@
 #include <QMouseEvent>
 #include <QScreen>
 
-// The player library's resources (the icon), linked in from a static library.
-static void initPlayerResources()
-{
-    Q_INIT_RESOURCE(player);
-}
-
 namespace {
 
 // Colours, 0x00BBGGRR.
@@ -90,7 +84,6 @@ Form1::Form1(const PlayerServices &services, QWidget *parent)
       m_cmdExit(makeBottomButton(QStringLiteral("CmdExit"), QStringLiteral("退出"), this)),
       m_timer1(new TaggedTimer(this)), m_draw(services.uniform)
 {
-    initPlayerResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Plovi"));
     setWindowIcon(QIcon(QStringLiteral(":/player/plovi.ico")));
