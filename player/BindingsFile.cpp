@@ -87,6 +87,8 @@ class FieldReader
 
 } // namespace
 
+namespace plovi {
+
 BindingsFile::BindingsFile(QString path) : m_path(std::move(path)) {}
 
 QString BindingsFile::defaultPath()
@@ -94,40 +96,36 @@ QString BindingsFile::defaultPath()
     return QDir(programDir()).filePath(QStringLiteral("yygj"));
 }
 
-BindingsFile::ReadResult BindingsFile::read() const
+Result<std::vector<TrackBinding>> BindingsFile::read() const
 {
-    ReadResult result;
     QFile file(m_path);
     if (!file.exists()) {
-        return result;
+        return std::vector<TrackBinding>{};
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        result.error = file.errorString();
-        return result;
+        return Failure{file.errorString()};
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        result.error = file.errorString();
-        return result;
+        return Failure{file.errorString()};
     }
-    result.records = parse(bytes);
-    return result;
+    return parse(bytes);
 }
 
-QString BindingsFile::save(const std::vector<TrackBinding> &records) const
+Result<void> BindingsFile::save(const std::vector<TrackBinding> &records) const
 {
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString();
+        return Failure{file.errorString()};
     }
     const QByteArray bytes = format(records);
     if (file.write(bytes) != bytes.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        return reason;
+        return Failure{reason};
     }
     if (!file.commit()) {
-        return file.errorString();
+        return Failure{file.errorString()};
     }
     return {};
 }
@@ -161,3 +159,5 @@ QByteArray BindingsFile::format(const std::vector<TrackBinding> &records)
     }
     return codepage::toGb18030(text);
 }
+
+} // namespace plovi

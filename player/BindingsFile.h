@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Result.h"
 #include "TrackBinding.h"
 
 #include <QByteArray>
@@ -7,18 +8,14 @@
 
 #include <vector>
 
+namespace plovi {
+
 // The track bindings file "yygj" beside the program: one record per line,
 //   "<FullPath>","<ShortName>"<CR><LF>
 // in GB18030 (byte for byte GBK for GBK text), 15 lines when written.
 class BindingsFile
 {
   public:
-    struct ReadResult
-    {
-        std::vector<TrackBinding> records; // at most kTrackSlots, in file order
-        QString error;                     // empty, or why an existing file could not be read
-    };
-
     explicit BindingsFile(QString path);
 
     // <program directory>/yygj
@@ -26,15 +23,15 @@ class BindingsFile
 
     [[nodiscard]] const QString &path() const { return m_path; }
 
-    // Both readers of the player. A missing file yields no record and no
-    // error; an existing file that cannot be read yields no record and the
-    // system's reason.
-    [[nodiscard]] ReadResult read() const;
+    // The records, at most kTrackSlots, in file order. A missing file reads as
+    // no record; an existing file that cannot be read fails with the system's
+    // reason.
+    [[nodiscard]] Result<std::vector<TrackBinding>> read() const;
 
     // Replaces the file with one line per record, atomically: the old file
-    // stays whole unless the new one was written completely. Returns an empty
-    // string on success, otherwise the system's reason.
-    [[nodiscard]] QString save(const std::vector<TrackBinding> &records) const;
+    // stays whole unless the new one was written completely. Fails with the
+    // system's reason.
+    [[nodiscard]] Result<void> save(const std::vector<TrackBinding> &records) const;
 
     // Records in the bytes of a bindings file. Takes any bytes:
     //  - fields are read in sequence regardless of lines; spaces before a
@@ -53,3 +50,5 @@ class BindingsFile
   private:
     QString m_path;
 };
+
+} // namespace plovi

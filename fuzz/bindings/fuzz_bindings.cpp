@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+using plovi::BindingsFile;
+using plovi::kTrackSlots;
+using plovi::TrackBinding;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace plovi;
+
 namespace {
 
 // Records flattened as path, name, path, name, ...
@@ -135,10 +137,11 @@ void TestBindingsFile::roundTrip()
     const BindingsFile file(dir.filePath("yygj"));
     std::vector<TrackBinding> rows = fifteen({{"first", "1"}});
     rows[7] = {path, name};
-    QCOMPARE(file.save(rows), QString());
-    const BindingsFile::ReadResult read = file.read();
-    QCOMPARE(read.error, QString());
-    QCOMPARE(flatten(read.records), flatten(rows));
+    const Result<void> written = file.save(rows);
+    QVERIFY2(written.ok(), qPrintable(written.error()));
+    const Result<std::vector<TrackBinding>> read = file.read();
+    QVERIFY2(read.ok(), qPrintable(read.error()));
+    QCOMPARE(flatten(read.value()), flatten(rows));
     QVERIFY(!readBytes(file.path()).contains('?'));
 }
 
@@ -153,9 +156,9 @@ void TestBindingsFile::gbkFileRewritesByteForByte()
 void TestBindingsFile::missingFileIsNoError()
 {
     QTemporaryDir dir;
-    const BindingsFile::ReadResult read = BindingsFile(dir.filePath("yygj")).read();
-    QVERIFY(read.records.empty());
-    QCOMPARE(read.error, QString());
+    const Result<std::vector<TrackBinding>> read = BindingsFile(dir.filePath("yygj")).read();
+    QVERIFY(read.ok());
+    QVERIFY(read->empty());
 }
 
 void TestBindingsFile::sixteenthRecordIgnored()
@@ -175,7 +178,9 @@ void TestBindingsFile::saveOverDirectoryFails()
 {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("yygj"));
-    QVERIFY(!BindingsFile(dir.filePath("yygj")).save(fifteen({})).isEmpty());
+    const Result<void> written = BindingsFile(dir.filePath("yygj")).save(fifteen({}));
+    QVERIFY(!written.ok());
+    QVERIFY(!written.error().isEmpty());
     QVERIFY(QFileInfo(dir.filePath("yygj")).isDir());
 }
 
@@ -200,9 +205,10 @@ void TestBindingsFile::failedSaveLeavesOldFile()
     } else {
         path = dir.filePath("missing/yygj");
     }
-    const QString reason = BindingsFile(path).save(fifteen({{"new", "n"}}));
+    const Result<void> written = BindingsFile(path).save(fifteen({{"new", "n"}}));
     QFile(dir.path()).setPermissions(saved);
-    QVERIFY(!reason.isEmpty());
+    QVERIFY(!written.ok());
+    QVERIFY(!written.error().isEmpty());
     QCOMPARE(readBytes(dir.filePath("yygj")), old);
 }
 
