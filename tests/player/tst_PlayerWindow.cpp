@@ -155,49 +155,57 @@ void TestPlayerWindow::timer1AfterStartUp()
 {
     PlayerHarness h;
     PlayerWindow form(h.services());
-    QVERIFY(!form.Timer1()->isActive());
-    QCOMPARE(form.Timer1()->interval(), 25);
-    QCOMPARE(form.Timer1()->objectName(), QString("Timer1"));
+    TaggedTimer *timer1 = form.Timer1();
+    QCOMPARE(form.findChild<QTimer *>("Timer1"), timer1);
+    QVERIFY(!timer1->isActive());
+    QCOMPARE(timer1->interval(), 25);
+    QCOMPARE(timer1->timerType(), Qt::PreciseTimer);
+    QVERIFY(!timer1->isSingleShot());
+    QCOMPARE(timer1->tag(), QString());
+    // Still stopped once the event loop has run.
+    QTest::qWait(60);
+    QVERIFY(!timer1->isActive());
     QCOMPARE(form.LblLCD()->text(), QString("00:00"));
     QCOMPARE(form.LblLCD3()->text(), QString("00:00"));
 }
 
 void TestPlayerWindow::layout_data()
 {
+    // Pixels at 15 twips per pixel, each figure rounded to the nearest:
+    // twips (x, y, w, h) in the comment.
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("twipsRect");
-    QTest::newRow("Shape1") << "Shape1" << QRect(30, 30, 1395, 7545);
-    QTest::newRow("Label3") << "Label3" << QRect(60, 90, 1305, 1425);
-    QTest::newRow("Label1") << "Label1" << QRect(210, 150, 915, 180);
-    QTest::newRow("LblLCD") << "LblLCD" << QRect(210, 360, 1005, 345);
-    QTest::newRow("Label2") << "Label2" << QRect(210, 870, 915, 180);
-    QTest::newRow("LblLCD3") << "LblLCD3" << QRect(210, 1080, 1005, 345);
-    QTest::newRow("CmdTrack_0") << "CmdTrack_0" << QRect(60, 1560, 1305, 315);
-    QTest::newRow("CmdTrack_14") << "CmdTrack_14" << QRect(60, 6600, 1305, 315);
-    QTest::newRow("CmdSet") << "CmdSet" << QRect(60, 7000, 315, 525);
-    QTest::newRow("Command1") << "Command1" << QRect(390, 7000, 315, 525);
-    QTest::newRow("Command2") << "Command2" << QRect(720, 7000, 315, 525);
-    QTest::newRow("CmdExit") << "CmdExit" << QRect(1050, 7000, 315, 525);
+    QTest::addColumn<QRect>("pixels");
+    QTest::newRow("Shape1") << "Shape1" << QRect(2, 2, 93, 503);            // 30, 30, 1395, 7545
+    QTest::newRow("Label3") << "Label3" << QRect(4, 6, 87, 95);             // 60, 90, 1305, 1425
+    QTest::newRow("Label1") << "Label1" << QRect(14, 10, 61, 12);           // 210, 150, 915, 180
+    QTest::newRow("LblLCD") << "LblLCD" << QRect(14, 24, 67, 23);           // 210, 360, 1005, 345
+    QTest::newRow("Label2") << "Label2" << QRect(14, 58, 61, 12);           // 210, 870, 915, 180
+    QTest::newRow("LblLCD3") << "LblLCD3" << QRect(14, 72, 67, 23);         // 210, 1080, 1005, 345
+    QTest::newRow("CmdTrack_0") << "CmdTrack_0" << QRect(4, 104, 87, 21);   // 60, 1560, 1305, 315
+    QTest::newRow("CmdTrack_14") << "CmdTrack_14" << QRect(4, 440, 87, 21); // 60, 6600, ...
+    // 7000 / 15 = 466.67 rounds to 467.
+    QTest::newRow("CmdSet") << "CmdSet" << QRect(4, 467, 21, 35);      // 60, 7000, 315, 525
+    QTest::newRow("Command1") << "Command1" << QRect(26, 467, 21, 35); // 390, 7000, ...
+    QTest::newRow("Command2") << "Command2" << QRect(48, 467, 21, 35); // 720, 7000, ...
+    QTest::newRow("CmdExit") << "CmdExit" << QRect(70, 467, 21, 35);   // 1050, 7000, ...
 }
 
 void TestPlayerWindow::layout()
 {
     QFETCH(QString, name);
-    QFETCH(QRect, twipsRect);
+    QFETCH(QRect, pixels);
+    if (twips::perPixelX() != 15.0 || twips::perPixelY() != 15.0) {
+        QSKIP("pixels are for 15 twips per pixel");
+    }
     PlayerHarness h;
     PlayerWindow form(h.services());
-    QCOMPARE(form.size(), QSize(twips::toPixelsX(1440), twips::toPixelsY(7620)));
+    QCOMPARE(form.size(), QSize(96, 508)); // 1440 x 7620 twips
     QCOMPARE(form.windowFlags() & Qt::FramelessWindowHint, Qt::FramelessWindowHint);
     QCOMPARE(form.windowTitle(), QString("Plovi"));
     QCOMPARE(form.palette().color(QPalette::Window), QColor(255, 128, 255));
     auto *w = form.findChild<QWidget *>(name);
     QVERIFY(w != nullptr);
-    const QRect expected(twips::toPixelsX(twipsRect.x()), twips::toPixelsY(twipsRect.y()),
-                         twips::toPixelsX(twipsRect.width()), twips::toPixelsY(twipsRect.height()));
-    QCOMPARE(w->geometry(), expected);
-    if (twips::perPixelX() == 15.0 && twips::perPixelY() == 15.0) {
-        QCOMPARE(form.size(), QSize(96, 508));
-    }
+    QCOMPARE(w->geometry(), pixels);
 }
 
 void TestPlayerWindow::tabOrder()

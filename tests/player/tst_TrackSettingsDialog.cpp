@@ -120,7 +120,6 @@ void TestTrackSettingsDialog::shownModalCentredWithFocusInFirstPath()
         QCOMPARE(d.windowType(), Qt::Tool);
         QCOMPARE(d.windowTitle(), QString("Plovi"));
         QVERIFY(d.windowIcon().availableSizes().contains(QSize(16, 16)));
-        QCOMPARE(d.size(), QSize(twips::toPixelsX(8040), twips::toPixelsY(4755)));
         const QRect screen = d.screen()->geometry();
         QCOMPARE(d.pos(), QPoint(screen.x() + (screen.width() - d.width()) / 2,
                                  screen.y() + (screen.height() - d.height()) / 2));
@@ -132,16 +131,21 @@ void TestTrackSettingsDialog::shownModalCentredWithFocusInFirstPath()
 
 void TestTrackSettingsDialog::rowLabelsAndLayout()
 {
+    if (twips::perPixelX() != 15.0 || twips::perPixelY() != 15.0) {
+        QSKIP("pixels are for 15 twips per pixel");
+    }
     PlayerHarness h;
     PlayerWindow form(h.services());
     withSettings(form, [&](TrackSettingsDialog &d) {
+        QCOMPARE(d.size(), QSize(536, 317)); // 8040 x 4755 twips
         for (int i = 0; i < kTrackSlots; ++i) {
             auto *label = d.findChild<QLabel *>(QStringLiteral("LblTrackNo_%1").arg(i));
             QCOMPARE(label->text(), QStringLiteral("轨迹 %1").arg(i + 1, 2, 10, QChar('0')));
-            QCOMPARE(d.fullPathBox(int16_t(i))->y(), twips::toPixelsY(480 + 240 * i));
+            // Row i at 480 + 240 i twips: 32 px, then 16 px a row.
+            QCOMPARE(d.fullPathBox(int16_t(i))->y(), 32 + 16 * i);
         }
-        QCOMPARE(rowButton(&d, "CmdFindTrack", 14)->y(), twips::toPixelsY(3870));
-        QCOMPARE(rowButton(&d, "CmdDelete", 14)->y(), twips::toPixelsY(3840));
+        QCOMPARE(rowButton(&d, "CmdFindTrack", 14)->y(), 258); // 3870 twips
+        QCOMPARE(rowButton(&d, "CmdDelete", 14)->y(), 256);    // 3840 twips
         QCOMPARE(button(&d, "CmdExit")->text(), QStringLiteral("保存并退出"));
         QCOMPARE(d.shortNameBox(0)->maxLength(), 20);
     });
