@@ -47,18 +47,18 @@ QString ProcessLauncher::resolve(const QString &name) const
     return findOnAbsolutePath(bare);
 }
 
-QString ProcessLauncher::launchProgram(const QString &name)
+Result<void> ProcessLauncher::launchProgram(const QString &name)
 {
     const QString program = resolve(name);
     if (program.isEmpty()) {
-        return QStringLiteral("找不到程序“%1”。").arg(name);
+        return Failure{};
     }
     QProcess process;
     process.setProgram(program);
     process.setArguments({});
     process.setStandardInputFile(QProcess::nullDevice());
     if (!process.startDetached()) {
-        return QStringLiteral("无法启动程序“%1”：%2").arg(name, process.errorString());
+        return Failure{process.errorString()};
     }
     return {};
 }

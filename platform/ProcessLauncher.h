@@ -13,7 +13,7 @@ class ProcessLauncher : public ProgramLauncher
     ProcessLauncher();
     explicit ProcessLauncher(QString searchFirstIn);
 
-    [[nodiscard]] QString launchProgram(const QString &name) override;
+    [[nodiscard]] Result<void> launchProgram(const QString &name) override;
 
     // Absolute path the name resolves to, or empty when it resolves to nothing.
     [[nodiscard]] QString resolve(const QString &name) const;

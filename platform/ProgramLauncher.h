@@ -1,15 +1,18 @@
 #pragma once
 
+#include "Result.h"
+
 #include <QString>
 
 // Starts companion programs by bare name (for example "Nobix.exe").
 class ProgramLauncher
 {
-public:
+  public:
     virtual ~ProgramLauncher() = default;
 
     // Starts the program detached, with no arguments, and does not wait.
-    // Returns an empty string on success, otherwise the reason it failed
-    // (already in the user's language, ready to be shown by a window).
-    [[nodiscard]] virtual QString launchProgram(const QString &name) = 0;
+    // Fails with an empty reason when the name resolves to no program, and
+    // otherwise with the system's reason the start failed; the caller words
+    // the message.
+    [[nodiscard]] virtual Result<void> launchProgram(const QString &name) = 0;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Result.h"
 #include "TrackBinding.h"
 
 #include <QByteArray>
@@ -7,18 +8,14 @@
 
 #include <vector>
 
+namespace plovi {
+
 // The track bindings file "yygj" beside the program: one record per line,
 //   "<FullPath>","<ShortName>"<CR><LF>
 // in GB18030 (byte for byte GBK for GBK text), 15 lines when written.
 class BindingsFile
 {
   public:
-    struct ReadResult
-    {
-        std::vector<TrackBinding> records; // at most kTrackSlots, in file order
-        QString error;                     // empty, or why an existing file could not be read
-    };
-
     // Bytes a read takes at most; what lies beyond is ignored, as records
     // after the fifteenth are. Fifteen records of the longest paths need far
     // less.
@@ -31,20 +28,16 @@ class BindingsFile
 
     [[nodiscard]] const QString &path() const { return m_path; }
 
-    // Both readers of the player. A missing file yields no record and no
-    // error; an existing file that cannot be read yields no record and the
-    // system's reason. Anything but a regular file (after links) counts as
-    // unreadable and is never waited on. Reads at most kReadLimit bytes.
-    [[nodiscard]] ReadResult read() const;
+    // The records, at most kTrackSlots, in file order, from at most
+    // kReadLimit bytes. A missing file reads as no record; an existing file
+    // that cannot be read, or is not a regular file (never waited on), fails
+    // with the system's reason.
+    [[nodiscard]] Result<std::vector<TrackBinding>> read() const;
 
-    // Replaces the file with one line per record, atomically: the new text
-    // goes to "<name>.XXXXXX" beside it, which is synced and renamed over the
-    // file only when every byte was written. The old file stays byte for
-    // byte unless the save succeeds. A link is written through; an existing
-    // file's permissions are kept. Temporary files of an earlier interrupted
-    // save are removed first. Returns an empty string on success, otherwise
-    // the system's reason.
-    [[nodiscard]] QString save(const std::vector<TrackBinding> &records) const;
+    // Replaces the file with one line per record through
+    // fileaccess::replaceFile: the old file stays byte for byte unless every
+    // byte of the new one was written. Fails with the system's reason.
+    [[nodiscard]] Result<void> save(const std::vector<TrackBinding> &records) const;
 
     // Records in the bytes of a bindings file. Takes any bytes:
     //  - fields are read in sequence regardless of lines; spaces before a
@@ -63,3 +56,5 @@ class BindingsFile
   private:
     QString m_path;
 };
+
+} // namespace plovi

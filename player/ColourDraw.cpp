@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace plovi {
+
 ColourDraw::ColourDraw(UniformSource uniform) : m_uniform(std::move(uniform)) {}
 
 int16_t ColourDraw::draw()
@@ -18,3 +20,5 @@ int16_t ColourDraw::draw()
     const double clamped = std::fmin(std::fmax(whole, 0.0), 3.0);
     return static_cast<int16_t>(14 + static_cast<int16_t>(clamped));
 }
+
+} // namespace plovi

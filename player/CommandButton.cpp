@@ -5,6 +5,8 @@
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
 
+namespace plovi {
+
 CommandButton::CommandButton(const QString &text, QWidget *parent) : QPushButton(text, parent)
 {
     setAutoDefault(false);
@@ -37,3 +39,5 @@ void CommandButton::paintCaption(QPainter &painter)
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
     }
 }
+
+} // namespace plovi

@@ -2,6 +2,8 @@
 
 #include <QPushButton>
 
+namespace plovi {
+
 // A push button whose caption wraps between any two characters when the
 // button is too narrow for it, as on the player's upright bottom buttons.
 // Never a default button: Enter does not press it.
@@ -17,3 +19,5 @@ class CommandButton : public QPushButton
     // Draws the caption and, with the focus, the focus frame over the face.
     void paintCaption(QPainter &painter);
 };
+
+} // namespace plovi

@@ -1,33 +1,24 @@
 #pragma once
 
-#include <QString>
-
 #include <cstdint>
+#include <span>
 
-class Form1;
+class QTimer;
 
-// Routines shared by the main window's handlers: locking the track buttons
-// during playback and turning times into the LCD text "mm:ss".
-namespace Module1 {
+namespace plovi {
+class TrackButton;
+}
 
-// Enables CmdTrack(0) to CmdTrack(14), bound or not.
-void EnableAllTracks(Form1 &form);
-// Disables every track button, then enables CmdTrack(index).
-void LockToTrack(Form1 &form, int16_t index);
-// Timer1 off, then every track button enabled.
-void FinishPlayback(Form1 &form);
+// Module1's routines that lock the track buttons during playback. They act on
+// the buttons and the timer they are given, never on a window.
+namespace plovi::Module1 {
 
-// The pattern "000000": value rounded to a whole number (halves away from
-// zero), at least six digits with leading zeros, a leading minus when negative.
-// A value that is not finite formats as "000000".
-[[nodiscard]] QString FormatSixDigits(double value);
-// Minutes, a colon and seconds of the whole seconds in s, the six-digit
-// centisecond text above. Text of more than six digits (10 000 s and longer)
-// keeps every digit before the centiseconds, so 10 000 s reads "166:40".
-[[nodiscard]] QString FormatLcdTime(const QString &s);
-// The LCD text of a time in seconds: FormatLcdTime(FormatSixDigits(t * 100)).
-[[nodiscard]] QString LcdText(double seconds);
-// The LCD text of a time already in centiseconds.
-[[nodiscard]] QString LcdTextOfCentiseconds(double centiseconds);
+// Enables every button, bound or not.
+void EnableAllTracks(std::span<TrackButton *const> tracks);
+// Disables every button, then enables tracks[index]; an index outside the
+// span leaves every button disabled.
+void LockToTrack(std::span<TrackButton *const> tracks, int16_t index);
+// Stops timer1, then enables every button.
+void FinishPlayback(QTimer &timer1, std::span<TrackButton *const> tracks);
 
-} // namespace Module1
+} // namespace plovi::Module1

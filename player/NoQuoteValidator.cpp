@@ -1,5 +1,7 @@
 #include "NoQuoteValidator.h"
 
+namespace plovi {
+
 QValidator::State NoQuoteValidator::validate(QString &input, int &) const
 {
     return isStorable(input) ? Acceptable : Invalid;
@@ -10,3 +12,5 @@ bool NoQuoteValidator::isStorable(const QString &text)
     return !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\r')) &&
            !text.contains(QLatin1Char('\n'));
 }
+
+} // namespace plovi

@@ -2,6 +2,8 @@
 
 #include <QValidator>
 
+namespace plovi {
+
 // Refuses text holding a double quote or a line break, whether typed, pasted
 // or committed by an input method: the bindings file cannot carry them.
 class NoQuoteValidator : public QValidator
@@ -14,3 +16,5 @@ class NoQuoteValidator : public QValidator
 
     [[nodiscard]] static bool isStorable(const QString &text);
 };
+
+} // namespace plovi

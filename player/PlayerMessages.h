@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// Every message text the player shows.
-namespace playermessages {
+// Every message text the player shows. Reasons are the system's own texts,
+// passed up unchanged by the lower layers.
+namespace plovi::PlayerMessages {
 
 [[nodiscard]] inline QString saveFailed(const QString &path, const QString &reason)
 {
@@ -16,10 +17,14 @@ namespace playermessages {
     return QStringLiteral("无法读取曲目设置文件“%1”：\n%2").arg(path, reason);
 }
 
-// reason comes from the launcher and already names the program.
-[[nodiscard]] inline QString launchFailed(const QString &reason)
+// name as the player asked for it ("Nobix.exe"); reason from
+// ProgramLauncher::launchProgram, where empty means the program was not found.
+[[nodiscard]] inline QString launchFailed(const QString &name, const QString &reason)
 {
-    return reason;
+    if (reason.isEmpty()) {
+        return QStringLiteral("找不到程序“%1”。").arg(name);
+    }
+    return QStringLiteral("无法启动程序“%1”：%2").arg(name, reason);
 }
 
 [[nodiscard]] inline QString pathRefused(const QString &path)
@@ -27,4 +32,4 @@ namespace playermessages {
     return QStringLiteral("所选文件的路径含有双引号或换行，无法保存到曲目设置中：\n%1").arg(path);
 }
 
-} // namespace playermessages
+} // namespace plovi::PlayerMessages

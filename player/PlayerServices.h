@@ -13,12 +13,15 @@ class MessageReporter;
 class ProgramLauncher;
 class QWidget;
 
+namespace plovi {
+
 // What the player's windows do to the world, passed in so tests can pass fakes.
 struct PlayerServices
 {
     ProgramLauncher &launcher;
     MessageReporter &messages;
-    // A new file dialog for each loading of Form2, modal over the given window.
+    // A new file dialog for each loading of the settings dialog (Form2), modal
+    // over the given window.
     std::function<std::unique_ptr<FileDialog>(QWidget *parent)> makeFileDialog;
     // Ends the program (CmdExit of the main window).
     std::function<void()> endProgram;
@@ -31,3 +34,5 @@ struct PlayerServices
     // Source of u for the button colours; empty means the unseeded default.
     ColourDraw::UniformSource uniform{};
 };
+
+} // namespace plovi

@@ -10,12 +10,14 @@ constexpr int32_t rgb(int32_t r, int32_t g, int32_t b)
 }
 
 constexpr std::array<int32_t, 16> kPalette{
-    rgb(0, 0, 0),       rgb(0, 0, 128),     rgb(0, 128, 0),     rgb(0, 128, 128),
-    rgb(128, 0, 0),     rgb(128, 0, 128),   rgb(128, 128, 0),   rgb(192, 192, 192),
-    rgb(128, 128, 128), rgb(0, 0, 255),     rgb(0, 255, 0),     rgb(0, 255, 255),
-    rgb(255, 0, 0),     rgb(255, 0, 255),   rgb(255, 255, 0),   rgb(255, 255, 255),
+    rgb(0, 0, 0),       rgb(0, 0, 128),   rgb(0, 128, 0),   rgb(0, 128, 128),
+    rgb(128, 0, 0),     rgb(128, 0, 128), rgb(128, 128, 0), rgb(192, 192, 192),
+    rgb(128, 128, 128), rgb(0, 0, 255),   rgb(0, 255, 0),   rgb(0, 255, 255),
+    rgb(255, 0, 0),     rgb(255, 0, 255), rgb(255, 255, 0), rgb(255, 255, 255),
 };
 } // namespace
+
+namespace plovi {
 
 int32_t QBColor(int16_t number)
 {
@@ -24,3 +26,5 @@ int32_t QBColor(int16_t number)
     }
     return kPalette[static_cast<std::size_t>(number)];
 }
+
+} // namespace plovi

@@ -4,6 +4,8 @@
 
 #include <QPainter>
 
+namespace plovi {
+
 ShapeRect::ShapeRect(int32_t fillColor, int32_t borderColor, int borderWidth, QWidget *parent)
     : QWidget(parent), m_fillColor(fillColor), m_borderColor(borderColor),
       m_borderWidth(borderWidth)
@@ -19,3 +21,5 @@ void ShapeRect::paintEvent(QPaintEvent *)
     painter.fillRect(rect().adjusted(m_borderWidth, m_borderWidth, -m_borderWidth, -m_borderWidth),
                      toQColor(m_fillColor));
 }
+
+} // namespace plovi

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace plovi {
+
 // A rectangle shape: filled, outlined, and transparent for the mouse so that
 // a press on it reaches the window beneath.
 class ShapeRect : public QWidget
@@ -20,3 +22,5 @@ class ShapeRect : public QWidget
     const int32_t m_borderColor;
     const int m_borderWidth;
 };
+
+} // namespace plovi

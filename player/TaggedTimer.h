@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+namespace plovi {
+
 // A timer with a text tag (Timer1 keeps the playing slot's index in it).
 class TaggedTimer : public QTimer
 {
@@ -15,3 +17,5 @@ class TaggedTimer : public QTimer
   private:
     QString m_tag;
 };
+
+} // namespace plovi

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace plovi {
+
 // One track slot's record of the bindings file.
 struct TrackBinding
 {
@@ -13,7 +15,8 @@ struct TrackBinding
     friend bool operator==(const TrackBinding &, const TrackBinding &) = default;
 };
 
-// Slots are numbered 0 to 14: CmdTrack(k), row k of Form2, record k of yygj.
+// Slots are numbered 0 to 14: CmdTrack(k), row k of the settings dialog (Form2),
+// record k of yygj.
 inline constexpr int16_t kTrackSlots = 15;
 
 // Leading and trailing spaces (U+0020 only) removed, as the enabling rules
@@ -30,3 +33,5 @@ inline constexpr int16_t kTrackSlots = 15;
     }
     return text.mid(first, last - first);
 }
+
+} // namespace plovi

@@ -9,6 +9,8 @@ namespace {
 constexpr int kButtonFace = 15;
 }
 
+namespace plovi {
+
 TrackButton::TrackButton(const QString &text, QWidget *parent)
     : CommandButton(text, parent), m_backColor(sysColor(kButtonFace))
 {}
@@ -40,3 +42,5 @@ void TrackButton::paintEvent(QPaintEvent *)
     qDrawWinButton(&painter, rect(), palette(), isDown(), &face);
     paintCaption(painter);
 }
+
+} // namespace plovi

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace plovi {
+
 // A track button of the main window in the graphical style: its face is
 // filled with exactly its back colour. Its tag holds the bound file's path.
 class TrackButton : public CommandButton
@@ -23,7 +25,7 @@ class TrackButton : public CommandButton
     // Any mouse movement over the button (only an enabled button gets them).
     void mouseMoved();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
 
@@ -31,3 +33,5 @@ protected:
     QString m_tag;
     int32_t m_backColor;
 };
+
+} // namespace plovi

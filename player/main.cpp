@@ -1,11 +1,11 @@
 #include "BindingsFile.h"
 #include "Fonts.h"
-#include "Form1.h"
+#include "MessageBoxReporter.h"
 #include "Mpg123MediaPlayer.h"
 #include "PlatformSelection.h"
+#include "PlayerWindow.h"
 #include "ProcessLauncher.h"
 #include "QtFileDialog.h"
-#include "MessageBoxReporter.h"
 #include "WindowMove.h"
 
 #include <QApplication>
@@ -20,16 +20,16 @@ int main(int argc, char *argv[])
     Mpg123MediaPlayer media;
     ProcessLauncher launcher;
     MessageBoxReporter messages;
-    const PlayerServices services{
+    const plovi::PlayerServices services{
         launcher,
         messages,
         [](QWidget *parent) { return std::make_unique<QtFileDialog>(parent); },
         [] { QApplication::quit(); },
         [](QWidget *window) { return beginWindowMove(window); },
-        BindingsFile::defaultPath(),
+        plovi::BindingsFile::defaultPath(),
         media,
     };
-    Form1 form1(services);
+    plovi::PlayerWindow form1(services);
     form1.show();
     return QApplication::exec();
 }

@@ -10,11 +10,11 @@
 #include "CodePage.h"
 #include "FakeMediaPlayer.h"
 #include "Fonts.h"
-#include "Form1.h"
+#include "MessageBoxReporter.h"
 #include "Mpg123MediaPlayer.h"
+#include "PlayerWindow.h"
 #include "ProcessLauncher.h"
 #include "QtFileDialog.h"
-#include "MessageBoxReporter.h"
 #include "TaggedTimer.h"
 #include "TrackButton.h"
 #include "WindowMove.h"
@@ -32,13 +32,15 @@
 
 #include <algorithm>
 #include <chrono>
-#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
+
+using namespace plovi;
 
 namespace {
 
@@ -94,7 +96,7 @@ class PaintCounter : public QObject
     }
 };
 
-void watchPaints(Form1 &form, PaintCounter &counter)
+void watchPaints(PlayerWindow &form, PaintCounter &counter)
 {
     form.LblLCD3()->installEventFilter(&counter);
     form.LblLCD()->installEventFilter(&counter);
@@ -103,7 +105,7 @@ void watchPaints(Form1 &form, PaintCounter &counter)
     }
 }
 
-bool showAndWait(Form1 &form)
+bool showAndWait(PlayerWindow &form)
 {
     form.show();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -132,7 +134,7 @@ PlayerServices realServices(MediaPlayer &media, ProgramLauncher &launcher,
     };
 }
 
-// Form1 as main.cpp builds it, shown, with slot 0 bound to the 3-minute track
+// The player window as main.cpp builds it, shown, with slot 0 bound to the 3-minute track
 // in a bindings file of the given name in the temporary folder.
 class ShownPlayer
 {
@@ -144,7 +146,8 @@ class ShownPlayer
             m_error = "bindings";
             return;
         }
-        m_form = std::make_unique<Form1>(realServices(media, m_launcher, m_messages, bindings));
+        m_form =
+            std::make_unique<PlayerWindow>(realServices(media, m_launcher, m_messages, bindings));
         if (!showAndWait(*m_form)) {
             m_error = "window not exposed";
             m_form.reset();
@@ -152,13 +155,13 @@ class ShownPlayer
     }
 
     // Null when it could not be set up; error() then says why.
-    [[nodiscard]] Form1 *form() const { return m_form.get(); }
+    [[nodiscard]] PlayerWindow *form() const { return m_form.get(); }
     [[nodiscard]] const char *error() const { return m_error; }
 
   private:
     ProcessLauncher m_launcher;
     MessageBoxReporter m_messages;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<PlayerWindow> m_form;
     const char *m_error = nullptr;
 };
 
@@ -174,7 +177,7 @@ void BM_Timer1Tick(benchmark::State &state, bool repaint)
         state.SkipWithError(player.error());
         return;
     }
-    Form1 &form = *player.form();
+    PlayerWindow &form = *player.form();
     form.CmdTrack(0)->click();
     // The ticks are driven by hand below; the tag keeps the playing slot.
     form.Timer1()->stop();
@@ -236,7 +239,7 @@ void BM_PlayerCpuShare(benchmark::State &state)
         state.SkipWithError(player.error());
         return;
     }
-    Form1 &form = *player.form();
+    PlayerWindow &form = *player.form();
     PaintCounter counter;
     watchPaints(form, counter);
     int ticks = 0;

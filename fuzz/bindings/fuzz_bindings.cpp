@@ -18,6 +18,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+using plovi::BindingsFile;
+using plovi::kTrackSlots;
+using plovi::TrackBinding;
+
 namespace {
 
 // Characters that long fields cut from the input may reach, each and in all:
@@ -99,14 +103,14 @@ std::vector<TrackBinding> recordsOf(const QByteArray &bytes)
 void checkSaved(const std::vector<TrackBinding> &records)
 {
     const BindingsFile file(bindingsPath());
-    check(file.save(records).isEmpty());
+    check(file.save(records).ok());
     const QByteArray bytes = BindingsFile::format(records);
     check(fileBytes() == bytes);
-    const BindingsFile::ReadResult read = file.read();
-    check(read.error.isEmpty());
-    check(read.records == BindingsFile::parse(bytes.left(BindingsFile::kReadLimit)));
+    const auto read = file.read();
+    check(read.ok());
+    check(read.value() == BindingsFile::parse(bytes.left(BindingsFile::kReadLimit)));
     if (bytes.size() <= BindingsFile::kReadLimit && storable(records)) {
-        check(read.records == records);
+        check(read.value() == records);
     }
 }
 
@@ -119,11 +123,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QFile f(bindingsPath());
         check(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
     }
-    const BindingsFile::ReadResult read = BindingsFile(bindingsPath()).read();
-    check(read.error.isEmpty());
-    check(read.records.size() <= size_t(kTrackSlots));
-    check(read.records == BindingsFile::parse(bytes.left(BindingsFile::kReadLimit)));
-    checkSaved(read.records);
+    const auto read = BindingsFile(bindingsPath()).read();
+    check(read.ok());
+    check(read.value().size() <= size_t(kTrackSlots));
+    check(read.value() == BindingsFile::parse(bytes.left(BindingsFile::kReadLimit)));
+    checkSaved(read.value());
     checkSaved(recordsOf(bytes));
     return 0;
 }

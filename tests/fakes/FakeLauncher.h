@@ -4,20 +4,27 @@
 
 #include <QStringList>
 
-// Records every launch request; answers with failure when set.
+#include <optional>
+
+// Records every launch request; fails every one once failWith was called.
 class FakeLauncher : public ProgramLauncher
 {
   public:
-    QString launchProgram(const QString &name) override
+    Result<void> launchProgram(const QString &name) override
     {
         m_launched << name;
-        return m_failure;
+        if (m_failure) {
+            return Failure{*m_failure};
+        }
+        return {};
     }
 
     [[nodiscard]] const QStringList &launched() const { return m_launched; }
+    // reason as a real launcher gives it: empty for a program not found,
+    // otherwise the system's reason.
     void failWith(const QString &reason) { m_failure = reason; }
 
   private:
     QStringList m_launched;
-    QString m_failure;
+    std::optional<QString> m_failure;
 };

@@ -45,6 +45,7 @@ class TestProcessLauncher : public QObject
     void launchesDetached();
     void launchTwiceStartsTwo();
     void reportsMissingProgram();
+    void reportsStartFailure();
 };
 
 void TestProcessLauncher::programDirIsExecutablesDirectory()
@@ -102,10 +103,12 @@ void TestProcessLauncher::neverCurrentDirectory()
     PathGuard guard(path);
     ProcessLauncher launcher(beside.path());
     const QString resolved = launcher.resolve("Nobix.exe");
-    const QString reason = launcher.launchProgram("Nobix.exe");
+    const Result<void> started = launcher.launchProgram("Nobix.exe");
     QDir::setCurrent(saved);
     QCOMPARE(resolved, QString());
-    QVERIFY(!reason.isEmpty());
+    QVERIFY(!started.ok());
+    QCOMPARE(started.error(), QString()); // not found
+    QVERIFY(!QFile::exists(current.filePath("Nobix.ran")));
 }
 
 void TestProcessLauncher::refusesPaths_data()
@@ -131,7 +134,7 @@ void TestProcessLauncher::launchesDetached()
     QTemporaryDir beside;
     writeProgram(beside.path(), "Nobix", beside.path());
     ProcessLauncher launcher(beside.path());
-    QCOMPARE(launcher.launchProgram("Nobix.exe"), QString());
+    QVERIFY(launcher.launchProgram("Nobix.exe").ok());
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(beside.filePath("Nobix.ran")), 10000);
 }
 
@@ -144,8 +147,8 @@ void TestProcessLauncher::launchTwiceStartsTwo()
     f.close();
     QVERIFY(f.setPermissions(f.permissions() | QFileDevice::ExeOwner));
     ProcessLauncher launcher(beside.path());
-    QCOMPARE(launcher.launchProgram("Nobix.exe"), QString());
-    QCOMPARE(launcher.launchProgram("Nobix.exe"), QString());
+    QVERIFY(launcher.launchProgram("Nobix.exe").ok());
+    QVERIFY(launcher.launchProgram("Nobix.exe").ok());
     QTRY_COMPARE_WITH_TIMEOUT(
         [&] {
             QFile count(beside.filePath("count"));
@@ -158,8 +161,28 @@ void TestProcessLauncher::reportsMissingProgram()
 {
     QTemporaryDir beside;
     PathGuard path("/nonexistent");
-    const QString reason = ProcessLauncher(beside.path()).launchProgram("Nobix.exe");
-    QVERIFY(reason.contains("Nobix.exe"));
+    const Result<void> started = ProcessLauncher(beside.path()).launchProgram("Nobix.exe");
+    QVERIFY(!started.ok());
+    QCOMPARE(started.error(), QString());
+}
+
+// A program that resolves but cannot start: the system's reason, non-empty so
+// that it is never taken for "not found".
+void TestProcessLauncher::reportsStartFailure()
+{
+    QTemporaryDir beside;
+    QFile f(beside.filePath("Nobix"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("#!/nonexistent/interpreter\n");
+    f.close();
+    QVERIFY(f.setPermissions(f.permissions() | QFileDevice::ExeOwner));
+    ProcessLauncher launcher(beside.path());
+    QCOMPARE(launcher.resolve("Nobix.exe"), beside.filePath("Nobix"));
+    const Result<void> started = launcher.launchProgram("Nobix.exe");
+    QVERIFY(!started.ok());
+    QVERIFY(!started.error().isEmpty());
+    // The player words the message; the launcher only passes the reason on.
+    QVERIFY(!started.error().contains(QStringLiteral("无法启动")));
 }
 
 QTEST_GUILESS_MAIN(TestProcessLauncher)

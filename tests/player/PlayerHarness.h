@@ -3,7 +3,7 @@
 #include "../fakes/FakeFileDialog.h"
 #include "../fakes/FakeLauncher.h"
 #include "../fakes/FakeMediaPlayer.h"
-#include "FakeMessageReporter.h"
+#include "../fakes/FakeMessageReporter.h"
 
 #include "PlayerServices.h"
 
@@ -26,10 +26,10 @@ struct PlayerHarness
     QString bindingsPath = dir.filePath(QStringLiteral("yygj"));
 
     // The fakes, with a real launcher or media player where one is given.
-    [[nodiscard]] PlayerServices services(ProgramLauncher *realLauncher = nullptr,
-                                          MediaPlayer *realMedia = nullptr)
+    [[nodiscard]] plovi::PlayerServices services(ProgramLauncher *realLauncher = nullptr,
+                                                 MediaPlayer *realMedia = nullptr)
     {
-        return PlayerServices{
+        return plovi::PlayerServices{
             realLauncher != nullptr ? *realLauncher : launcher,
             messages,
             FakeFileDialog::factory(dialogs),

@@ -1,21 +1,53 @@
 #include "ColourDraw.h"
 #include "Module1.h"
 #include "QBColor.h"
+#include "TrackButton.h"
 
+#include <QTimer>
+#include <QWidget>
 #include <QtTest>
 
-#include <limits>
+#include <array>
+
+using namespace plovi;
+
+namespace {
+
+// Fifteen buttons on one parent, as the window holds them, with the given
+// enabled flags ('1' on, '0' off).
+struct Tracks
+{
+    explicit Tracks(const char *flags)
+    {
+        for (int i = 0; i < 15; ++i) {
+            buttons[i] = new TrackButton(QString(), &parent);
+            buttons[i]->setEnabled(flags[i] == '1');
+        }
+    }
+
+    [[nodiscard]] QString flags() const
+    {
+        QString out;
+        for (const TrackButton *b : buttons) {
+            out += b->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+        }
+        return out;
+    }
+
+    QWidget parent;
+    std::array<TrackButton *, 15> buttons{};
+};
+
+} // namespace
 
 class TestModule1 : public QObject
 {
     Q_OBJECT
-private slots:
-    void formatSixDigits_data();
-    void formatSixDigits();
-    void formatLcdTime_data();
-    void formatLcdTime();
-    void lcdText_data();
-    void lcdText();
+  private slots:
+    void enableAllTracks();
+    void lockToTrack_data();
+    void lockToTrack();
+    void finishPlayback();
     void paletteEntries_data();
     void paletteEntries();
     void drawCoversFourValues_data();
@@ -23,71 +55,43 @@ private slots:
     void defaultDrawIsUnseededAndInRange();
 };
 
-void TestModule1::formatSixDigits_data()
+void TestModule1::enableAllTracks()
 {
-    QTest::addColumn<double>("value");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << 0.0 << "000000";
-    QTest::newRow("half rounds up") << 0.5 << "000001";
-    QTest::newRow("just under half") << 0.49 << "000000";
-    QTest::newRow("2.5 away from zero, not to even") << 2.5 << "000003";
-    QTest::newRow("track 245.678 s") << 24567.8 << "024568";
-    QTest::newRow("six nines") << 999999.0 << "999999";
-    QTest::newRow("seven digits") << 1000000.0 << "1000000";
-    QTest::newRow("negative") << -123.4 << "-000123";
-    QTest::newRow("negative half away from zero") << -2.5 << "-000003";
-    QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << "000000";
-    QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << "000000";
+    Tracks tracks("010000000000010");
+    Module1::EnableAllTracks(tracks.buttons);
+    QCOMPARE(tracks.flags(), QString("111111111111111"));
 }
 
-void TestModule1::formatSixDigits()
+void TestModule1::lockToTrack_data()
 {
-    QFETCH(double, value);
-    QFETCH(QString, text);
-    QCOMPARE(Module1::FormatSixDigits(value), text);
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("first, all on") << "111111111111111" << 0 << "100000000000000";
+    QTest::newRow("last, all on") << "111111111111111" << 14 << "000000000000001";
+    QTest::newRow("a disabled slot is enabled") << "111100000000000" << 7 << "000000010000000";
+    QTest::newRow("past the end") << "111111111111111" << 15 << "000000000000000";
+    QTest::newRow("negative") << "111111111111111" << -1 << "000000000000000";
 }
 
-void TestModule1::formatLcdTime_data()
+void TestModule1::lockToTrack()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("lcd");
-    QTest::newRow("zero") << "000000" << "00:00";
-    QTest::newRow("245 s") << "024568" << "04:05";
-    QTest::newRow("exactly a minute") << "006000" << "01:00";
-    QTest::newRow("59.99 s truncates") << "005999" << "00:59";
-    QTest::newRow("largest six-digit") << "999999" << "166:39";
-    QTest::newRow("10 000 s") << "1000000" << "166:40";
-    QTest::newRow("ten hours") << "3600000" << "600:00";
-    QTest::newRow("no digits") << "abcdef" << "00:00";
-    QTest::newRow("short text") << "12" << "00:12";
-    QTest::newRow("negative rounds to -0 s") << "-000123" << "00:00";
+    QFETCH(QString, before);
+    QFETCH(int, index);
+    QFETCH(QString, after);
+    Tracks tracks(before.toLatin1().constData());
+    Module1::LockToTrack(tracks.buttons, static_cast<int16_t>(index));
+    QCOMPARE(tracks.flags(), after);
 }
 
-void TestModule1::formatLcdTime()
+void TestModule1::finishPlayback()
 {
-    QFETCH(QString, text);
-    QFETCH(QString, lcd);
-    QCOMPARE(Module1::FormatLcdTime(text), lcd);
-}
-
-void TestModule1::lcdText_data()
-{
-    QTest::addColumn<double>("seconds");
-    QTest::addColumn<QString>("lcd");
-    QTest::newRow("245.678") << 245.678 << "04:05";
-    QTest::newRow("59.996 rounds up to a minute") << 59.996 << "01:00";
-    QTest::newRow("59.994 stays under") << 59.994 << "00:59";
-    QTest::newRow("0.004 shows zero") << 0.004 << "00:00";
-    QTest::newRow("just under 10 000 s") << 9999.99 << "166:39";
-    QTest::newRow("10 000 s") << 10000.0 << "166:40";
-    QTest::newRow("a day") << 86400.0 << "1440:00";
-}
-
-void TestModule1::lcdText()
-{
-    QFETCH(double, seconds);
-    QFETCH(QString, lcd);
-    QCOMPARE(Module1::LcdText(seconds), lcd);
+    Tracks tracks("000100000000000");
+    QTimer timer1;
+    timer1.start(25);
+    Module1::FinishPlayback(timer1, tracks.buttons);
+    QVERIFY(!timer1.isActive());
+    QCOMPARE(tracks.flags(), QString("111111111111111"));
 }
 
 void TestModule1::paletteEntries_data()
@@ -150,5 +154,5 @@ void TestModule1::defaultDrawIsUnseededAndInRange()
     }
 }
 
-QTEST_GUILESS_MAIN(TestModule1)
+QTEST_MAIN(TestModule1)
 #include "tst_Module1.moc"

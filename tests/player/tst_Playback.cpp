@@ -1,15 +1,16 @@
 #include "CodePage.h"
-#include "Form1.h"
-#include "Form2.h"
-#include "Module1.h"
 #include "Mpg123MediaPlayer.h"
 #include "PlayerHarness.h"
+#include "PlayerWindow.h"
 #include "QBColor.h"
 #include "TaggedTimer.h"
 #include "TrackButton.h"
+#include "TrackSettingsDialog.h"
 
 #include <QLabel>
 #include <QtTest>
+
+using namespace plovi;
 
 namespace {
 
@@ -40,23 +41,23 @@ QByteArray record(const QString &path, const QString &name)
 }
 
 // Runs one tick of Timer1 now, without waiting for the real one.
-void tick(Form1 &form)
+void tick(PlayerWindow &form)
 {
     QVERIFY(QMetaObject::invokeMethod(form.Timer1(), "timeout", Qt::DirectConnection));
 }
 
-void click(Form1 &form, int slot)
+void click(PlayerWindow &form, int slot)
 {
     QTest::mouseClick(form.CmdTrack(static_cast<int16_t>(slot)), Qt::LeftButton);
 }
 
-void hover(Form1 &form, int slot)
+void hover(PlayerWindow &form, int slot)
 {
     QTest::mouseMove(form.CmdTrack(static_cast<int16_t>(slot)), QPoint(5, 5));
     QTest::mouseMove(form.CmdTrack(static_cast<int16_t>(slot)), QPoint(6, 6));
 }
 
-QList<bool> enabledFlags(const Form1 &form)
+QList<bool> enabledFlags(const PlayerWindow &form)
 {
     QList<bool> flags;
     for (const TrackButton *track : form.trackButtons()) {
@@ -79,7 +80,7 @@ const QList<bool> kAllEnabled(15, true);
 class TestPlayback : public QObject
 {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void clickWhenIdlePlays();
     void clickWhilePlayingStops();
@@ -94,9 +95,9 @@ private slots:
     void timer1KeepsTickingDuringSettings();
     void realTrackPlaysToItsEnd();
 
-private:
+  private:
     std::unique_ptr<PlayerHarness> m_h;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<PlayerWindow> m_form;
 };
 
 void TestPlayback::init()
@@ -108,7 +109,7 @@ void TestPlayback::init()
         file += record(QStringLiteral("/music/t%1.mp3").arg(i), QStringLiteral("曲%1").arg(i));
     }
     m_h->writeBindings(file);
-    m_form = std::make_unique<Form1>(m_h->services());
+    m_form = std::make_unique<PlayerWindow>(m_h->services());
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
 }
@@ -141,15 +142,15 @@ void TestPlayback::clickWhilePlayingStops()
     m_h->uniforms = clickDraws(2);
     click(*m_form, 3);
 
-    QCOMPARE(m_h->media.calls(),
-             (QStringList{"setFileName", "setFileName", "stop"}));
+    QCOMPARE(m_h->media.calls(), (QStringList{"setFileName", "setFileName", "stop"}));
     QCOMPARE(m_h->media.assigned().last(), QStringLiteral("/music/t3.mp3"));
     QVERIFY(!m_h->media.isPlaying());
     QVERIFY(!m_form->Timer1()->isActive());
     QCOMPARE(m_form->Timer1()->tag(), QStringLiteral("-1"));
     QCOMPARE(enabledFlags(*m_form), kAllEnabled);
     QCOMPARE(m_form->LblLCD3()->text(), QStringLiteral("04:05"));
-    QCOMPARE(m_form->CmdTrack(3)->backColor(), QBColor(static_cast<int16_t>(drawOfSlot(14, 2) - 4)));
+    QCOMPARE(m_form->CmdTrack(3)->backColor(),
+             QBColor(static_cast<int16_t>(drawOfSlot(14, 2) - 4)));
     QCOMPARE(m_form->CmdTrack(0)->backColor(), QBColor(static_cast<int16_t>(drawOfSlot(0, 2) - 2)));
 }
 
@@ -218,7 +219,7 @@ void TestPlayback::clickOnEmptyPath()
     // Slot 0 with no path: disabled at start-up, enabled after a stop.
     m_h->writeBindings(record(QString(), QStringLiteral("空")) +
                        record(QStringLiteral("/music/a.mp3"), QStringLiteral("甲")));
-    m_form = std::make_unique<Form1>(m_h->services());
+    m_form = std::make_unique<PlayerWindow>(m_h->services());
     QVERIFY(!m_form->CmdTrack(0)->isEnabled());
     m_h->media.setDuration(60.0);
     click(*m_form, 1);
@@ -271,7 +272,8 @@ void TestPlayback::saveDuringPlaybackThenClickAnotherSlot()
     QCOMPARE(enabledFlags(*m_form), onlyEnabled(0));
 
     QTimer::singleShot(0, m_form.get(), [this] {
-        QTest::mouseClick(m_form->form2()->findChild<QPushButton *>("CmdExit"), Qt::LeftButton);
+        QTest::mouseClick(m_form->settingsDialog()->findChild<QPushButton *>("CmdExit"),
+                          Qt::LeftButton);
     });
     QTest::mouseClick(m_form->findChild<QPushButton *>("CmdSet"), Qt::LeftButton);
 
@@ -294,7 +296,8 @@ void TestPlayback::timer1KeepsTickingDuringSettings()
     QString shownWhileOpen;
     QTimer::singleShot(200, m_form.get(), [this, &shownWhileOpen] {
         shownWhileOpen = m_form->LblLCD3()->text();
-        QTest::mouseClick(m_form->form2()->findChild<QPushButton *>("CmdCancel"), Qt::LeftButton);
+        QTest::mouseClick(m_form->settingsDialog()->findChild<QPushButton *>("CmdCancel"),
+                          Qt::LeftButton);
     });
     QTest::mouseClick(m_form->findChild<QPushButton *>("CmdSet"), Qt::LeftButton);
     QCOMPARE(shownWhileOpen, QStringLiteral("01:00"));
@@ -308,14 +311,13 @@ void TestPlayback::realTrackPlaysToItsEnd()
     PlayerHarness h;
     h.writeBindings(record(track, QStringLiteral("和弦")));
     Mpg123MediaPlayer media;
-    Form1 form(h.services(nullptr, &media));
+    PlayerWindow form(h.services(nullptr, &media));
     form.show();
     click(form, 0);
     QCOMPARE(form.LblLCD()->text(), QStringLiteral("00:01"));
     QVERIFY(form.Timer1()->isActive());
-    QTRY_VERIFY_WITH_TIMEOUT(form.LblLCD3()->text() == QStringLiteral("00:00") &&
-                                 !form.Timer1()->isActive(),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        form.LblLCD3()->text() == QStringLiteral("00:00") && !form.Timer1()->isActive(), 5000);
     QCOMPARE(enabledFlags(form), kAllEnabled);
     QCOMPARE(media.fileName(), track);
     QCOMPARE(media.currentPosition(), 0.0);

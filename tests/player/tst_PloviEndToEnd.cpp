@@ -1,7 +1,7 @@
 // The real Plovi executable and the real program launcher, with a stand-in
 // Nobix placed beside the player.
-#include "Form1.h"
 #include "PlayerHarness.h"
+#include "PlayerWindow.h"
 #include "ProcessLauncher.h"
 #include "Twips.h"
 
@@ -136,7 +136,7 @@ void TestPloviEndToEnd::aboutStartsNobixBesideThePlayer()
     QVERIFY(install.make(nullptr));
     PlayerHarness h;
     ProcessLauncher launcher(install.dir.path());
-    Form1 form(h.services(&launcher));
+    plovi::PlayerWindow form(h.services(&launcher));
     form.show();
     QTest::mouseClick(form.findChild<QPushButton *>("Command1"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(install.marker()), 10000);
@@ -200,7 +200,6 @@ void TestPloviEndToEnd::aboutClickOnTheRealWindow()
     QCOMPARE(plovi.state(), QProcess::Running);
 }
 
-
 // "关于" with the real launcher and the real Nobix of the build: a new Nobix
 // process appears and ends by itself.
 void TestPloviEndToEnd::aboutStartsTheRealNobix()
@@ -211,7 +210,7 @@ void TestPloviEndToEnd::aboutStartsTheRealNobix()
     }
     PlayerHarness h;
     ProcessLauncher launcher(QStringLiteral(PLOVI_DELIVERY_DIR));
-    Form1 form(h.services(&launcher));
+    plovi::PlayerWindow form(h.services(&launcher));
     form.show();
     const QSet<QString> before = processesOf(nobix);
     QTest::mouseClick(form.findChild<QPushButton *>("Command1"), Qt::LeftButton);

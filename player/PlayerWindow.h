@@ -1,7 +1,15 @@
 #pragma once
 
+// The player library behind Plovi: the main window (Form1) with its fifteen
+// track buttons bound to audio files, the track settings dialog (Form2) that
+// edits those bindings, the bindings file "yygj" they are kept in, and the
+// LCD time text. Everything the windows do to the world comes in through
+// PlayerServices, so tests run the whole player on fakes; Plovi's main.cpp
+// passes the real services.
+
 #include "ColourDraw.h"
 #include "PlayerServices.h"
+#include "Result.h"
 #include "TrackBinding.h"
 
 #include <QWidget>
@@ -9,18 +17,22 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
+
+class QLabel;
+
+namespace plovi {
 
 class CommandButton;
-class Form2;
-class QLabel;
 class ShapeRect;
 class TaggedTimer;
 class TrackButton;
+class TrackSettingsDialog;
 
-// The player's main window: two time displays, fifteen track buttons and the
-// settings, about, other and exit buttons on a borderless strip that moves
-// with a mouse press on its background.
-class Form1 : public QWidget
+// The player's main window Form1: two time displays, fifteen track buttons
+// and the settings, about, other and exit buttons on a borderless strip that
+// moves with a mouse press on its background.
+class PlayerWindow : public QWidget
 {
     Q_OBJECT
   public:
@@ -28,8 +40,8 @@ class Form1 : public QWidget
 
     // Runs the start-up (Form_Load): labels the track buttons from the
     // bindings file. The window is centred on the screen when first shown.
-    explicit Form1(const PlayerServices &services, QWidget *parent = nullptr);
-    ~Form1() override;
+    explicit PlayerWindow(const PlayerServices &services, QWidget *parent = nullptr);
+    ~PlayerWindow() override;
 
     // CmdTrack(i), i = 0..14: caption, tag (path), enabled flag, back colour.
     [[nodiscard]] TrackButton *CmdTrack(int16_t i) const { return m_cmdTrack.at(i); }
@@ -40,8 +52,8 @@ class Form1 : public QWidget
     [[nodiscard]] QLabel *LblLCD() const { return m_lblLcd; }
     [[nodiscard]] QLabel *LblLCD3() const { return m_lblLcd3; }
 
-    // The settings dialog while it is loaded, otherwise null.
-    [[nodiscard]] Form2 *form2() const { return m_form2.get(); }
+    // The settings dialog (Form2) while it is loaded, otherwise null.
+    [[nodiscard]] TrackSettingsDialog *settingsDialog() const { return m_form2.get(); }
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -59,8 +71,20 @@ class Form1 : public QWidget
     void Command2_Click();
     void CmdExit_Click();
 
-    // Form2, created hidden (its own load step runs) when not loaded.
-    Form2 &loadedForm2();
+    // The one reader of the bindings file: hands every record to the settings
+    // dialog, loading it (hidden) when there is a record for it, and returns
+    // the records for the caller's own use.
+    [[nodiscard]] Result<std::vector<TrackBinding>> readBindings();
+    // Start-up captions and paths: each record labels its button, and a button
+    // whose path is blank is disabled.
+    void labelTracks(const std::vector<TrackBinding> &records);
+    // After a save: a button shows its name and is enabled only when the name
+    // is not blank.
+    void applySavedBindings(const std::vector<TrackBinding> &records);
+
+    // The settings dialog, created hidden (its own load step runs) when not
+    // loaded.
+    TrackSettingsDialog &loadedSettingsDialog();
     void launchCompanion(const QString &name);
     void buildTrackButtons();
     void setTabOrder();
@@ -78,7 +102,9 @@ class Form1 : public QWidget
     CommandButton *const m_command2;
     CommandButton *const m_cmdExit;
     TaggedTimer *const m_timer1;
-    std::unique_ptr<Form2> m_form2;
+    std::unique_ptr<TrackSettingsDialog> m_form2;
     ColourDraw m_draw;
     bool m_placed = false;
 };
+
+} // namespace plovi

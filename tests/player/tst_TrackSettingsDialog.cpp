@@ -1,9 +1,9 @@
 #include "BindingsFile.h"
 #include "FileSizeLimit.h"
-#include "Form1.h"
-#include "Form2.h"
 #include "PlayerHarness.h"
+#include "PlayerWindow.h"
 #include "TrackButton.h"
+#include "TrackSettingsDialog.h"
 #include "Twips.h"
 
 #include <QClipboard>
@@ -15,6 +15,8 @@
 
 #include <cstring>
 #include <functional>
+
+using namespace plovi;
 
 namespace {
 
@@ -35,18 +37,18 @@ QPushButton *rowButton(QWidget *dialog, const char *name, int row)
 
 // Opens the settings with "设置", runs act on the shown dialog, and closes it
 // with "取消" if act left it open. Returns whether act left it open.
-bool withSettings(Form1 &form, const std::function<void(Form2 &)> &act)
+bool withSettings(PlayerWindow &form, const std::function<void(TrackSettingsDialog &)> &act)
 {
     bool leftOpen = false;
     QTimer::singleShot(0, &form, [&] {
-        Form2 *dialog = form.form2();
+        TrackSettingsDialog *dialog = form.settingsDialog();
         if (dialog == nullptr || !dialog->isVisible()) {
             return;
         }
         act(*dialog);
-        if (form.form2() != nullptr && form.form2()->isVisible()) {
+        if (form.settingsDialog() != nullptr && form.settingsDialog()->isVisible()) {
             leftOpen = true;
-            QTest::mouseClick(button(form.form2(), "CmdCancel"), Qt::LeftButton);
+            QTest::mouseClick(button(form.settingsDialog(), "CmdCancel"), Qt::LeftButton);
         }
     });
     QTest::mouseClick(form.findChild<QPushButton *>("CmdSet"), Qt::LeftButton);
@@ -65,7 +67,7 @@ void typeText(QWidget *w, const QString &text)
     }
 }
 
-QStringList captions(const Form1 &form)
+QStringList captions(const PlayerWindow &form)
 {
     QStringList out;
     for (int16_t i = 0; i < kTrackSlots; ++i) {
@@ -77,7 +79,7 @@ QStringList captions(const Form1 &form)
 
 } // namespace
 
-class TestForm2 : public QObject
+class TestTrackSettingsDialog : public QObject
 {
     Q_OBJECT
   private slots:
@@ -102,52 +104,61 @@ class TestForm2 : public QObject
     void failedSaveKeepsDialogAndButtons();
     void saveOnFullDiskKeepsDialogAndFile();
     void aboutStartsNobixAndStaysOpen();
+    void saveEmitsTheRows();
+    void failedSaveOrCancelEmitsNothing_data();
+    void failedSaveOrCancelEmitsNothing();
+    void setRecordsFillsLeadingRows();
+    void unreadableFileReportedBeforeSettingsRun();
 };
 
-void TestForm2::shownModalCentredWithFocusInFirstPath()
+void TestTrackSettingsDialog::shownModalCentredWithFocusInFirstPath()
 {
     PlayerHarness h;
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     form.show();
-    QVERIFY(!withSettings(form, [&](Form2 &d) {
+    QVERIFY(!withSettings(form, [&](TrackSettingsDialog &d) {
         QVERIFY(d.isModal());
         QVERIFY(QApplication::activeModalWidget() == &d);
         QCOMPARE(d.windowFlags() & Qt::FramelessWindowHint, Qt::FramelessWindowHint);
         QCOMPARE(d.windowType(), Qt::Tool);
         QCOMPARE(d.windowTitle(), QString("Plovi"));
         QVERIFY(d.windowIcon().availableSizes().contains(QSize(16, 16)));
-        QCOMPARE(d.size(), QSize(twips::toPixelsX(8040), twips::toPixelsY(4755)));
         const QRect screen = d.screen()->geometry();
         QCOMPARE(d.pos(), QPoint(screen.x() + (screen.width() - d.width()) / 2,
                                  screen.y() + (screen.height() - d.height()) / 2));
         QCOMPARE(d.focusWidget(), d.fullPathBox(0));
         QTest::mouseClick(button(&d, "CmdCancel"), Qt::LeftButton);
     }));
-    QVERIFY(form.form2() == nullptr);
+    QVERIFY(form.settingsDialog() == nullptr);
 }
 
-void TestForm2::rowLabelsAndLayout()
+void TestTrackSettingsDialog::rowLabelsAndLayout()
 {
+    if (twips::perPixelX() != 15.0 || twips::perPixelY() != 15.0) {
+        QSKIP("pixels are for 15 twips per pixel");
+    }
     PlayerHarness h;
-    Form1 form(h.services());
-    withSettings(form, [&](Form2 &d) {
+    PlayerWindow form(h.services());
+    withSettings(form, [&](TrackSettingsDialog &d) {
+        QCOMPARE(d.size(), QSize(536, 317)); // 8040 x 4755 twips
         for (int i = 0; i < kTrackSlots; ++i) {
             auto *label = d.findChild<QLabel *>(QStringLiteral("LblTrackNo_%1").arg(i));
             QCOMPARE(label->text(), QStringLiteral("轨迹 %1").arg(i + 1, 2, 10, QChar('0')));
-            QCOMPARE(d.fullPathBox(int16_t(i))->y(), twips::toPixelsY(480 + 240 * i));
+            // Row i at 480 + 240 i twips: 32 px, then 16 px a row.
+            QCOMPARE(d.fullPathBox(int16_t(i))->y(), 32 + 16 * i);
         }
-        QCOMPARE(rowButton(&d, "CmdFindTrack", 14)->y(), twips::toPixelsY(3870));
-        QCOMPARE(rowButton(&d, "CmdDelete", 14)->y(), twips::toPixelsY(3840));
+        QCOMPARE(rowButton(&d, "CmdFindTrack", 14)->y(), 258); // 3870 twips
+        QCOMPARE(rowButton(&d, "CmdDelete", 14)->y(), 256);    // 3840 twips
         QCOMPARE(button(&d, "CmdExit")->text(), QStringLiteral("保存并退出"));
         QCOMPARE(d.shortNameBox(0)->maxLength(), 20);
     });
 }
 
-void TestForm2::tabOrder()
+void TestTrackSettingsDialog::tabOrder()
 {
     PlayerHarness h;
-    Form1 form(h.services());
-    withSettings(form, [&](Form2 &d) {
+    PlayerWindow form(h.services());
+    withSettings(form, [&](TrackSettingsDialog &d) {
         QStringList expected;
         auto block = [&](const char *name, int from, int to) {
             for (int i = from; i <= to; ++i) {
@@ -177,31 +188,31 @@ void TestForm2::tabOrder()
     });
 }
 
-void TestForm2::settingsReReadsFile()
+void TestTrackSettingsDialog::settingsReReadsFile()
 {
     PlayerHarness h;
     h.writeBindings(record("/old.mp3", "old"));
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     h.writeBindings(record("/new.mp3", "new") + record("/two.mp3", "two"));
-    withSettings(form, [&](Form2 &d) {
+    withSettings(form, [&](TrackSettingsDialog &d) {
         QCOMPARE(d.fullPathBox(0)->text(), QString("/new.mp3"));
         QCOMPARE(d.shortNameBox(1)->text(), QString("two"));
     });
     QCOMPARE(form.CmdTrack(0)->text(), QString("old"));
 }
 
-void TestForm2::saveWritesFifteenLinesAndRefreshes()
+void TestTrackSettingsDialog::saveWritesFifteenLinesAndRefreshes()
 {
     PlayerHarness h;
     h.writeBindings(record("/a.mp3", "a") + record("/b.mp3", "b"));
-    Form1 form(h.services());
-    QVERIFY(!withSettings(form, [&](Form2 &d) {
+    PlayerWindow form(h.services());
+    QVERIFY(!withSettings(form, [&](TrackSettingsDialog &d) {
         d.shortNameBox(2)->setFocus();
         typeText(d.shortNameBox(2), QStringLiteral("新歌, x"));
         d.fullPathBox(2)->setText(QStringLiteral("/音乐/새 노래.mp3"));
         QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
     }));
-    QVERIFY(form.form2() == nullptr);
+    QVERIFY(form.settingsDialog() == nullptr);
     QVERIFY(h.messages.shown().isEmpty());
     const std::vector<TrackBinding> expected = [] {
         std::vector<TrackBinding> rows(kTrackSlots);
@@ -220,7 +231,7 @@ void TestForm2::saveWritesFifteenLinesAndRefreshes()
     QVERIFY(!form.CmdTrack(3)->isEnabled());
 }
 
-void TestForm2::saveRules_data()
+void TestTrackSettingsDialog::saveRules_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("name");
@@ -243,15 +254,15 @@ void TestForm2::saveRules_data()
                                             << " n " << true;
 }
 
-void TestForm2::saveRules()
+void TestTrackSettingsDialog::saveRules()
 {
     QFETCH(QString, path);
     QFETCH(QString, name);
     QFETCH(QString, caption);
     QFETCH(bool, enabled);
     PlayerHarness h;
-    Form1 form(h.services());
-    withSettings(form, [&](Form2 &d) {
+    PlayerWindow form(h.services());
+    withSettings(form, [&](TrackSettingsDialog &d) {
         d.fullPathBox(6)->setText(path);
         d.shortNameBox(6)->setText(name);
         QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
@@ -259,46 +270,46 @@ void TestForm2::saveRules()
     QCOMPARE(form.CmdTrack(6)->text(), caption);
     QCOMPARE(form.CmdTrack(6)->isEnabled(), enabled);
     QCOMPARE(form.CmdTrack(6)->tag(), path);
-    const std::vector<TrackBinding> read = BindingsFile(h.bindingsPath).read().records;
+    const std::vector<TrackBinding> read = BindingsFile(h.bindingsPath).read().value();
     QCOMPARE(read.size(), size_t(kTrackSlots));
     QCOMPARE(read[6], (TrackBinding{path, name}));
 }
 
-void TestForm2::cancelChangesNothing()
+void TestTrackSettingsDialog::cancelChangesNothing()
 {
     PlayerHarness h;
     const QByteArray before = record("/a.mp3", "a");
     h.writeBindings(before);
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     const QStringList buttonsBefore = captions(form);
-    withSettings(form, [&](Form2 &d) {
+    withSettings(form, [&](TrackSettingsDialog &d) {
         d.shortNameBox(0)->setText("changed");
         d.fullPathBox(4)->setText("/x.mp3");
         QTest::mouseClick(button(&d, "CmdCancel"), Qt::LeftButton);
     });
     QCOMPARE(h.bindingsBytes(), before);
     QCOMPARE(captions(form), buttonsBefore);
-    withSettings(form, [&](Form2 &d) {
+    withSettings(form, [&](TrackSettingsDialog &d) {
         QCOMPARE(d.shortNameBox(0)->text(), QString("a"));
         QCOMPARE(d.fullPathBox(4)->text(), QString());
     });
 }
 
-void TestForm2::deleteThenSaveOrCancel_data()
+void TestTrackSettingsDialog::deleteThenSaveOrCancel_data()
 {
     QTest::addColumn<bool>("save");
     QTest::newRow("then cancel") << false;
     QTest::newRow("then save") << true;
 }
 
-void TestForm2::deleteThenSaveOrCancel()
+void TestTrackSettingsDialog::deleteThenSaveOrCancel()
 {
     QFETCH(bool, save);
     PlayerHarness h;
     const QByteArray before = record("/a.mp3", "a") + record("/b.mp3", "b");
     h.writeBindings(before);
-    Form1 form(h.services());
-    withSettings(form, [&](Form2 &d) {
+    PlayerWindow form(h.services());
+    withSettings(form, [&](TrackSettingsDialog &d) {
         QTest::mouseClick(rowButton(&d, "CmdDelete", 1), Qt::LeftButton);
         QCOMPARE(d.fullPathBox(1)->text(), QString());
         QCOMPARE(d.shortNameBox(1)->text(), QString());
@@ -307,7 +318,7 @@ void TestForm2::deleteThenSaveOrCancel()
         QTest::mouseClick(button(&d, save ? "CmdExit" : "CmdCancel"), Qt::LeftButton);
     });
     if (save) {
-        QCOMPARE(BindingsFile(h.bindingsPath).read().records.at(1), TrackBinding());
+        QCOMPARE(BindingsFile(h.bindingsPath).read().value().at(1), TrackBinding());
         QCOMPARE(form.CmdTrack(1)->text(), QString());
         QVERIFY(!form.CmdTrack(1)->isEnabled());
         QCOMPARE(form.CmdTrack(1)->tag(), QString());
@@ -318,12 +329,12 @@ void TestForm2::deleteThenSaveOrCancel()
     }
 }
 
-void TestForm2::browseRemembersFileName()
+void TestTrackSettingsDialog::browseRemembersFileName()
 {
     PlayerHarness h;
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     h.dialogs->answers = {std::nullopt, QStringLiteral("  /music/a.mp3 "), std::nullopt};
-    withSettings(form, [&](Form2 &d) {
+    withSettings(form, [&](TrackSettingsDialog &d) {
         d.fullPathBox(1)->setText("/typed.mp3");
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 1), Qt::LeftButton);
         QCOMPARE(d.fullPathBox(1)->text(), QString()); // first browse cancelled
@@ -337,14 +348,14 @@ void TestForm2::browseRemembersFileName()
     QCOMPARE(h.dialogs->shown, 3);
     QCOMPARE(h.dialogs->filtersShown, QStringList({"*.mp3", "*.mp3", "*.mp3"}));
     const int created = h.dialogs->created;
-    withSettings(form, [&](Form2 &d) {
+    withSettings(form, [&](TrackSettingsDialog &d) {
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 5), Qt::LeftButton);
         QCOMPARE(d.fullPathBox(5)->text(), QString()); // a new loading forgets
     });
     QCOMPARE(h.dialogs->created, created + 1);
 }
 
-void TestForm2::browseRefusesQuote_data()
+void TestTrackSettingsDialog::browseRefusesQuote_data()
 {
     QTest::addColumn<QString>("picked");
     QTest::newRow("double quote") << "/music/say \"hi\".mp3";
@@ -352,13 +363,13 @@ void TestForm2::browseRefusesQuote_data()
     QTest::newRow("carriage return") << "/music/a\rb.mp3";
 }
 
-void TestForm2::browseRefusesQuote()
+void TestTrackSettingsDialog::browseRefusesQuote()
 {
     QFETCH(QString, picked);
     PlayerHarness h;
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     h.dialogs->answers = {QStringLiteral("/music/ok.mp3"), picked, std::nullopt};
-    withSettings(form, [&](Form2 &d) {
+    withSettings(form, [&](TrackSettingsDialog &d) {
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 0), Qt::LeftButton);
         d.fullPathBox(2)->setText("/before.mp3");
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 2), Qt::LeftButton);
@@ -370,11 +381,11 @@ void TestForm2::browseRefusesQuote()
     });
 }
 
-void TestForm2::nameBoxLimit()
+void TestTrackSettingsDialog::nameBoxLimit()
 {
     PlayerHarness h;
-    Form1 form(h.services());
-    withSettings(form, [&](Form2 &d) {
+    PlayerWindow form(h.services());
+    withSettings(form, [&](TrackSettingsDialog &d) {
         d.shortNameBox(0)->setFocus();
         typeText(d.shortNameBox(0), QStringLiteral("一二三四五六七八九十一二三四五六七八九十多"));
         QCOMPARE(d.shortNameBox(0)->text().size(), 20);
@@ -383,19 +394,19 @@ void TestForm2::nameBoxLimit()
     });
 }
 
-void TestForm2::quoteRefusedTypedAndPasted_data()
+void TestTrackSettingsDialog::quoteRefusedTypedAndPasted_data()
 {
     QTest::addColumn<bool>("nameBox");
     QTest::newRow("path box") << false;
     QTest::newRow("name box") << true;
 }
 
-void TestForm2::quoteRefusedTypedAndPasted()
+void TestTrackSettingsDialog::quoteRefusedTypedAndPasted()
 {
     QFETCH(bool, nameBox);
     PlayerHarness h;
-    Form1 form(h.services());
-    withSettings(form, [&](Form2 &d) {
+    PlayerWindow form(h.services());
+    withSettings(form, [&](TrackSettingsDialog &d) {
         QLineEdit *box = nameBox ? d.shortNameBox(3) : d.fullPathBox(3);
         box->setFocus();
         typeText(box, QStringLiteral("a \"b\", c"));
@@ -409,11 +420,11 @@ void TestForm2::quoteRefusedTypedAndPasted()
     });
 }
 
-void TestForm2::chineseNameThroughInputMethod()
+void TestTrackSettingsDialog::chineseNameThroughInputMethod()
 {
     PlayerHarness h;
-    Form1 form(h.services());
-    withSettings(form, [&](Form2 &d) {
+    PlayerWindow form(h.services());
+    withSettings(form, [&](TrackSettingsDialog &d) {
         QLineEdit *box = d.shortNameBox(0);
         box->setFocus();
         QVERIFY(box->testAttribute(Qt::WA_InputMethodEnabled));
@@ -428,11 +439,11 @@ void TestForm2::chineseNameThroughInputMethod()
     QCOMPARE(form.CmdTrack(0)->text(), QStringLiteral("天空之城"));
 }
 
-void TestForm2::noEnterOrEscapeButton()
+void TestTrackSettingsDialog::noEnterOrEscapeButton()
 {
     PlayerHarness h;
-    Form1 form(h.services());
-    const bool leftOpen = withSettings(form, [&](Form2 &d) {
+    PlayerWindow form(h.services());
+    const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
         for (auto *b : d.findChildren<QPushButton *>()) {
             QVERIFY(!b->autoDefault());
             QVERIFY(!b->isDefault());
@@ -447,13 +458,13 @@ void TestForm2::noEnterOrEscapeButton()
     QVERIFY(h.bindingsBytes().isEmpty());
 }
 
-void TestForm2::failedSaveKeepsDialogAndButtons()
+void TestTrackSettingsDialog::failedSaveKeepsDialogAndButtons()
 {
     PlayerHarness h;
     h.bindingsPath = h.dir.filePath("missing/yygj");
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     const QStringList buttonsBefore = captions(form);
-    const bool leftOpen = withSettings(form, [&](Form2 &d) {
+    const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
         d.shortNameBox(0)->setText("edit");
         d.fullPathBox(0)->setText("/edit.mp3");
         QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
@@ -468,14 +479,14 @@ void TestForm2::failedSaveKeepsDialogAndButtons()
     QVERIFY(form.isEnabled());
 }
 
-void TestForm2::saveOnFullDiskKeepsDialogAndFile()
+void TestTrackSettingsDialog::saveOnFullDiskKeepsDialogAndFile()
 {
     PlayerHarness h;
     const QByteArray old = record("/old.mp3", "old").repeated(15);
     h.writeBindings(old);
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     const QStringList buttonsBefore = captions(form);
-    const bool leftOpen = withSettings(form, [&](Form2 &d) {
+    const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
         d.shortNameBox(0)->setText("edit");
         d.fullPathBox(0)->setText("/edit.mp3");
         {
@@ -496,19 +507,106 @@ void TestForm2::saveOnFullDiskKeepsDialogAndFile()
     QCOMPARE(captions(form), buttonsBefore);
 }
 
-void TestForm2::aboutStartsNobixAndStaysOpen()
+void TestTrackSettingsDialog::aboutStartsNobixAndStaysOpen()
 {
     PlayerHarness h;
-    h.launcher.failWith(QStringLiteral("无法启动"));
-    Form1 form(h.services());
-    const bool leftOpen = withSettings(form, [&](Form2 &d) {
+    h.launcher.failWith(QStringLiteral("Permission denied"));
+    PlayerWindow form(h.services());
+    const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
         QTest::mouseClick(button(&d, "Command1"), Qt::LeftButton);
         QVERIFY(d.isVisible());
     });
     QVERIFY(leftOpen);
     QCOMPARE(h.launcher.launched(), QStringList{"Nobix.exe"});
-    QCOMPARE(h.messages.shown(), QStringList{QStringLiteral("无法启动")});
+    QCOMPARE(h.messages.shown(),
+             QStringList{QStringLiteral("无法启动程序“Nobix.exe”：Permission denied")});
 }
 
-QTEST_MAIN(TestForm2)
-#include "tst_Form2.moc"
+// The dialog on its own, with no main window: a save hands the fifteen rows
+// over through saved() and closes.
+void TestTrackSettingsDialog::saveEmitsTheRows()
+{
+    PlayerHarness h;
+    TrackSettingsDialog d(h.services(), nullptr);
+    std::vector<std::vector<TrackBinding>> emitted;
+    connect(&d, &TrackSettingsDialog::saved, &d,
+            [&](const std::vector<TrackBinding> &records) { emitted.push_back(records); });
+    d.setRecords({{"/a.mp3", "a"}, {"/b.mp3", "b"}});
+    d.shortNameBox(14)->setText(QStringLiteral("末"));
+    button(&d, "CmdExit")->click();
+
+    std::vector<TrackBinding> expected(kTrackSlots);
+    expected[0] = {"/a.mp3", "a"};
+    expected[1] = {"/b.mp3", "b"};
+    expected[14] = {"", QStringLiteral("末")};
+    QCOMPARE(emitted.size(), size_t(1));
+    QCOMPARE(emitted.front(), expected);
+    QCOMPARE(BindingsFile(h.bindingsPath).read().value(), expected);
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+}
+
+void TestTrackSettingsDialog::failedSaveOrCancelEmitsNothing_data()
+{
+    QTest::addColumn<QString>("press");
+    QTest::addColumn<int>("messages");
+    QTest::newRow("save fails") << "CmdExit" << 1;
+    QTest::newRow("cancel") << "CmdCancel" << 0;
+}
+
+void TestTrackSettingsDialog::failedSaveOrCancelEmitsNothing()
+{
+    QFETCH(QString, press);
+    QFETCH(int, messages);
+    PlayerHarness h;
+    h.bindingsPath = h.dir.filePath("missing/yygj");
+    TrackSettingsDialog d(h.services(), nullptr);
+    int emitted = 0;
+    connect(&d, &TrackSettingsDialog::saved, &d, [&] { ++emitted; });
+    d.shortNameBox(0)->setText("edit");
+    button(&d, press)->click();
+    QCOMPARE(emitted, 0);
+    QCOMPARE(h.messages.shown().size(), messages);
+}
+
+void TestTrackSettingsDialog::setRecordsFillsLeadingRows()
+{
+    PlayerHarness h;
+    TrackSettingsDialog d(h.services(), nullptr);
+    d.fullPathBox(2)->setText("/kept.mp3");
+    d.shortNameBox(0)->setText("replaced");
+    d.setRecords({{"/a.mp3", ""}, {"", "b"}});
+    QCOMPARE(d.fullPathBox(0)->text(), QString("/a.mp3"));
+    QCOMPARE(d.shortNameBox(0)->text(), QString());
+    QCOMPARE(d.fullPathBox(1)->text(), QString());
+    QCOMPARE(d.shortNameBox(1)->text(), QString("b"));
+    QCOMPARE(d.fullPathBox(2)->text(), QString("/kept.mp3"));
+
+    std::vector<TrackBinding> twenty(20, TrackBinding{"/p.mp3", "n"});
+    twenty[14] = {"/last.mp3", "last"};
+    d.setRecords(twenty);
+    QCOMPARE(d.fullPathBox(14)->text(), QString("/last.mp3"));
+    QCOMPARE(d.shortNameBox(14)->text(), QString("last"));
+}
+
+// A read error at "设置" is told before the dialog runs; the start-up one
+// comes first, once the event loop runs.
+void TestTrackSettingsDialog::unreadableFileReportedBeforeSettingsRun()
+{
+    PlayerHarness h;
+    QVERIFY(QDir(h.dir.path()).mkdir("yygj"));
+    PlayerWindow form(h.services());
+    form.show();
+    QVERIFY(form.settingsDialog() == nullptr);
+    QTRY_COMPARE(h.messages.shown().size(), 1);
+    int shownWhileOpen = -1;
+    withSettings(form,
+                 [&](TrackSettingsDialog &) { shownWhileOpen = int(h.messages.shown().size()); });
+    QCOMPARE(shownWhileOpen, 2);
+    const QString text = QStringLiteral("无法读取曲目设置文件“%1”：\n").arg(h.bindingsPath);
+    QVERIFY(h.messages.shown().at(0).startsWith(text));
+    QVERIFY(h.messages.shown().at(1).startsWith(text));
+    QVERIFY(form.settingsDialog() == nullptr);
+}
+
+QTEST_MAIN(TestTrackSettingsDialog)
+#include "tst_TrackSettingsDialog.moc"

@@ -8,32 +8,37 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class FileDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TrackButton;
 
-// The track settings dialog: one row per slot with the path box (the
+namespace plovi {
+
+// The track settings dialog Form2: one row per slot with the path box (the
 // 完整路经 array), "浏览", the name box and "删除"; then "保存并退出", "关于",
-// "取消". One Form2 object is one loading of the dialog: the owner deletes it
-// when it closes (unload), which also forgets the file dialog's file name.
-class Form2 : public QDialog
+// "取消". One object is one loading of the dialog: the owner deletes it when
+// it closes (unload), which also forgets the file dialog's file name.
+class TrackSettingsDialog : public QDialog
 {
     Q_OBJECT
   public:
-    using TrackButtons = std::array<TrackButton *, kTrackSlots>;
+    TrackSettingsDialog(const PlayerServices &services, QWidget *parent);
+    ~TrackSettingsDialog() override;
 
-    // tracks are the main window's CmdTrack buttons, refreshed by a save.
-    Form2(const PlayerServices &services, const TrackButtons &tracks, QWidget *parent);
-    ~Form2() override;
-
-    // Fills row k (0..14) from record k of the bindings file.
-    void setRecord(int16_t k, const TrackBinding &record);
+    // Fills row k from records[k] for every record (at most kTrackSlots);
+    // rows past the last record keep their text.
+    void setRecords(const std::vector<TrackBinding> &records);
 
     [[nodiscard]] QLineEdit *fullPathBox(int16_t i) const { return m_fullPath.at(i); }
     [[nodiscard]] QLineEdit *shortNameBox(int16_t i) const { return m_shortName.at(i); }
+
+  signals:
+    // "保存并退出" wrote these kTrackSlots records to the bindings file; the
+    // dialog closes right after.
+    void saved(const std::vector<plovi::TrackBinding> &records);
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -51,7 +56,6 @@ class Form2 : public QDialog
     void setTabOrder();
 
     const PlayerServices m_services;
-    const TrackButtons m_tracks;
     const std::unique_ptr<FileDialog> m_cdiag;
 
     QLabel *const m_label1;
@@ -66,3 +70,5 @@ class Form2 : public QDialog
     QPushButton *const m_command1;
     QPushButton *const m_cmdCancel;
 };
+
+} // namespace plovi

@@ -1,9 +1,9 @@
-#include "Form1.h"
+#include "PlayerWindow.h"
 
 #include "BindingsFile.h"
 #include "CommandButton.h"
 #include "Fonts.h"
-#include "Form2.h"
+#include "LcdTime.h"
 #include "MediaPlayer.h"
 #include "MessageReporter.h"
 #include "Module1.h"
@@ -14,6 +14,7 @@
 #include "SysColors.h"
 #include "TaggedTimer.h"
 #include "TrackButton.h"
+#include "TrackSettingsDialog.h"
 #include "Twips.h"
 
 #include <QEvent>
@@ -22,11 +23,9 @@
 #include <QMouseEvent>
 #include <QScreen>
 
-// The player library's resources (the icon), linked in from a static library.
-static void initPlayerResources()
-{
-    Q_INIT_RESOURCE(player);
-}
+#include <algorithm>
+
+namespace plovi {
 
 namespace {
 
@@ -76,7 +75,7 @@ CommandButton *makeBottomButton(const QString &name, const QString &text, QWidge
 
 } // namespace
 
-Form1::Form1(const PlayerServices &services, QWidget *parent)
+PlayerWindow::PlayerWindow(const PlayerServices &services, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_services(services),
       m_shape1(new ShapeRect(kShapeFill, kShapeBorder, kShapeBorderWidth, this)),
       m_label3(makeLabel(QStringLiteral("Label3"), QString(), this)),
@@ -90,7 +89,6 @@ Form1::Form1(const PlayerServices &services, QWidget *parent)
       m_cmdExit(makeBottomButton(QStringLiteral("CmdExit"), QStringLiteral("退出"), this)),
       m_timer1(new TaggedTimer(this)), m_draw(services.uniform)
 {
-    initPlayerResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Plovi"));
     setWindowIcon(QIcon(QStringLiteral(":/player/plovi.ico")));
@@ -126,23 +124,23 @@ Form1::Form1(const PlayerServices &services, QWidget *parent)
     twips::setGeometry(m_command1, 390, 7000, 315, 525);
     twips::setGeometry(m_command2, 720, 7000, 315, 525);
     twips::setGeometry(m_cmdExit, 1050, 7000, 315, 525);
-    connect(m_cmdSet, &QPushButton::clicked, this, &Form1::CmdSet_Click);
-    connect(m_command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-    connect(m_command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-    connect(m_cmdExit, &QPushButton::clicked, this, &Form1::CmdExit_Click);
+    connect(m_cmdSet, &QPushButton::clicked, this, &PlayerWindow::CmdSet_Click);
+    connect(m_command1, &QPushButton::clicked, this, &PlayerWindow::Command1_Click);
+    connect(m_command2, &QPushButton::clicked, this, &PlayerWindow::Command2_Click);
+    connect(m_cmdExit, &QPushButton::clicked, this, &PlayerWindow::CmdExit_Click);
 
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     // 25 ms ticks drive the countdown; a coarse timer would let them drift.
     m_timer1->setTimerType(Qt::PreciseTimer);
-    connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(m_timer1, &QTimer::timeout, this, &PlayerWindow::Timer1_Timer);
     setTabOrder();
 
     Form_Load();
 }
 
-Form1::~Form1() = default;
+PlayerWindow::~PlayerWindow() = default;
 
-void Form1::buildTrackButtons()
+void PlayerWindow::buildTrackButtons()
 {
     for (int16_t i = 0; i < kTrackSlots; ++i) {
         auto *track = new TrackButton(QStringLiteral("轨迹"), this);
@@ -157,7 +155,7 @@ void Form1::buildTrackButtons()
     }
 }
 
-void Form1::setTabOrder()
+void PlayerWindow::setTabOrder()
 {
     std::vector<QWidget *> order;
     for (int16_t i = 0; i <= 11; ++i) {
@@ -175,64 +173,89 @@ void Form1::setTabOrder()
     }
 }
 
-void Form1::Form_Load()
+void PlayerWindow::Form_Load()
 {
     for (TrackButton *track : m_cmdTrack) {
         track->setText(QStringLiteral("请设置音乐"));
     }
     m_cmdTrack[0]->setTag(QStringLiteral("c:\\*.mp3"));
 
-    const BindingsFile file(m_services.bindingsPath);
-    const BindingsFile::ReadResult read = file.read();
-    for (size_t k = 0; k < read.records.size(); ++k) {
-        const auto slot = static_cast<int16_t>(k);
-        const TrackBinding &record = read.records[k];
-        loadedForm2().setRecord(slot, record);
-        TrackButton *track = m_cmdTrack[slot];
-        track->setText(record.ShortName);
-        track->setTag(record.FullPath);
-        if (trimSpaces(track->tag()).isEmpty()) {
-            track->setEnabled(false);
-        }
+    const Result<std::vector<TrackBinding>> read = readBindings();
+    if (read) {
+        labelTracks(read.value());
     }
 
     m_timer1->stop();
     m_timer1->setInterval(kTimer1Interval);
 
-    if (!read.error.isEmpty()) {
-        const QString text = playermessages::readFailed(file.path(), read.error);
+    if (!read) {
+        // Shown once the event loop runs, over the window being set up.
+        const QString text = PlayerMessages::readFailed(m_services.bindingsPath, read.error());
         QMetaObject::invokeMethod(
             this, [this, text] { m_services.messages.showError(this, {}, text); },
             Qt::QueuedConnection);
     }
 }
 
-Form2 &Form1::loadedForm2()
+Result<std::vector<TrackBinding>> PlayerWindow::readBindings()
+{
+    Result<std::vector<TrackBinding>> read = BindingsFile(m_services.bindingsPath).read();
+    if (read && !read->empty()) {
+        loadedSettingsDialog().setRecords(read.value());
+    }
+    return read;
+}
+
+void PlayerWindow::labelTracks(const std::vector<TrackBinding> &records)
+{
+    const size_t count = std::min(records.size(), m_cmdTrack.size());
+    for (size_t k = 0; k < count; ++k) {
+        TrackButton *track = m_cmdTrack[k];
+        track->setText(records[k].ShortName);
+        track->setTag(records[k].FullPath);
+        if (trimSpaces(track->tag()).isEmpty()) {
+            track->setEnabled(false);
+        }
+    }
+}
+
+void PlayerWindow::applySavedBindings(const std::vector<TrackBinding> &records)
+{
+    const size_t count = std::min(records.size(), m_cmdTrack.size());
+    for (size_t k = 0; k < count; ++k) {
+        TrackButton *track = m_cmdTrack[k];
+        const QString &name = records[k].ShortName;
+        const bool named = !trimSpaces(name).isEmpty();
+        track->setText(named ? name : QString());
+        track->setEnabled(named);
+        track->setTag(records[k].FullPath);
+    }
+}
+
+TrackSettingsDialog &PlayerWindow::loadedSettingsDialog()
 {
     if (!m_form2) {
-        m_form2 = std::make_unique<Form2>(m_services, m_cmdTrack, this);
+        m_form2 = std::make_unique<TrackSettingsDialog>(m_services, this);
+        connect(m_form2.get(), &TrackSettingsDialog::saved, this,
+                &PlayerWindow::applySavedBindings);
     }
     return *m_form2;
 }
 
-void Form1::CmdSet_Click()
+void PlayerWindow::CmdSet_Click()
 {
-    const BindingsFile file(m_services.bindingsPath);
-    const BindingsFile::ReadResult read = file.read();
-    Form2 &dialog = loadedForm2();
-    for (size_t k = 0; k < read.records.size(); ++k) {
-        dialog.setRecord(static_cast<int16_t>(k), read.records[k]);
-    }
-    if (!read.error.isEmpty()) {
-        m_services.messages.showError(this, {},
-                                      playermessages::readFailed(file.path(), read.error));
+    const Result<std::vector<TrackBinding>> read = readBindings();
+    TrackSettingsDialog &dialog = loadedSettingsDialog();
+    if (!read) {
+        m_services.messages.showError(
+            this, {}, PlayerMessages::readFailed(m_services.bindingsPath, read.error()));
     }
     dialog.exec();
     m_form2.reset();
     giveFocusBack();
 }
 
-void Form1::giveFocusBack()
+void PlayerWindow::giveFocusBack()
 {
     activateWindow();
     setFocus(Qt::OtherFocusReason);
@@ -240,7 +263,7 @@ void Form1::giveFocusBack()
 
 // Playing state lives in the controls: Timer1 running means playing, its tag
 // holds the playing slot, each button its path, enabled flag and colour.
-void Form1::CmdTrack_Click(int16_t index)
+void PlayerWindow::CmdTrack_Click(int16_t index)
 {
     int16_t r = 0;
     for (TrackButton *track : m_cmdTrack) {
@@ -253,7 +276,7 @@ void Form1::CmdTrack_Click(int16_t index)
     MediaPlayer &media = m_services.media;
     if (!m_timer1->isActive()) {
         media.setFileName(clicked->tag());
-        Module1::LockToTrack(*this, index);
+        Module1::LockToTrack(m_cmdTrack, index);
         m_timer1->start();
         m_timer1->setTag(QString::number(index));
         m_lblLcd->setText(Module1::LcdText(media.duration()));
@@ -262,7 +285,7 @@ void Form1::CmdTrack_Click(int16_t index)
         media.setFileName(clicked->tag());
         media.stop();
         m_timer1->stop();
-        Module1::EnableAllTracks(*this);
+        Module1::EnableAllTracks(m_cmdTrack);
         m_timer1->setTag(QString::number(-1));
         m_lblLcd3->setText(Module1::LcdText(media.duration()));
         clicked->setBackColor(QBColor(static_cast<int16_t>(r - 4)));
@@ -270,7 +293,7 @@ void Form1::CmdTrack_Click(int16_t index)
     giveFocusBack();
 }
 
-void Form1::Timer1_Timer()
+void PlayerWindow::Timer1_Timer()
 {
     const int16_t r = m_draw.draw();
     MediaPlayer &media = m_services.media;
@@ -284,7 +307,7 @@ void Form1::Timer1_Timer()
     if (media.duration() - positionAgain == 0.0) {
         media.setFileName(media.fileName());
         media.stop();
-        Module1::FinishPlayback(*this);
+        Module1::FinishPlayback(*m_timer1, m_cmdTrack);
         giveFocusBack();
         return;
     }
@@ -300,7 +323,7 @@ void Form1::Timer1_Timer()
         QBColor(static_cast<int16_t>(playing->backColor() == lit ? r - 2 : r - 5)));
 }
 
-void Form1::CmdTrack_MouseMove(int16_t index)
+void PlayerWindow::CmdTrack_MouseMove(int16_t index)
 {
     MediaPlayer &media = m_services.media;
     const QString &tag = m_cmdTrack.at(index)->tag();
@@ -313,29 +336,30 @@ void Form1::CmdTrack_MouseMove(int16_t index)
     media.stop();
 }
 
-void Form1::launchCompanion(const QString &name)
+void PlayerWindow::launchCompanion(const QString &name)
 {
-    if (const QString reason = m_services.launcher.launchProgram(name); !reason.isEmpty()) {
-        m_services.messages.showError(this, {}, playermessages::launchFailed(reason));
+    if (const Result<void> started = m_services.launcher.launchProgram(name); !started) {
+        m_services.messages.showError(this, {},
+                                      PlayerMessages::launchFailed(name, started.error()));
     }
 }
 
-void Form1::Command1_Click()
+void PlayerWindow::Command1_Click()
 {
     launchCompanion(QStringLiteral("Nobix.exe"));
 }
 
-void Form1::Command2_Click()
+void PlayerWindow::Command2_Click()
 {
     launchCompanion(QStringLiteral("Tarvel.exe"));
 }
 
-void Form1::CmdExit_Click()
+void PlayerWindow::CmdExit_Click()
 {
     m_services.endProgram();
 }
 
-void Form1::showEvent(QShowEvent *event)
+void PlayerWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (m_placed) {
@@ -348,7 +372,7 @@ void Form1::showEvent(QShowEvent *event)
     }
 }
 
-void Form1::mousePressEvent(QMouseEvent *event)
+void PlayerWindow::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
     if (!m_services.moveWindow(this)) {
@@ -356,7 +380,7 @@ void Form1::mousePressEvent(QMouseEvent *event)
     }
 }
 
-bool Form1::eventFilter(QObject *watched, QEvent *event)
+bool PlayerWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // The labels take presses and do nothing with them, so they never move
     // the window.
@@ -370,3 +394,5 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     }
 }
+
+} // namespace plovi

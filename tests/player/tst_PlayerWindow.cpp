@@ -1,16 +1,18 @@
 #include "CodePage.h"
-#include "Form1.h"
-#include "Form2.h"
 #include "PlayerHarness.h"
+#include "PlayerWindow.h"
 #include "SysColors.h"
 #include "TaggedTimer.h"
 #include "TrackButton.h"
+#include "TrackSettingsDialog.h"
 #include "Twips.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QtTest>
+
+using namespace plovi;
 
 namespace {
 
@@ -44,7 +46,7 @@ void pressAt(QWidget *window, QPoint pos, Qt::MouseButton button)
 
 } // namespace
 
-class TestForm1 : public QObject
+class TestPlayerWindow : public QObject
 {
     Q_OBJECT
   private slots:
@@ -59,15 +61,17 @@ class TestForm1 : public QObject
     void pressMovesWindow();
     void companions_data();
     void companions();
+    void companionFailureKeepsRunning_data();
     void companionFailureKeepsRunning();
     void exitEndsProgram();
     void trackBackColourShowsExactly();
     void centredOnFirstShow();
     void unreadableFileReported();
+    void appliesSavedBindings();
     void iconHasTwoSizes();
 };
 
-void TestForm1::startUp_data()
+void TestPlayerWindow::startUp_data()
 {
     QTest::addColumn<bool>("fileExists");
     QTest::addColumn<QByteArray>("bytes");
@@ -104,7 +108,7 @@ void TestForm1::startUp_data()
         << QStringList{"   ", "", "", "", ""} << QString("0") + QString(14, '1') << true;
 }
 
-void TestForm1::startUp()
+void TestPlayerWindow::startUp()
 {
     QFETCH(bool, fileExists);
     QFETCH(QByteArray, bytes);
@@ -117,7 +121,7 @@ void TestForm1::startUp()
     if (fileExists) {
         h.writeBindings(bytes);
     }
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     const QList<int16_t> checkedSlots{0, 1, 4, 5, 14};
     for (qsizetype n = 0; n < checkedSlots.size(); ++n) {
         QCOMPARE(form.CmdTrack(checkedSlots[n])->text(), captions[n]);
@@ -128,78 +132,86 @@ void TestForm1::startUp()
         actual += form.CmdTrack(i)->isEnabled() ? '1' : '0';
     }
     QCOMPARE(actual, enabled);
-    QCOMPARE(form.form2() != nullptr, form2Loaded);
-    if (form.form2() != nullptr) {
-        QVERIFY(!form.form2()->isVisible());
+    QCOMPARE(form.settingsDialog() != nullptr, form2Loaded);
+    if (form.settingsDialog() != nullptr) {
+        QVERIFY(!form.settingsDialog()->isVisible());
     }
     QVERIFY(h.messages.shown().isEmpty());
 }
 
-void TestForm1::startUpFillsHiddenSettingsRows()
+void TestPlayerWindow::startUpFillsHiddenSettingsRows()
 {
     PlayerHarness h;
     h.writeBindings(record("/m/a.mp3", QStringLiteral("甲")) +
                     record("/m/b.mp3", QStringLiteral("乙")));
-    Form1 form(h.services());
-    QVERIFY(form.form2() != nullptr);
-    QCOMPARE(form.form2()->fullPathBox(1)->text(), QString("/m/b.mp3"));
-    QCOMPARE(form.form2()->shortNameBox(0)->text(), QStringLiteral("甲"));
-    QCOMPARE(form.form2()->fullPathBox(2)->text(), QString());
+    PlayerWindow form(h.services());
+    QVERIFY(form.settingsDialog() != nullptr);
+    QCOMPARE(form.settingsDialog()->fullPathBox(1)->text(), QString("/m/b.mp3"));
+    QCOMPARE(form.settingsDialog()->shortNameBox(0)->text(), QStringLiteral("甲"));
+    QCOMPARE(form.settingsDialog()->fullPathBox(2)->text(), QString());
 }
 
-void TestForm1::timer1AfterStartUp()
+void TestPlayerWindow::timer1AfterStartUp()
 {
     PlayerHarness h;
-    Form1 form(h.services());
-    QVERIFY(!form.Timer1()->isActive());
-    QCOMPARE(form.Timer1()->interval(), 25);
-    QCOMPARE(form.Timer1()->objectName(), QString("Timer1"));
+    PlayerWindow form(h.services());
+    TaggedTimer *timer1 = form.Timer1();
+    QCOMPARE(form.findChild<QTimer *>("Timer1"), timer1);
+    QVERIFY(!timer1->isActive());
+    QCOMPARE(timer1->interval(), 25);
+    QCOMPARE(timer1->timerType(), Qt::PreciseTimer);
+    QVERIFY(!timer1->isSingleShot());
+    QCOMPARE(timer1->tag(), QString());
+    // Still stopped once the event loop has run.
+    QTest::qWait(60);
+    QVERIFY(!timer1->isActive());
     QCOMPARE(form.LblLCD()->text(), QString("00:00"));
     QCOMPARE(form.LblLCD3()->text(), QString("00:00"));
 }
 
-void TestForm1::layout_data()
+void TestPlayerWindow::layout_data()
 {
+    // Pixels at 15 twips per pixel, each figure rounded to the nearest:
+    // twips (x, y, w, h) in the comment.
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("twipsRect");
-    QTest::newRow("Shape1") << "Shape1" << QRect(30, 30, 1395, 7545);
-    QTest::newRow("Label3") << "Label3" << QRect(60, 90, 1305, 1425);
-    QTest::newRow("Label1") << "Label1" << QRect(210, 150, 915, 180);
-    QTest::newRow("LblLCD") << "LblLCD" << QRect(210, 360, 1005, 345);
-    QTest::newRow("Label2") << "Label2" << QRect(210, 870, 915, 180);
-    QTest::newRow("LblLCD3") << "LblLCD3" << QRect(210, 1080, 1005, 345);
-    QTest::newRow("CmdTrack_0") << "CmdTrack_0" << QRect(60, 1560, 1305, 315);
-    QTest::newRow("CmdTrack_14") << "CmdTrack_14" << QRect(60, 6600, 1305, 315);
-    QTest::newRow("CmdSet") << "CmdSet" << QRect(60, 7000, 315, 525);
-    QTest::newRow("Command1") << "Command1" << QRect(390, 7000, 315, 525);
-    QTest::newRow("Command2") << "Command2" << QRect(720, 7000, 315, 525);
-    QTest::newRow("CmdExit") << "CmdExit" << QRect(1050, 7000, 315, 525);
+    QTest::addColumn<QRect>("pixels");
+    QTest::newRow("Shape1") << "Shape1" << QRect(2, 2, 93, 503);            // 30, 30, 1395, 7545
+    QTest::newRow("Label3") << "Label3" << QRect(4, 6, 87, 95);             // 60, 90, 1305, 1425
+    QTest::newRow("Label1") << "Label1" << QRect(14, 10, 61, 12);           // 210, 150, 915, 180
+    QTest::newRow("LblLCD") << "LblLCD" << QRect(14, 24, 67, 23);           // 210, 360, 1005, 345
+    QTest::newRow("Label2") << "Label2" << QRect(14, 58, 61, 12);           // 210, 870, 915, 180
+    QTest::newRow("LblLCD3") << "LblLCD3" << QRect(14, 72, 67, 23);         // 210, 1080, 1005, 345
+    QTest::newRow("CmdTrack_0") << "CmdTrack_0" << QRect(4, 104, 87, 21);   // 60, 1560, 1305, 315
+    QTest::newRow("CmdTrack_14") << "CmdTrack_14" << QRect(4, 440, 87, 21); // 60, 6600, ...
+    // 7000 / 15 = 466.67 rounds to 467.
+    QTest::newRow("CmdSet") << "CmdSet" << QRect(4, 467, 21, 35);      // 60, 7000, 315, 525
+    QTest::newRow("Command1") << "Command1" << QRect(26, 467, 21, 35); // 390, 7000, ...
+    QTest::newRow("Command2") << "Command2" << QRect(48, 467, 21, 35); // 720, 7000, ...
+    QTest::newRow("CmdExit") << "CmdExit" << QRect(70, 467, 21, 35);   // 1050, 7000, ...
 }
 
-void TestForm1::layout()
+void TestPlayerWindow::layout()
 {
     QFETCH(QString, name);
-    QFETCH(QRect, twipsRect);
+    QFETCH(QRect, pixels);
+    if (twips::perPixelX() != 15.0 || twips::perPixelY() != 15.0) {
+        QSKIP("pixels are for 15 twips per pixel");
+    }
     PlayerHarness h;
-    Form1 form(h.services());
-    QCOMPARE(form.size(), QSize(twips::toPixelsX(1440), twips::toPixelsY(7620)));
+    PlayerWindow form(h.services());
+    QCOMPARE(form.size(), QSize(96, 508)); // 1440 x 7620 twips
     QCOMPARE(form.windowFlags() & Qt::FramelessWindowHint, Qt::FramelessWindowHint);
     QCOMPARE(form.windowTitle(), QString("Plovi"));
     QCOMPARE(form.palette().color(QPalette::Window), QColor(255, 128, 255));
     auto *w = form.findChild<QWidget *>(name);
     QVERIFY(w != nullptr);
-    const QRect expected(twips::toPixelsX(twipsRect.x()), twips::toPixelsY(twipsRect.y()),
-                         twips::toPixelsX(twipsRect.width()), twips::toPixelsY(twipsRect.height()));
-    QCOMPARE(w->geometry(), expected);
-    if (twips::perPixelX() == 15.0 && twips::perPixelY() == 15.0) {
-        QCOMPARE(form.size(), QSize(96, 508));
-    }
+    QCOMPARE(w->geometry(), pixels);
 }
 
-void TestForm1::tabOrder()
+void TestPlayerWindow::tabOrder()
 {
     PlayerHarness h;
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     QStringList expected;
     for (int i = 0; i <= 11; ++i) {
         expected << QStringLiteral("CmdTrack_%1").arg(i);
@@ -215,7 +227,7 @@ void TestForm1::tabOrder()
     QCOMPARE(focusOrder(form.CmdTrack(0), int(expected.size())), expected);
 }
 
-void TestForm1::pressMovesWindow_data()
+void TestPlayerWindow::pressMovesWindow_data()
 {
     QTest::addColumn<QPoint>("pos");
     QTest::addColumn<int>("button");
@@ -229,7 +241,7 @@ void TestForm1::pressMovesWindow_data()
     QTest::newRow("Label1") << QPoint(40, 15) << int(Qt::RightButton) << false;
 }
 
-void TestForm1::pressMovesWindow()
+void TestPlayerWindow::pressMovesWindow()
 {
     QFETCH(QPoint, pos);
     QFETCH(int, button);
@@ -238,7 +250,7 @@ void TestForm1::pressMovesWindow()
         QSKIP("positions are for 15 twips per pixel");
     }
     PlayerHarness h;
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     form.show();
     pressAt(&form, pos, Qt::MouseButton(button));
     QCOMPARE(h.moveRequests.size(), moves ? 1 : 0);
@@ -247,7 +259,7 @@ void TestForm1::pressMovesWindow()
     }
 }
 
-void TestForm1::companions_data()
+void TestPlayerWindow::companions_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("program");
@@ -257,12 +269,12 @@ void TestForm1::companions_data()
                            << "Tarvel.exe";
 }
 
-void TestForm1::companions()
+void TestPlayerWindow::companions()
 {
     QFETCH(QString, button);
     QFETCH(QString, program);
     PlayerHarness h;
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     form.show();
     auto *b = form.findChild<QPushButton *>(button);
     QTest::mouseClick(b, Qt::LeftButton);
@@ -271,31 +283,51 @@ void TestForm1::companions()
     QVERIFY(h.messages.shown().isEmpty());
 }
 
-void TestForm1::companionFailureKeepsRunning()
+void TestPlayerWindow::companionFailureKeepsRunning_data()
 {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("reason"); // as the launcher gives it
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("about, not found")
+        << "Command1" << QString() << QStringLiteral("找不到程序“Nobix.exe”。");
+    QTest::newRow("other, not found")
+        << "Command2" << QString() << QStringLiteral("找不到程序“Tarvel.exe”。");
+    QTest::newRow("about, start failed")
+        << "Command1"
+        << "Permission denied" << QStringLiteral("无法启动程序“Nobix.exe”：Permission denied");
+    QTest::newRow("other, start failed")
+        << "Command2"
+        << "Exec format error" << QStringLiteral("无法启动程序“Tarvel.exe”：Exec format error");
+}
+
+void TestPlayerWindow::companionFailureKeepsRunning()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, reason);
+    QFETCH(QString, shown);
     PlayerHarness h;
-    h.launcher.failWith(QStringLiteral("找不到程序“Nobix.exe”。"));
-    Form1 form(h.services());
+    h.launcher.failWith(reason);
+    PlayerWindow form(h.services());
     form.show();
-    QTest::mouseClick(form.findChild<QPushButton *>("Command1"), Qt::LeftButton);
-    QCOMPARE(h.messages.shown(), QStringList{QStringLiteral("找不到程序“Nobix.exe”。")});
+    QTest::mouseClick(form.findChild<QPushButton *>(button), Qt::LeftButton);
+    QCOMPARE(h.messages.shown(), QStringList{shown});
     QVERIFY(form.isVisible());
     QCOMPARE(h.endRequests, 0);
 }
 
-void TestForm1::exitEndsProgram()
+void TestPlayerWindow::exitEndsProgram()
 {
     PlayerHarness h;
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     form.show();
     QTest::mouseClick(form.findChild<QPushButton *>("CmdExit"), Qt::LeftButton);
     QCOMPARE(h.endRequests, 1);
 }
 
-void TestForm1::trackBackColourShowsExactly()
+void TestPlayerWindow::trackBackColourShowsExactly()
 {
     PlayerHarness h;
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     form.show();
     TrackButton *track = form.CmdTrack(3);
     QCOMPARE(track->backColor(), sysColor(15));
@@ -307,29 +339,62 @@ void TestForm1::trackBackColourShowsExactly()
     QCOMPARE(fromQColor(face.pixelColor(face.width() - 5, face.height() - 5)), colour);
 }
 
-void TestForm1::centredOnFirstShow()
+void TestPlayerWindow::centredOnFirstShow()
 {
     PlayerHarness h;
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
     form.show();
     const QRect screen = form.screen()->geometry();
     QCOMPARE(form.pos(), QPoint(screen.x() + (screen.width() - form.width()) / 2,
                                 screen.y() + (screen.height() - form.height()) / 2));
 }
 
-void TestForm1::unreadableFileReported()
+void TestPlayerWindow::unreadableFileReported()
 {
     PlayerHarness h;
     QVERIFY(QDir(h.dir.path()).mkdir("yygj"));
-    Form1 form(h.services());
+    PlayerWindow form(h.services());
+    // Told once the event loop runs, not while the window is being built.
+    QVERIFY(h.messages.shown().isEmpty());
     QTRY_COMPARE(h.messages.shown().size(), 1);
+    const QString prefix = QStringLiteral("无法读取曲目设置文件“%1”：\n").arg(h.bindingsPath);
+    QVERIFY(h.messages.shown().first().startsWith(prefix));
+    QVERIFY(h.messages.shown().first().size() > prefix.size());
     QCOMPARE(form.CmdTrack(0)->text(), QStringLiteral("请设置音乐"));
+    QVERIFY(form.settingsDialog() == nullptr);
 }
 
-void TestForm1::iconHasTwoSizes()
+// What the loaded settings dialog reports as saved relabels the buttons: a
+// button shows its name and is enabled only when the name is not blank.
+void TestPlayerWindow::appliesSavedBindings()
 {
     PlayerHarness h;
-    Form1 form(h.services());
+    h.writeBindings(record("/m/a.mp3", "a") + record("/m/b.mp3", "b"));
+    PlayerWindow form(h.services());
+    QVERIFY(form.settingsDialog() != nullptr);
+    std::vector<TrackBinding> rows(kTrackSlots);
+    rows[0] = {"/m/new.mp3", QStringLiteral("新")};
+    rows[1] = {"/m/b.mp3", "  "};
+    rows[2] = {"", "named"};
+    emit form.settingsDialog()->saved(rows);
+    QCOMPARE(form.CmdTrack(0)->text(), QStringLiteral("新"));
+    QCOMPARE(form.CmdTrack(0)->tag(), QString("/m/new.mp3"));
+    QVERIFY(form.CmdTrack(0)->isEnabled());
+    QCOMPARE(form.CmdTrack(1)->text(), QString());
+    QCOMPARE(form.CmdTrack(1)->tag(), QString("/m/b.mp3"));
+    QVERIFY(!form.CmdTrack(1)->isEnabled());
+    QCOMPARE(form.CmdTrack(2)->text(), QString("named"));
+    QVERIFY(form.CmdTrack(2)->isEnabled());
+    QCOMPARE(form.CmdTrack(14)->text(), QString());
+    QCOMPARE(form.CmdTrack(14)->tag(), QString());
+    QVERIFY(!form.CmdTrack(14)->isEnabled());
+    QCOMPARE(h.bindingsBytes(), record("/m/a.mp3", "a") + record("/m/b.mp3", "b"));
+}
+
+void TestPlayerWindow::iconHasTwoSizes()
+{
+    PlayerHarness h;
+    PlayerWindow form(h.services());
     const QList<QSize> sizes = form.windowIcon().availableSizes();
     QVERIFY(sizes.contains(QSize(16, 16)));
     QVERIFY(sizes.contains(QSize(32, 32)));
@@ -339,5 +404,5 @@ void TestForm1::iconHasTwoSizes()
     QCOMPARE(small.pixelColor(8, 8).alpha(), 255); // solid middle
 }
 
-QTEST_MAIN(TestForm1)
-#include "tst_Form1.moc"
+QTEST_MAIN(TestPlayerWindow)
+#include "tst_PlayerWindow.moc"

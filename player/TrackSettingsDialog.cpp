@@ -1,4 +1,4 @@
-#include "Form2.h"
+#include "TrackSettingsDialog.h"
 
 #include "BindingsFile.h"
 #include "FileDialog.h"
@@ -8,7 +8,6 @@
 #include "PlayerMessages.h"
 #include "ProgramLauncher.h"
 #include "SysColors.h"
-#include "TrackButton.h"
 #include "Twips.h"
 
 #include <QKeyEvent>
@@ -16,6 +15,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+
+#include <algorithm>
 
 namespace {
 
@@ -53,8 +54,10 @@ QString indexed(const char *name, int16_t i)
 
 } // namespace
 
-Form2::Form2(const PlayerServices &services, const TrackButtons &tracks, QWidget *parent)
-    : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint), m_services(services), m_tracks(tracks),
+namespace plovi {
+
+TrackSettingsDialog::TrackSettingsDialog(const PlayerServices &services, QWidget *parent)
+    : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint), m_services(services),
       m_cdiag(services.makeFileDialog(this)),
       m_label1(makeLabel(QStringLiteral("歌曲所在完整路径："), this, QStringLiteral("Label1"))),
       m_label2(makeLabel(QStringLiteral("预置："), this, QStringLiteral("Label2"))),
@@ -89,17 +92,17 @@ Form2::Form2(const PlayerServices &services, const TrackButtons &tracks, QWidget
     twips::setGeometry(m_cmdExit, 900, 4230, 1605, 375);
     twips::setGeometry(m_command1, 2940, 4230, 1605, 375);
     twips::setGeometry(m_cmdCancel, 5100, 4230, 1605, 375);
-    connect(m_cmdExit, &QPushButton::clicked, this, &Form2::CmdExit_Click);
-    connect(m_command1, &QPushButton::clicked, this, &Form2::Command1_Click);
-    connect(m_cmdCancel, &QPushButton::clicked, this, &Form2::CmdCancel_Click);
+    connect(m_cmdExit, &QPushButton::clicked, this, &TrackSettingsDialog::CmdExit_Click);
+    connect(m_command1, &QPushButton::clicked, this, &TrackSettingsDialog::Command1_Click);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &TrackSettingsDialog::CmdCancel_Click);
     setTabOrder();
 
     Form_Load();
 }
 
-Form2::~Form2() = default;
+TrackSettingsDialog::~TrackSettingsDialog() = default;
 
-void Form2::buildRows()
+void TrackSettingsDialog::buildRows()
 {
     const QColor rowNumberColour = toQColor(0xFF0000); // RGB(0,0,255)
     for (int16_t i = 0; i < kTrackSlots; ++i) {
@@ -138,7 +141,7 @@ void Form2::buildRows()
     }
 }
 
-void Form2::setTabOrder()
+void TrackSettingsDialog::setTabOrder()
 {
     constexpr int16_t kFirstBlock = 12;
     std::vector<QWidget *> order;
@@ -174,23 +177,23 @@ void Form2::setTabOrder()
     }
 }
 
-void Form2::Form_Load()
+void TrackSettingsDialog::Form_Load()
 {
     for (int16_t i = 0; i < kTrackSlots; ++i) {
         m_lblTrackNo[i]->setText(QStringLiteral("轨迹 %1").arg(i + 1, 2, 10, QLatin1Char('0')));
     }
 }
 
-void Form2::setRecord(int16_t k, const TrackBinding &record)
+void TrackSettingsDialog::setRecords(const std::vector<TrackBinding> &records)
 {
-    if (k < 0 || k >= kTrackSlots) {
-        return;
+    const size_t count = std::min(records.size(), static_cast<size_t>(kTrackSlots));
+    for (size_t k = 0; k < count; ++k) {
+        m_fullPath[k]->setText(records[k].FullPath);
+        m_shortName[k]->setText(records[k].ShortName);
     }
-    m_fullPath[k]->setText(record.FullPath);
-    m_shortName[k]->setText(record.ShortName);
 }
 
-void Form2::showEvent(QShowEvent *event)
+void TrackSettingsDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     if (QScreen *screen = this->screen(); screen != nullptr) {
@@ -200,7 +203,7 @@ void Form2::showEvent(QShowEvent *event)
     m_fullPath[0]->setFocus(Qt::OtherFocusReason);
 }
 
-void Form2::keyPressEvent(QKeyEvent *event)
+void TrackSettingsDialog::keyPressEvent(QKeyEvent *event)
 {
     // No button answers Enter or Escape, and Escape does not close the dialog.
     switch (event->key()) {
@@ -214,7 +217,7 @@ void Form2::keyPressEvent(QKeyEvent *event)
     }
 }
 
-void Form2::CmdFindTrack_Click(int16_t index)
+void TrackSettingsDialog::CmdFindTrack_Click(int16_t index)
 {
     const QString previous = m_cdiag->fileName();
     m_cdiag->setFilter(QStringLiteral("*.mp3"));
@@ -222,19 +225,19 @@ void Form2::CmdFindTrack_Click(int16_t index)
     const QString picked = trimSpaces(m_cdiag->fileName());
     if (!NoQuoteValidator::isStorable(picked)) {
         m_cdiag->setFileName(previous);
-        m_services.messages.showError(this, {}, playermessages::pathRefused(picked));
+        m_services.messages.showError(this, {}, PlayerMessages::pathRefused(picked));
         return;
     }
     m_fullPath[index]->setText(picked);
 }
 
-void Form2::CmdDelete_Click(int16_t index)
+void TrackSettingsDialog::CmdDelete_Click(int16_t index)
 {
     m_shortName[index]->setText(QString());
     m_fullPath[index]->setText(QString());
 }
 
-void Form2::CmdExit_Click()
+void TrackSettingsDialog::CmdExit_Click()
 {
     std::vector<TrackBinding> rows;
     rows.reserve(kTrackSlots);
@@ -242,30 +245,27 @@ void Form2::CmdExit_Click()
         rows.push_back({m_fullPath[i]->text(), m_shortName[i]->text()});
     }
     const BindingsFile file(m_services.bindingsPath);
-    if (const QString reason = file.save(rows); !reason.isEmpty()) {
-        m_services.messages.showError(this, {}, playermessages::saveFailed(file.path(), reason));
+    if (const Result<void> written = file.save(rows); !written) {
+        m_services.messages.showError(this, {},
+                                      PlayerMessages::saveFailed(file.path(), written.error()));
         return;
     }
-    for (int16_t i = 0; i < kTrackSlots; ++i) {
-        TrackButton *track = m_tracks[i];
-        const QString &name = rows[i].ShortName;
-        const bool named = !trimSpaces(name).isEmpty();
-        track->setText(named ? name : QString());
-        track->setEnabled(named);
-        track->setTag(rows[i].FullPath);
-    }
+    emit saved(rows);
     accept();
 }
 
-void Form2::CmdCancel_Click()
+void TrackSettingsDialog::CmdCancel_Click()
 {
     reject();
 }
 
-void Form2::Command1_Click()
+void TrackSettingsDialog::Command1_Click()
 {
-    if (const QString reason = m_services.launcher.launchProgram(QStringLiteral("Nobix.exe"));
-        !reason.isEmpty()) {
-        m_services.messages.showError(this, {}, playermessages::launchFailed(reason));
+    const QString name = QStringLiteral("Nobix.exe");
+    if (const Result<void> started = m_services.launcher.launchProgram(name); !started) {
+        m_services.messages.showError(this, {},
+                                      PlayerMessages::launchFailed(name, started.error()));
     }
 }
+
+} // namespace plovi

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+// Records the text of every message instead of showing it.
 class FakeMessageReporter : public MessageReporter
 {
   public:

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Result.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Small files read and replaced safely: never waiting on a FIFO or device,
+// never reading without bound, never leaving a half-written file in place.
+namespace fileaccess {
+
+// The first `limit` bytes of a regular file (links followed). A missing file
+// reads as no bytes. Anything else that is not a regular file fails at once,
+// without a blocking open.
+[[nodiscard]] Result<QByteArray> readRegularFile(const QString &path, qsizetype limit);
+
+// Replaces the file with `bytes` atomically: they go to "<name>.XXXXXX" beside
+// it, which is synced and renamed over the file only when every byte was
+// written, so the old file stays byte for byte unless this succeeds. A link is
+// written through; an existing file keeps its permissions, a new one gets 0666
+// less the umask. Temporary files of an earlier interrupted replace are
+// removed first. Fails with the system's reason.
+[[nodiscard]] Result<void> replaceFile(const QString &path, const QByteArray &bytes);
+
+} // namespace fileaccess
