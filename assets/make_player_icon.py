@@ -1,13 +1,18 @@
 #!/usr/bin/env python3
-"""Draws the player's window icon: a beamed pair of notes on a rounded badge in
-the main window's colours (pink rim, blue face). Writes assets/player/plovi.ico
-with two images, 32x32 and 16x16, 16 colours each (4 bits per pixel, with a
-transparency mask). Standard library only; the output is committed, run again
-after changing the drawing."""
+"""Draws the player's icon: a beamed pair of notes on a rounded badge in the
+main window's colours (pink rim, blue face). Writes
+ - assets/player/plovi.ico, the window icon: two images, 32x32 and 16x16,
+   16 colours each (4 bits per pixel, with a transparency mask);
+ - assets/player/hicolor/<n>x<n>/apps/plovi.png for n in 16, 32, 48, 128, 256,
+   the desktop icon in the hicolor theme's layout: true colour with an alpha
+   channel, edges smoothed.
+Standard library only; the output is committed, run again after changing the
+drawing."""
 
 import math
 import os
 import struct
+import zlib
 
 # 16-colour palette (R, G, B). Index 0 is also what transparent pixels hold.
 PALETTE = [
@@ -18,6 +23,9 @@ PALETTE = [
 ]
 
 SUPERSAMPLE = 6
+
+# Sizes of the desktop icon, in pixels; dist/CMakeLists.txt installs each.
+HICOLOR_SIZES = [16, 32, 48, 128, 256]
 
 
 def rounded_box(x, y, cx, cy, half, radius):
@@ -114,6 +122,46 @@ def bmp_image(size):
     return header + palette + bytes(xor) + bytes(mask)
 
 
+def render_rgba(size):
+    """Rows top to bottom of (R, G, B, A): the average colour of the samples
+    inside the badge, and the share of samples inside as the opacity."""
+    rows = []
+    n = SUPERSAMPLE
+    for py in range(size):
+        row = []
+        for px in range(size):
+            samples = []
+            for sy in range(n):
+                for sx in range(n):
+                    c = colour_at((px + (sx + 0.5) / n) / size, (py + (sy + 0.5) / n) / size)
+                    if c is not None:
+                        samples.append(c)
+            if not samples:
+                row.append((0, 0, 0, 0))
+                continue
+            avg = [round(sum(c[k] for c in samples) / len(samples)) for k in range(3)]
+            row.append((*avg, round(255 * len(samples) / (n * n))))
+        rows.append(row)
+    return rows
+
+
+def png_chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + \
+        struct.pack('>I', zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+
+def write_png(path, size):
+    """8-bit RGBA, non-interlaced, no filtering."""
+    raw = b''.join(b'\x00' + bytes(v for pixel in row for v in pixel)
+                   for row in render_rgba(size))
+    header = struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)
+    data = b'\x89PNG\r\n\x1a\n' + png_chunk(b'IHDR', header) + \
+        png_chunk(b'IDAT', zlib.compress(raw, 9)) + png_chunk(b'IEND', b'')
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'wb') as f:
+        f.write(data)
+
+
 def write_ico(path, sizes):
     images = [bmp_image(s) for s in sizes]
     out = struct.pack('<HHH', 0, 1, len(images))
@@ -130,3 +178,6 @@ if __name__ == '__main__':
     out_dir = os.path.join(here, 'player')
     os.makedirs(out_dir, exist_ok=True)
     write_ico(os.path.join(out_dir, 'plovi.ico'), [32, 16])
+    for size in HICOLOR_SIZES:
+        write_png(os.path.join(out_dir, 'hicolor', '%dx%d' % (size, size), 'apps', 'plovi.png'),
+                  size)

@@ -11,6 +11,7 @@ packages=(
   libbenchmark-dev
   fonts-wqy-zenhei
   xvfb xauth xdotool libx11-dev
+  desktop-file-utils appstream dpkg-dev man-db x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do
