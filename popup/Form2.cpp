@@ -74,17 +74,17 @@ Form2::Form2(const AlertServices &services, const AlertVariant &variant, QWidget
 
     const TwipsScale scale = services.scale;
     m_picture->setObjectName(QStringLiteral("弹出信息"));
-    m_picture->setGeometry(TwipsGeometry::toPixels(scale, -30, 0, 1665, 1905));
+    m_picture->setGeometry(twips::toPixels(scale, -30, 0, 1665, 1905));
 
     m_image2->setObjectName(QStringLiteral("Image2"));
-    m_image2->setGeometry(TwipsGeometry::toPixels(scale, 0, variant.artworkTop(), 1680, 1815));
+    m_image2->setGeometry(twips::toPixels(scale, 0, variant.artworkTop(), 1680, 1815));
     m_image2->setPixmap(keyedArtwork(variant.artworkResource()));
     m_image2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     variant.createLabels(LabelSite{m_picture, this, startWindow, services.links, scale});
 
     m_aniGif1->setObjectName(QStringLiteral("AniGIF1"));
-    m_aniGif1->setGeometry(TwipsGeometry::toPixels(scale, 1080, 210, 480, 855));
+    m_aniGif1->setGeometry(twips::toPixels(scale, 1080, 210, 480, 855));
     m_swing->start();
     m_aniGif1->raise();
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TwipsGeometry.h"
+#include "Twips.h"
 
 #include <cstdint>
 
