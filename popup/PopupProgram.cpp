@@ -5,8 +5,9 @@
 #include "FontConfigPreload.h"
 #include "Fonts.h"
 #include "Form1.h"
+#include "GradientFailureReporter.h"
 #include "ImageLoading.h"
-#include "MessageBoxFailureReporter.h"
+#include "MessageBoxReporter.h"
 #include "PlatformSelection.h"
 #include "ProgramEnd.h"
 #include "RuntimeError.h"
@@ -27,7 +28,8 @@ int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sou
 
     DesktopLinkOpener links;
     ScreenMetrics screen;
-    MessageBoxFailureReporter failures;
+    MessageBoxReporter messages;
+    popup::GradientFailureReporter failures(messages);
     const AlertServices services{
         sound,
         links,

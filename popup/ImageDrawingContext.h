@@ -30,7 +30,6 @@ class ImageDrawingContext : public DrawingContext
     // The pen selected when nothing else is: black, never deleted.
     static constexpr Handle kDefaultPen = 1;
 
-    [[nodiscard]] Handle selectedPen() const { return m_selected; }
     [[nodiscard]] PixelPoint currentPosition() const { return m_position; }
     // Pens created and not yet deleted, the default pen excluded.
     [[nodiscard]] int livePenCount() const;
