@@ -11,6 +11,8 @@ class LinkOpener;
 class ScreenMetrics;
 class SoundPlayer;
 
+namespace popup {
+
 // What a pop-up's windows use of the system. main() passes the real services;
 // tests pass fakes. The referenced objects outlive every window.
 struct AlertServices
@@ -27,3 +29,5 @@ struct AlertServices
     // real program.
     std::function<void(int, const QString &)> runtimeError;
 };
+
+} // namespace popup

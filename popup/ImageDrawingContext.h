@@ -7,6 +7,8 @@
 
 #include "DrawingContext.h"
 
+namespace popup {
+
 // A DrawingContext on a QImage (Format_RGB32 or Format_ARGB32_Premultiplied):
 // solid pens one pixel wide, lines that leave out their end point.
 //
@@ -50,3 +52,5 @@ class ImageDrawingContext : public DrawingContext
     Handle m_selected = kDefaultPen;
     PixelPoint m_position;
 };
+
+} // namespace popup

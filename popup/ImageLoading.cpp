@@ -2,9 +2,13 @@
 
 #include <QImageReader>
 
+namespace popup {
+
 QImage loadImageOfFormat(const QString &path, const char *format)
 {
     QImageReader reader(path, format);
     reader.setAutoDetectImageFormat(false);
     return reader.read();
 }
+
+} // namespace popup

@@ -3,7 +3,11 @@
 #include <QImage>
 #include <QString>
 
+namespace popup {
+
 // Reads an image of a known format (e.g. "png") without probing the image
 // plugins: letting Qt guess loads every installed plugin and its libraries.
 // A null image when the file cannot be read as that format.
 [[nodiscard]] QImage loadImageOfFormat(const QString &path, const char *format);
+
+} // namespace popup

@@ -4,6 +4,8 @@
 
 #include <QLabel>
 
+namespace popup {
+
 void layoutLabel(QLabel *label, TwipsScale scale, double left, double top, const QFont &font,
                  int32_t colour)
 {
@@ -17,3 +19,5 @@ void layoutLabel(QLabel *label, TwipsScale scale, double left, double top, const
     label->move(at.topLeft());
     label->resize(label->sizeHint());
 }
+
+} // namespace popup

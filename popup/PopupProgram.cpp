@@ -4,7 +4,6 @@
 #include "DesktopLinkOpener.h"
 #include "FontConfigPreload.h"
 #include "Fonts.h"
-#include "Form1.h"
 #include "GradientFailureReporter.h"
 #include "ImageLoading.h"
 #include "MessageBoxReporter.h"
@@ -13,10 +12,13 @@
 #include "RuntimeError.h"
 #include "ScreenMetrics.h"
 #include "SdlSoundPlayer.h"
+#include "StartupWindow.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QPixmap>
+
+namespace popup {
 
 int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sound)
 {
@@ -29,7 +31,7 @@ int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sou
     DesktopLinkOpener links;
     ScreenMetrics screen;
     MessageBoxReporter messages;
-    popup::GradientFailureReporter failures(messages);
+    GradientFailureReporter failures(messages);
     const AlertServices services{
         sound,
         links,
@@ -39,7 +41,7 @@ int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sou
         [] { endProgramNow(0); },
         [](int number, const QString &description) { reportRuntimeError(number, description); },
     };
-    Form1 form1(services, variant);
+    StartupWindow form1(services, variant);
     form1.Form_Load();
     return QApplication::exec();
 }
@@ -53,3 +55,5 @@ int popupMain(int argc, char *argv[], const QString &title, const AlertVariant &
     SdlSoundPlayer sound;
     return runPopup(title, variant, sound);
 }
+
+} // namespace popup

@@ -7,6 +7,8 @@
 #include "LinkOpener.h"
 #include "SysColors.h"
 
+namespace popup {
+
 namespace {
 
 constexpr int kButtonTextColour = 18;
@@ -54,3 +56,5 @@ void NobixVariant::Label1_MouseDown(const LabelSite &site)
         site.links.openLink(LinkRequest{site.startWindow, QStringLiteral("Open"), contactLink(),
                                         QString(QLatin1String("")), programDir(), 1}));
 }
+
+} // namespace popup

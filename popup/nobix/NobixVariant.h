@@ -2,6 +2,8 @@
 
 #include "AlertVariant.h"
 
+namespace popup {
+
 // Nobix, the contact pop-up: one link label that opens an e-mail to us.
 class NobixVariant final : public AlertVariant
 {
@@ -19,3 +21,5 @@ class NobixVariant final : public AlertVariant
   private:
     static void Label1_MouseDown(const LabelSite &site);
 };
+
+} // namespace popup

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+namespace popup {
+
 namespace {
 
 constexpr int32_t kHeadingColour = 0x00FF00FF; // RGB(255,0,255)
@@ -97,3 +99,5 @@ void TarvelVariant::openPage(const LabelSite &site, const QString &link)
     static_cast<void>(site.links.openLink(
         LinkRequest{site.alert, QStringLiteral("open"), link, std::nullopt, std::nullopt, 1}));
 }
+
+} // namespace popup

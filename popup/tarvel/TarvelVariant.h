@@ -2,6 +2,8 @@
 
 #include "AlertVariant.h"
 
+namespace popup {
+
 // Tarvel, the software-information pop-up: a heading and two link labels
 // that open the web pages of two programs.
 class TarvelVariant final : public AlertVariant
@@ -23,3 +25,5 @@ class TarvelVariant final : public AlertVariant
     static void Label3_Click(const LabelSite &site);
     static void openPage(const LabelSite &site, const QString &link);
 };
+
+} // namespace popup

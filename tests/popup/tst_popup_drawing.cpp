@@ -11,6 +11,9 @@
 #include <set>
 #include <vector>
 
+using popup::ImageDrawingContext;
+using popup::PictureBox;
+
 namespace {
 
 constexpr QRgb kBackground = 0xFF00FF00; // no ramp of these tests contains pure green

@@ -1,4 +1,4 @@
-#include "Form2.h"
+#include "AlertWindow.h"
 
 #include "AlertVariant.h"
 #include "AppPaths.h"
@@ -17,6 +17,8 @@
 
 #include <cmath>
 #include <limits>
+
+namespace popup {
 
 namespace {
 
@@ -54,7 +56,8 @@ QPixmap keyedArtwork(const QString &resource)
 
 } // namespace
 
-Form2::Form2(const AlertServices &services, const AlertVariant &variant, QWidget *startWindow)
+AlertWindow::AlertWindow(const AlertServices &services, const AlertVariant &variant,
+                         QWidget *startWindow)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint), m_services(services),
       m_variant(variant), m_startWindow(startWindow), m_geometry(services.scale),
       m_picture(new PictureBox(this)), m_image2(new QLabel(m_picture)),
@@ -94,24 +97,24 @@ Form2::Form2(const AlertServices &services, const AlertVariant &variant, QWidget
     m_tmrAlert->setInterval(kDesignHoldInterval);
     m_tmrClose->setObjectName(QStringLiteral("tmrClose"));
     m_tmrClose->setInterval(kCloseInterval);
-    connect(m_tmrOpen, &QTimer::timeout, this, &Form2::tmrOpen_Timer);
-    connect(m_tmrAlert, &QTimer::timeout, this, &Form2::tmrAlert_Timer);
-    connect(m_tmrClose, &QTimer::timeout, this, &Form2::tmrClose_Timer);
+    connect(m_tmrOpen, &QTimer::timeout, this, &AlertWindow::tmrOpen_Timer);
+    connect(m_tmrAlert, &QTimer::timeout, this, &AlertWindow::tmrAlert_Timer);
+    connect(m_tmrClose, &QTimer::timeout, this, &AlertWindow::tmrClose_Timer);
 }
 
-Form2::~Form2() = default;
+AlertWindow::~AlertWindow() = default;
 
-int16_t Form2::AlertCount()
+int16_t AlertWindow::AlertCount()
 {
     return g_alertCount;
 }
 
-void Form2::setAlertCount(int16_t value)
+void AlertWindow::setAlertCount(int16_t value)
 {
     g_alertCount = value;
 }
 
-void Form2::DisplayAlert(const QString &message, int32_t duration)
+void AlertWindow::DisplayAlert(const QString &message, int32_t duration)
 {
     Q_UNUSED(message);
     if (g_alertCount == std::numeric_limits<int16_t>::max()) {
@@ -161,7 +164,7 @@ void Form2::DisplayAlert(const QString &message, int32_t duration)
     m_tmrOpen->start();
 }
 
-void Form2::tmrOpen_Timer()
+void AlertWindow::tmrOpen_Timer()
 {
     const double h = std::nearbyint(Height());
     const double full = pictureHeight() + m_borderHeight;
@@ -177,13 +180,13 @@ void Form2::tmrOpen_Timer()
     }
 }
 
-void Form2::tmrAlert_Timer()
+void AlertWindow::tmrAlert_Timer()
 {
     m_tmrAlert->stop();
     m_tmrClose->start();
 }
 
-void Form2::tmrClose_Timer()
+void AlertWindow::tmrClose_Timer()
 {
     const double h = std::nearbyint(Height());
     if (h > kClosedHeight) {
@@ -201,17 +204,17 @@ void Form2::tmrClose_Timer()
     m_services.quit();
 }
 
-double Form2::pictureWidth() const
+double AlertWindow::pictureWidth() const
 {
     return m_picture->width() * m_services.scale.perPixelX;
 }
 
-double Form2::pictureHeight() const
+double AlertWindow::pictureHeight() const
 {
     return m_picture->height() * m_services.scale.perPixelY;
 }
 
-void Form2::resizeKeepingBottom(double height)
+void AlertWindow::resizeKeepingBottom(double height)
 {
     const double before = Height();
     m_geometry.setHeight(height);
@@ -219,7 +222,9 @@ void Form2::resizeKeepingBottom(double height)
     applyGeometry();
 }
 
-void Form2::applyGeometry()
+void AlertWindow::applyGeometry()
 {
     setGeometry(m_geometry.pixels());
 }
+
+} // namespace popup
