@@ -25,8 +25,8 @@ struct AlertServices
     // Ends the process at once with status 0; nothing runs after it in the
     // real program. Called by the last closing tick.
     std::function<void()> quit;
-    // The run-time error report (number, description); does not return in the
-    // real program.
+    // The run-time error report (number, description from PopupTexts.h); does
+    // not return in the real program.
     std::function<void(int, const QString &)> runtimeError;
 };
 

@@ -6,6 +6,7 @@
 #include "GradientRect.h"
 #include "ImageLoading.h"
 #include "PictureBox.h"
+#include "PopupTexts.h"
 #include "ScreenMetrics.h"
 #include "SoundPlayer.h"
 #include "SysColors.h"
@@ -33,16 +34,14 @@ constexpr double kTopOffset = 160;        // twips below the full-screen client 
 constexpr double kClosedHeight = 120;     // twips; a lower window has finished closing
 constexpr int kDesignHoldInterval = 5000; // ms, replaced by DisplayAlert
 
-// Runtime error numbers and texts.
-constexpr int kOverflowError = 6;
-constexpr int kInvalidValueError = 380;
-const char16_t *const kOverflowText = u"溢出";
-const char16_t *const kInvalidValueText = u"无效的属性值";
-
 // The artwork with its white pixels made transparent.
 QPixmap keyedArtwork(const QString &resource)
 {
-    QImage image = loadImageOfFormat(resource, "png").convertToFormat(QImage::Format_ARGB32);
+    const Result<QImage> loaded = loadImageOfFormat(resource, "png");
+    if (!loaded) {
+        return {};
+    }
+    QImage image = loaded.value().convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
@@ -118,14 +117,14 @@ void AlertWindow::DisplayAlert(const QString &message, int32_t duration)
 {
     Q_UNUSED(message);
     if (g_alertCount == std::numeric_limits<int16_t>::max()) {
-        m_services.runtimeError(kOverflowError, QString::fromUtf16(kOverflowText));
+        m_services.runtimeError(texts::kOverflowError, texts::kOverflowText.toString());
         return;
     }
     ++g_alertCount;
     m_alertNumber = g_alertCount;
 
     if (duration < 0) {
-        m_services.runtimeError(kInvalidValueError, QString::fromUtf16(kInvalidValueText));
+        m_services.runtimeError(texts::kInvalidValueError, texts::kInvalidValueText.toString());
         return;
     }
     m_tmrAlert->setInterval(duration);

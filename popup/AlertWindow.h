@@ -6,7 +6,7 @@
 // The hidden StartupWindow shows one AlertWindow, which slides up at the
 // bottom-right corner of the screen, holds, slides down and ends the program.
 // The alert's background is a gradient painted by the gradient library on a
-// PictureBox.
+// PictureBox. Every text the pop-ups show lives in PopupTexts.h.
 
 #include "AlertServices.h"
 #include "TwipsGeometry.h"

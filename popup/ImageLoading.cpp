@@ -4,11 +4,15 @@
 
 namespace popup {
 
-QImage loadImageOfFormat(const QString &path, const char *format)
+Result<QImage> loadImageOfFormat(const QString &path, const char *format)
 {
     QImageReader reader(path, format);
     reader.setAutoDetectImageFormat(false);
-    return reader.read();
+    QImage image = reader.read();
+    if (image.isNull()) {
+        return Failure{reader.errorString()};
+    }
+    return image;
 }
 
 } // namespace popup

@@ -8,6 +8,7 @@
 #include "ImageLoading.h"
 #include "MessageBoxReporter.h"
 #include "PlatformSelection.h"
+#include "PopupTexts.h"
 #include "ProgramEnd.h"
 #include "RuntimeError.h"
 #include "ScreenMetrics.h"
@@ -20,12 +21,22 @@
 
 namespace popup {
 
+namespace {
+
+// The window icon; none when the resource cannot be read.
+QIcon programIcon()
+{
+    const Result<QImage> image = loadImageOfFormat(QStringLiteral(":/popup/popup_icon.png"), "png");
+    return image ? QIcon(QPixmap::fromImage(image.value())) : QIcon();
+}
+
+} // namespace
+
 int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sound)
 {
     QApplication::setApplicationName(title);
     QApplication::setApplicationDisplayName(title);
-    QApplication::setWindowIcon(QIcon(
-        QPixmap::fromImage(loadImageOfFormat(QStringLiteral(":/popup/popup_icon.png"), "png"))));
+    QApplication::setWindowIcon(programIcon());
     registerFontSubstitutions();
 
     DesktopLinkOpener links;
@@ -39,7 +50,9 @@ int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sou
         failures,
         TwipsScale::ofScreen(),
         [] { endProgramNow(0); },
-        [](int number, const QString &description) { reportRuntimeError(number, description); },
+        [](int number, const QString &description) {
+            reportRuntimeError(texts::runtimeErrorMessage(number, description));
+        },
     };
     StartupWindow form1(services, variant);
     form1.Form_Load();

@@ -1,6 +1,7 @@
 #include "StartupWindow.h"
 
 #include "AlertWindow.h"
+#include "PopupTexts.h"
 
 namespace popup {
 
@@ -13,7 +14,7 @@ StartupWindow::StartupWindow(const AlertServices &services, const AlertVariant &
 void StartupWindow::Form_Load()
 {
     hide();
-    ShowAlert(QStringLiteral("欢迎"));
+    ShowAlert(texts::kWelcome.toString());
 }
 
 void StartupWindow::ShowAlert(const QString &message)

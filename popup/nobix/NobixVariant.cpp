@@ -5,6 +5,7 @@
 #include "LabelLayout.h"
 #include "LinkLabel.h"
 #include "LinkOpener.h"
+#include "PopupTexts.h"
 #include "SysColors.h"
 
 namespace popup {
@@ -37,12 +38,12 @@ QString NobixVariant::contactLink()
 
 QString NobixVariant::title()
 {
-    return QStringLiteral("Nobix");
+    return texts::kNobixTitle.toString();
 }
 
 void NobixVariant::createLabels(const LabelSite &site) const
 {
-    auto *label1 = new LinkLabel(QStringLiteral("邮件联系"), site.pictureBox);
+    auto *label1 = new LinkLabel(texts::kMailContact.toString(), site.pictureBox);
     label1->setObjectName(QStringLiteral("Label1"));
     layoutLabel(label1, site.scale, 450, 810, songTiFont(9), sysColor(kButtonTextColour));
     QObject::connect(label1, &LinkLabel::pressed, label1,

@@ -4,6 +4,7 @@
 #include "LabelLayout.h"
 #include "LinkLabel.h"
 #include "LinkOpener.h"
+#include "PopupTexts.h"
 
 #include <optional>
 
@@ -62,12 +63,12 @@ QString TarvelVariant::program2Link()
 
 QString TarvelVariant::title()
 {
-    return QStringLiteral("Tarvel");
+    return texts::kTarvelTitle.toString();
 }
 
 void TarvelVariant::createLabels(const LabelSite &site) const
 {
-    auto *label1 = new QLabel(QStringLiteral("软件信息"), site.pictureBox);
+    auto *label1 = new QLabel(texts::kSoftwareInfo.toString(), site.pictureBox);
     label1->setObjectName(QStringLiteral("Label1"));
     layoutLabel(label1, site.scale, 330, 600, headingFont(), kHeadingColour);
 

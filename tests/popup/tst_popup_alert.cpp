@@ -1,5 +1,6 @@
 #include "AlertWindow.h"
 #include "GifAnimation.h"
+#include "ImageLoading.h"
 #include "NobixVariant.h"
 #include "PictureBox.h"
 #include "PopupFakes.h"
@@ -98,6 +99,7 @@ class TestPopupAlert : public QObject
     void animationAndArtworkAreInPlace();
     void animationAdvancesAndLoops();
     void animationWithoutFramesLeavesLabelEmpty();
+    void imageLoadingReportsWhatCannotBeRead();
     void formLoadShowsOneAlertAndStaysHidden();
 };
 
@@ -280,6 +282,7 @@ void TestPopupAlert::alertCountOverflowIsRuntimeError()
     rig.form->DisplayAlert(QString(), 3000);
     QCOMPARE(rig.fakes.errors.size(), 1);
     QCOMPARE(rig.fakes.errors.first().first, 6);
+    QCOMPARE(rig.fakes.errors.first().second, QStringLiteral("溢出"));
     QCOMPARE(AlertWindow::AlertCount(), int16_t{32767});
     QVERIFY(!rig.form->isVisible());
     QVERIFY(!rig.timer("tmrOpen")->isActive());
@@ -292,6 +295,7 @@ void TestPopupAlert::negativeDurationIsRuntimeError()
     rig.form->DisplayAlert(QString(), -1);
     QCOMPARE(rig.fakes.errors.size(), 1);
     QCOMPARE(rig.fakes.errors.first().first, 380);
+    QCOMPARE(rig.fakes.errors.first().second, QStringLiteral("无效的属性值"));
     QVERIFY(!rig.timer("tmrOpen")->isActive());
 }
 
@@ -386,6 +390,22 @@ void TestPopupAlert::animationWithoutFramesLeavesLabelEmpty()
         QVERIFY(animation->frame(0).isNull());
     }
     QVERIFY(label.pixmap().isNull());
+}
+
+void TestPopupAlert::imageLoadingReportsWhatCannotBeRead()
+{
+    const Result<QImage> icon =
+        popup::loadImageOfFormat(QStringLiteral(":/popup/popup_icon.png"), "png");
+    QVERIFY2(icon.ok(), qPrintable(icon.error()));
+    QVERIFY(!icon.value().isNull());
+
+    for (const auto &[path, format] :
+         {std::pair{QStringLiteral(":/popup/no_such.png"), "png"},
+          std::pair{QStringLiteral(":/popup/popup_icon.png"), "gif"}}) {
+        const Result<QImage> image = popup::loadImageOfFormat(path, format);
+        QVERIFY2(!image.ok(), qPrintable(path + QLatin1Char(' ') + QLatin1String(format)));
+        QVERIFY(!image.error().isEmpty());
+    }
 }
 
 void TestPopupAlert::formLoadShowsOneAlertAndStaysHidden()

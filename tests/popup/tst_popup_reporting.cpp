@@ -1,6 +1,7 @@
 #include "GradientFailureReporter.h"
 #include "MessageBoxReporter.h"
 #include "MessageReporter.h"
+#include "PopupTexts.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -60,6 +61,8 @@ class TestPopupReporting : public QObject
     void failureReachesMessageReporter();
     void failureShowsWarningBox();
     void emptyCaptionShowsProgramTitle();
+    void runtimeErrorMessage_data();
+    void runtimeErrorMessage();
 };
 
 void TestPopupReporting::failureReachesMessageReporter_data()
@@ -118,6 +121,25 @@ void TestPopupReporting::emptyCaptionShowsProgramTitle()
     QCOMPARE(seen.title, QStringLiteral("Nobix"));
     QCOMPARE(seen.text, QStringLiteral("溢出"));
     QCOMPARE(seen.icon, QMessageBox::Warning);
+}
+
+void TestPopupReporting::runtimeErrorMessage_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("overflow") << 6 << QStringLiteral("溢出")
+                              << QStringLiteral("运行时错误 '6':\n\n溢出");
+    QTest::newRow("invalid value") << 380 << QStringLiteral("无效的属性值")
+                                   << QStringLiteral("运行时错误 '380':\n\n无效的属性值");
+}
+
+void TestPopupReporting::runtimeErrorMessage()
+{
+    QFETCH(int, number);
+    QFETCH(QString, description);
+    QFETCH(QString, expected);
+    QCOMPARE(popup::texts::runtimeErrorMessage(number, description), expected);
 }
 
 QTEST_MAIN(TestPopupReporting)
