@@ -2,21 +2,21 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QString>
 
 #include <cstdio>
 #include <cstdlib>
 
-void reportRuntimeError(int number, const QString &description)
+void reportRuntimeError(const QString &message)
 {
-    const QString text = QStringLiteral("运行时错误 '%1':\n\n%2").arg(number).arg(description);
     if (qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr) {
         QString caption = QGuiApplication::applicationDisplayName();
         if (caption.isEmpty()) {
             caption = QCoreApplication::applicationName();
         }
-        QMessageBox::critical(nullptr, caption, text);
+        QMessageBox::critical(nullptr, caption, message);
     } else {
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
     }
     std::exit(EXIT_FAILURE);
 }

@@ -1,6 +1,7 @@
 #include "Twips.h"
 
 #include <QGuiApplication>
+#include <QRect>
 #include <QScreen>
 #include <QWidget>
 
@@ -28,12 +29,12 @@ double factor(bool horizontal)
     return dpi > 0.0 ? kTwipsPerInch / dpi : kFallbackTwipsPerPixel;
 }
 
-int toPixels(double twips, double perPixel)
-{
-    return static_cast<int>(std::nearbyint(twips / perPixel));
-}
-
 } // namespace
+
+TwipsScale TwipsScale::ofScreen()
+{
+    return TwipsScale{twips::perPixelX(), twips::perPixelY()};
+}
 
 namespace twips {
 
@@ -47,6 +48,12 @@ double perPixelY()
     return factor(false);
 }
 
+int toPixels(double twips, double perPixel)
+{
+    // std::nearbyint under the default rounding mode: ties go to the even pixel.
+    return static_cast<int>(std::nearbyint(twips / perPixel));
+}
+
 int toPixelsX(double twips)
 {
     return toPixels(twips, perPixelX());
@@ -57,19 +64,15 @@ int toPixelsY(double twips)
     return toPixels(twips, perPixelY());
 }
 
-double fromPixelsX(int px)
+QRect toPixels(TwipsScale scale, double left, double top, double width, double height)
 {
-    return px * perPixelX();
-}
-
-double fromPixelsY(int px)
-{
-    return px * perPixelY();
+    return QRect(toPixels(left, scale.perPixelX), toPixels(top, scale.perPixelY),
+                 toPixels(width, scale.perPixelX), toPixels(height, scale.perPixelY));
 }
 
 void setGeometry(QWidget *w, double left, double top, double width, double height)
 {
-    w->setGeometry(toPixelsX(left), toPixelsY(top), toPixelsX(width), toPixelsY(height));
+    w->setGeometry(toPixels(TwipsScale::ofScreen(), left, top, width, height));
 }
 
 } // namespace twips

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TwipsGeometry.h"
+#include "Twips.h"
 
 #include <QString>
 
@@ -10,6 +10,8 @@ class FailureReporter;
 class LinkOpener;
 class ScreenMetrics;
 class SoundPlayer;
+
+namespace popup {
 
 // What a pop-up's windows use of the system. main() passes the real services;
 // tests pass fakes. The referenced objects outlive every window.
@@ -23,7 +25,9 @@ struct AlertServices
     // Ends the process at once with status 0; nothing runs after it in the
     // real program. Called by the last closing tick.
     std::function<void()> quit;
-    // The run-time error report (number, description); does not return in the
-    // real program.
+    // The run-time error report (number, description from PopupTexts.h); does
+    // not return in the real program.
     std::function<void(int, const QString &)> runtimeError;
 };
+
+} // namespace popup

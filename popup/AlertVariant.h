@@ -1,11 +1,13 @@
 #pragma once
 
-#include "TwipsGeometry.h"
+#include "Twips.h"
 
 #include <QString>
 
 class LinkOpener;
 class QWidget;
+
+namespace popup {
 
 // Where the labels of an alert live and what their links act on.
 struct LabelSite
@@ -33,3 +35,5 @@ class AlertVariant
     // Creates the labels on site.pictureBox, from back to front.
     virtual void createLabels(const LabelSite &site) const = 0;
 };
+
+} // namespace popup

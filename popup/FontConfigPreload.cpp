@@ -6,6 +6,8 @@
 #include <fontconfig/fontconfig.h>
 #endif
 
+namespace popup {
+
 FontConfigPreload::FontConfigPreload()
 {
 #ifdef POPUP_HAVE_FONTCONFIG
@@ -29,3 +31,5 @@ bool FontConfigPreload::wait()
     }
     return m_loaded;
 }
+
+} // namespace popup

@@ -2,6 +2,8 @@
 
 #include <thread>
 
+namespace popup {
+
 // Loads fontconfig's configuration and font caches on a worker thread (about
 // 7 ms of parsing on a desktop system), so that the work overlaps the
 // program's connection to the display. Qt's font database later finds the
@@ -26,3 +28,5 @@ class FontConfigPreload
     std::thread m_worker;
     bool m_loaded = false; // written by the worker, read after the join
 };
+
+} // namespace popup

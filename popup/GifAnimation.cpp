@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <numeric>
 
+namespace popup {
+
 GifAnimation::GifAnimation(QLabel *label, const QString &path, const char *format)
     : QObject(label), m_label(label), m_timer(new QTimer(this))
 {
@@ -41,11 +43,6 @@ void GifAnimation::start()
         return;
     }
     showFrame(0);
-}
-
-void GifAnimation::stop()
-{
-    m_timer->stop();
 }
 
 bool GifAnimation::isRunning() const
@@ -87,3 +84,5 @@ void GifAnimation::advance()
 {
     showFrame((m_current + 1) % frameCount());
 }
+
+} // namespace popup

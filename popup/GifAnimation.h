@@ -9,11 +9,13 @@
 class QLabel;
 class QTimer;
 
+namespace popup {
+
 // Plays a looping animation on a label. Every frame is decoded once, up front,
 // by the handler of the named format alone: no other image plugin is probed
 // or loaded (QMovie always lets its reader guess the format, which loads
 // several plugins and their libraries before the first frame). Frames are
-// shown for their own delays and the animation loops until stopped.
+// shown for their own delays and the animation loops for as long as it lives.
 class GifAnimation : public QObject
 {
     Q_OBJECT
@@ -23,9 +25,9 @@ class GifAnimation : public QObject
     // the label is left untouched.
     GifAnimation(QLabel *label, const QString &path, const char *format);
 
-    // Shows the first frame and starts the loop; does nothing without frames.
+    // Shows the first frame and starts the loop, which runs as long as the
+    // label lives; does nothing without frames.
     void start();
-    void stop();
 
     [[nodiscard]] bool isRunning() const;
     [[nodiscard]] int frameCount() const { return static_cast<int>(m_frames.size()); }
@@ -56,3 +58,5 @@ class GifAnimation : public QObject
     std::vector<Frame> m_frames;
     int m_current = -1;
 };
+
+} // namespace popup

@@ -2,9 +2,17 @@
 
 #include <QImageReader>
 
-QImage loadImageOfFormat(const QString &path, const char *format)
+namespace popup {
+
+Result<QImage> loadImageOfFormat(const QString &path, const char *format)
 {
     QImageReader reader(path, format);
     reader.setAutoDetectImageFormat(false);
-    return reader.read();
+    QImage image = reader.read();
+    if (image.isNull()) {
+        return Failure{reader.errorString()};
+    }
+    return image;
 }
+
+} // namespace popup

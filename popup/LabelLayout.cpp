@@ -4,6 +4,8 @@
 
 #include <QLabel>
 
+namespace popup {
+
 void layoutLabel(QLabel *label, TwipsScale scale, double left, double top, const QFont &font,
                  int32_t colour)
 {
@@ -13,7 +15,9 @@ void layoutLabel(QLabel *label, TwipsScale scale, double left, double top, const
     label->setPalette(p);
     label->setAttribute(Qt::WA_TranslucentBackground);
     label->setAutoFillBackground(false);
-    const QRect at = TwipsGeometry::toPixels(scale, left, top, 0, 0);
+    const QRect at = twips::toPixels(scale, left, top, 0, 0);
     label->move(at.topLeft());
     label->resize(label->sizeHint());
 }
+
+} // namespace popup

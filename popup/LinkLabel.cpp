@@ -4,6 +4,8 @@
 
 #include <QMouseEvent>
 
+namespace popup {
+
 namespace {
 
 constexpr int32_t kHoverColour = 0x00FF0000; // RGB(0,0,255)
@@ -59,3 +61,5 @@ void LinkLabel::mouseDoubleClickEvent(QMouseEvent *event)
 {
     event->accept();
 }
+
+} // namespace popup

@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+namespace popup {
+
 // A text label that acts as a link. The pointer moving over it applies the
 // hover style (underline, blue), which stays until the window closes.
 // It reports every mouse button press (any button, without waiting for the
@@ -31,3 +33,5 @@ class LinkLabel : public QLabel
   private:
     bool m_leftDown = false;
 };
+
+} // namespace popup

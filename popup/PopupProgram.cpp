@@ -4,30 +4,45 @@
 #include "DesktopLinkOpener.h"
 #include "FontConfigPreload.h"
 #include "Fonts.h"
-#include "Form1.h"
+#include "GradientFailureReporter.h"
 #include "ImageLoading.h"
-#include "MessageBoxFailureReporter.h"
+#include "MessageBoxReporter.h"
 #include "PlatformSelection.h"
+#include "PopupTexts.h"
 #include "ProgramEnd.h"
 #include "RuntimeError.h"
 #include "ScreenMetrics.h"
 #include "SdlSoundPlayer.h"
+#include "StartupWindow.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QPixmap>
 
+namespace popup {
+
+namespace {
+
+// The window icon; none when the resource cannot be read.
+QIcon programIcon()
+{
+    const Result<QImage> image = loadImageOfFormat(QStringLiteral(":/popup/popup_icon.png"), "png");
+    return image ? QIcon(QPixmap::fromImage(image.value())) : QIcon();
+}
+
+} // namespace
+
 int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sound)
 {
     QApplication::setApplicationName(title);
     QApplication::setApplicationDisplayName(title);
-    QApplication::setWindowIcon(QIcon(
-        QPixmap::fromImage(loadImageOfFormat(QStringLiteral(":/popup/popup_icon.png"), "png"))));
+    QApplication::setWindowIcon(programIcon());
     registerFontSubstitutions();
 
     DesktopLinkOpener links;
     ScreenMetrics screen;
-    MessageBoxFailureReporter failures;
+    MessageBoxReporter messages;
+    GradientFailureReporter failures(messages);
     const AlertServices services{
         sound,
         links,
@@ -35,9 +50,11 @@ int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sou
         failures,
         TwipsScale::ofScreen(),
         [] { endProgramNow(0); },
-        [](int number, const QString &description) { reportRuntimeError(number, description); },
+        [](int number, const QString &description) {
+            reportRuntimeError(texts::runtimeErrorMessage(number, description));
+        },
     };
-    Form1 form1(services, variant);
+    StartupWindow form1(services, variant);
     form1.Form_Load();
     return QApplication::exec();
 }
@@ -51,3 +68,5 @@ int popupMain(int argc, char *argv[], const QString &title, const AlertVariant &
     SdlSoundPlayer sound;
     return runPopup(title, variant, sound);
 }
+
+} // namespace popup

@@ -3,8 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace popup {
+
 void endProgramNow(int status)
 {
     std::fflush(nullptr);
     std::_Exit(status);
 }
+
+} // namespace popup

@@ -36,7 +36,7 @@ double minimum(const std::vector<double> &v)
 
 void BM_GradientRectDraw(benchmark::State &state)
 {
-    PictureBox box;
+    popup::PictureBox box;
     box.resize(int(state.range(0)), int(state.range(1)));
     SilentReporter reporter;
     GradientRect gradient(reporter, {});

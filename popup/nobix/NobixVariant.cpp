@@ -5,7 +5,10 @@
 #include "LabelLayout.h"
 #include "LinkLabel.h"
 #include "LinkOpener.h"
+#include "PopupTexts.h"
 #include "SysColors.h"
+
+namespace popup {
 
 namespace {
 
@@ -35,12 +38,12 @@ QString NobixVariant::contactLink()
 
 QString NobixVariant::title()
 {
-    return QStringLiteral("Nobix");
+    return texts::kNobixTitle.toString();
 }
 
 void NobixVariant::createLabels(const LabelSite &site) const
 {
-    auto *label1 = new LinkLabel(QStringLiteral("邮件联系"), site.pictureBox);
+    auto *label1 = new LinkLabel(texts::kMailContact.toString(), site.pictureBox);
     label1->setObjectName(QStringLiteral("Label1"));
     layoutLabel(label1, site.scale, 450, 810, songTiFont(9), sysColor(kButtonTextColour));
     QObject::connect(label1, &LinkLabel::pressed, label1,
@@ -54,3 +57,5 @@ void NobixVariant::Label1_MouseDown(const LabelSite &site)
         site.links.openLink(LinkRequest{site.startWindow, QStringLiteral("Open"), contactLink(),
                                         QString(QLatin1String("")), programDir(), 1}));
 }
+
+} // namespace popup

@@ -2,7 +2,11 @@
 
 #include "AlertVariant.h"
 
-// Nobix, the contact pop-up: one link label that opens an e-mail to us.
+namespace popup {
+
+// Nobix, the contact pop-up: one link label that opens an e-mail to us. The
+// address is configured at build time (POPUP_CONTACT_EMAIL); the texts live
+// in PopupTexts.h.
 class NobixVariant final : public AlertVariant
 {
   public:
@@ -19,3 +23,5 @@ class NobixVariant final : public AlertVariant
   private:
     static void Label1_MouseDown(const LabelSite &site);
 };
+
+} // namespace popup

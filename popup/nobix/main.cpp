@@ -1,8 +1,8 @@
-#include "PopupProgram.h"
 #include "NobixVariant.h"
+#include "PopupProgram.h"
 
 int main(int argc, char *argv[])
 {
-    const NobixVariant variant;
-    return popupMain(argc, argv, NobixVariant::title(), variant);
+    const popup::NobixVariant variant;
+    return popup::popupMain(argc, argv, popup::NobixVariant::title(), variant);
 }

@@ -4,8 +4,11 @@
 #include "LabelLayout.h"
 #include "LinkLabel.h"
 #include "LinkOpener.h"
+#include "PopupTexts.h"
 
 #include <optional>
+
+namespace popup {
 
 namespace {
 
@@ -60,12 +63,12 @@ QString TarvelVariant::program2Link()
 
 QString TarvelVariant::title()
 {
-    return QStringLiteral("Tarvel");
+    return texts::kTarvelTitle.toString();
 }
 
 void TarvelVariant::createLabels(const LabelSite &site) const
 {
-    auto *label1 = new QLabel(QStringLiteral("软件信息"), site.pictureBox);
+    auto *label1 = new QLabel(texts::kSoftwareInfo.toString(), site.pictureBox);
     label1->setObjectName(QStringLiteral("Label1"));
     layoutLabel(label1, site.scale, 330, 600, headingFont(), kHeadingColour);
 
@@ -97,3 +100,5 @@ void TarvelVariant::openPage(const LabelSite &site, const QString &link)
     static_cast<void>(site.links.openLink(
         LinkRequest{site.alert, QStringLiteral("open"), link, std::nullopt, std::nullopt, 1}));
 }
+
+} // namespace popup

@@ -2,8 +2,12 @@
 
 #include "AlertVariant.h"
 
+namespace popup {
+
 // Tarvel, the software-information pop-up: a heading and two link labels
-// that open the web pages of two programs.
+// that open the web pages of two programs. The programs' names and pages are
+// configured at build time (POPUP_PROGRAM1_NAME, ...); the other texts live in
+// PopupTexts.h.
 class TarvelVariant final : public AlertVariant
 {
   public:
@@ -23,3 +27,5 @@ class TarvelVariant final : public AlertVariant
     static void Label3_Click(const LabelSite &site);
     static void openPage(const LabelSite &site, const QString &link);
 };
+
+} // namespace popup

@@ -3,6 +3,6 @@
 
 int main(int argc, char *argv[])
 {
-    const TarvelVariant variant;
-    return popupMain(argc, argv, TarvelVariant::title(), variant);
+    const popup::TarvelVariant variant;
+    return popup::popupMain(argc, argv, popup::TarvelVariant::title(), variant);
 }

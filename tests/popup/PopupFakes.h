@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <string>
+#include <vector>
 
 struct FakeSound final : SoundPlayer
 {
@@ -59,9 +60,9 @@ struct PopupFakes
     int quits = 0;
     QList<QPair<int, QString>> errors;
 
-    [[nodiscard]] AlertServices services(TwipsScale scale = TwipsScale{15.0, 15.0})
+    [[nodiscard]] popup::AlertServices services(TwipsScale scale = TwipsScale{15.0, 15.0})
     {
-        return AlertServices{
+        return popup::AlertServices{
             sound,
             links,
             screen,

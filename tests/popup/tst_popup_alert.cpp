@@ -1,9 +1,10 @@
-#include "Form1.h"
-#include "Form2.h"
+#include "AlertWindow.h"
 #include "GifAnimation.h"
+#include "ImageLoading.h"
 #include "NobixVariant.h"
 #include "PictureBox.h"
 #include "PopupFakes.h"
+#include "StartupWindow.h"
 
 #include "AppPaths.h"
 
@@ -12,6 +13,12 @@
 #include <QtTest>
 
 #include <memory>
+
+using popup::AlertWindow;
+using popup::GifAnimation;
+using popup::NobixVariant;
+using popup::PictureBox;
+using popup::StartupWindow;
 
 namespace {
 
@@ -23,7 +30,7 @@ struct AlertRig
         fakes.screen.width = screenWidth;
         fakes.screen.height = screenHeight;
         startWindow.setObjectName(QStringLiteral("Form1"));
-        form = std::make_unique<Form2>(fakes.services(scale), variant, &startWindow);
+        form = std::make_unique<AlertWindow>(fakes.services(scale), variant, &startWindow);
     }
 
     [[nodiscard]] QTimer *timer(const char *name) const
@@ -35,7 +42,7 @@ struct AlertRig
     PopupFakes fakes;
     NobixVariant variant;
     QWidget startWindow;
-    std::unique_ptr<Form2> form;
+    std::unique_ptr<AlertWindow> form;
 };
 
 void addMotionRows()
@@ -51,19 +58,21 @@ void addMotionRows()
     QTest::addColumn<double>("firstOpenHeight");
     QTest::addColumn<double>("lastOpenStep"); // 0: not fixed by the case
     QTest::addColumn<double>("openTop");
+    QTest::addColumn<QRect>("pixels"); // the flat window, in pixels
 
     // The worked example with sizes taken exactly: one twip per pixel, and
     // the screen given in those pixels (1024 x 719 at 15 twips per pixel).
     QTest::newRow("exact twips") << 1.0 << 15360 << 10785 << 13695.0 << 10945.0 << 1665.0 << 80.0
-                                 << 1905.0 << 110.0 << 25.0 << 9120.0;
+                                 << 1905.0 << 110.0 << 25.0 << 9120.0
+                                 << QRect(13695, 10945, 1665, 80);
     // 96 DPI: 80 twips are 5.33 pixels, the window reads back 75; the top
     // 10945 lands on pixel 730.
     QTest::newRow("96 dpi") << 15.0 << 1024 << 719 << 13695.0 << 10950.0 << 1665.0 << 75.0 << 1905.0
-                            << 105.0 << 30.0 << 9120.0;
+                            << 105.0 << 30.0 << 9120.0 << QRect(913, 730, 111, 5);
     // 120 DPI: 1665 x 1905 twips are 138.75 x 158.75 pixels, read back as
     // 139 x 159; 30-twip steps are 2.5 pixels and round to 2 or 3.
     QTest::newRow("120 dpi") << 12.0 << 1280 << 899 << 13692.0 << 10944.0 << 1668.0 << 84.0
-                             << 1908.0 << 120.0 << 0.0 << 9120.0;
+                             << 1908.0 << 120.0 << 0.0 << 9120.0 << QRect(1141, 912, 139, 7);
 }
 
 } // namespace
@@ -73,7 +82,7 @@ class TestPopupAlert : public QObject
     Q_OBJECT
 
   private slots:
-    void init() { Form2::setAlertCount(0); }
+    void init() { AlertWindow::setAlertCount(0); }
 
     void displayAlertPlacesFlatWindowAtCorner_data() { addMotionRows(); }
     void displayAlertPlacesFlatWindowAtCorner();
@@ -90,6 +99,7 @@ class TestPopupAlert : public QObject
     void animationAndArtworkAreInPlace();
     void animationAdvancesAndLoops();
     void animationWithoutFramesLeavesLabelEmpty();
+    void imageLoadingReportsWhatCannotBeRead();
     void formLoadShowsOneAlertAndStaysHidden();
 };
 
@@ -102,6 +112,7 @@ void TestPopupAlert::displayAlertPlacesFlatWindowAtCorner()
     QFETCH(double, top);
     QFETCH(double, width);
     QFETCH(double, height);
+    QFETCH(QRect, pixels);
 
     AlertRig rig({perPixel, perPixel}, screenWidth, screenHeight);
     rig.form->DisplayAlert(QStringLiteral("任意"), 3000);
@@ -110,10 +121,9 @@ void TestPopupAlert::displayAlertPlacesFlatWindowAtCorner()
     QCOMPARE(rig.form->Top(), top);
     QCOMPARE(rig.form->Width(), width);
     QCOMPARE(rig.form->Height(), height);
-    QCOMPARE(rig.form->geometry(), QRect(qRound(left / perPixel), qRound(top / perPixel),
-                                         qRound(width / perPixel), qRound(height / perPixel)));
+    QCOMPARE(rig.form->geometry(), pixels);
     QVERIFY(rig.form->isVisible());
-    QCOMPARE(Form2::AlertCount(), int16_t{1});
+    QCOMPARE(AlertWindow::AlertCount(), int16_t{1});
     QCOMPARE(rig.form->AlertNumber(), 1);
     QVERIFY(rig.timer("tmrOpen")->isActive());
     QCOMPARE(rig.timer("tmrOpen")->interval(), 10);
@@ -225,7 +235,7 @@ void TestPopupAlert::closingRollsDownAndEndsProgram()
     QCOMPARE(rig.fakes.quits, 1);
     QVERIFY(!rig.form->isVisible());
     QVERIFY(!rig.startWindow.isVisible());
-    QCOMPARE(Form2::AlertCount(), int16_t{0});
+    QCOMPARE(AlertWindow::AlertCount(), int16_t{0});
     for (const char *name : {"tmrOpen", "tmrAlert", "tmrClose"}) {
         QVERIFY2(!rig.timer(name)->isActive(), name);
     }
@@ -246,7 +256,7 @@ void TestPopupAlert::secondAlertStacksHigherAndOnlyLatestResetsCount()
 
     QCOMPARE(first.form->AlertNumber(), 1);
     QCOMPARE(second.form->AlertNumber(), 2);
-    QCOMPARE(Form2::AlertCount(), int16_t{2});
+    QCOMPARE(AlertWindow::AlertCount(), int16_t{2});
     QCOMPARE(first.form->Top() - second.form->Top(), 1905.0);
 
     // The first alert ends first: the count belongs to the second and stays.
@@ -257,12 +267,12 @@ void TestPopupAlert::secondAlertStacksHigherAndOnlyLatestResetsCount()
     while (first.fakes.quits == 0) {
         first.form->tmrClose_Timer();
     }
-    QCOMPARE(Form2::AlertCount(), int16_t{2});
+    QCOMPARE(AlertWindow::AlertCount(), int16_t{2});
 }
 
 void TestPopupAlert::alertCountOverflowIsRuntimeError()
 {
-    Form2::setAlertCount(32766);
+    AlertWindow::setAlertCount(32766);
     AlertRig ok({15, 15}, 1024, 719);
     ok.form->DisplayAlert(QString(), 3000);
     QCOMPARE(ok.form->AlertNumber(), 32767);
@@ -272,7 +282,8 @@ void TestPopupAlert::alertCountOverflowIsRuntimeError()
     rig.form->DisplayAlert(QString(), 3000);
     QCOMPARE(rig.fakes.errors.size(), 1);
     QCOMPARE(rig.fakes.errors.first().first, 6);
-    QCOMPARE(Form2::AlertCount(), int16_t{32767});
+    QCOMPARE(rig.fakes.errors.first().second, QStringLiteral("溢出"));
+    QCOMPARE(AlertWindow::AlertCount(), int16_t{32767});
     QVERIFY(!rig.form->isVisible());
     QVERIFY(!rig.timer("tmrOpen")->isActive());
     QVERIFY(rig.fakes.sound.played.isEmpty());
@@ -284,6 +295,7 @@ void TestPopupAlert::negativeDurationIsRuntimeError()
     rig.form->DisplayAlert(QString(), -1);
     QCOMPARE(rig.fakes.errors.size(), 1);
     QCOMPARE(rig.fakes.errors.first().first, 380);
+    QCOMPARE(rig.fakes.errors.first().second, QStringLiteral("无效的属性值"));
     QVERIFY(!rig.timer("tmrOpen")->isActive());
 }
 
@@ -380,22 +392,40 @@ void TestPopupAlert::animationWithoutFramesLeavesLabelEmpty()
     QVERIFY(label.pixmap().isNull());
 }
 
+void TestPopupAlert::imageLoadingReportsWhatCannotBeRead()
+{
+    const Result<QImage> icon =
+        popup::loadImageOfFormat(QStringLiteral(":/popup/popup_icon.png"), "png");
+    QVERIFY2(icon.ok(), qPrintable(icon.error()));
+    QVERIFY(!icon.value().isNull());
+
+    for (const auto &[path, format] :
+         {std::pair{QStringLiteral(":/popup/no_such.png"), "png"},
+          std::pair{QStringLiteral(":/popup/popup_icon.png"), "gif"}}) {
+        const Result<QImage> image = popup::loadImageOfFormat(path, format);
+        QVERIFY2(!image.ok(), qPrintable(path + QLatin1Char(' ') + QLatin1String(format)));
+        QVERIFY(!image.error().isEmpty());
+    }
+}
+
 void TestPopupAlert::formLoadShowsOneAlertAndStaysHidden()
 {
     PopupFakes fakes;
     const NobixVariant variant;
-    Form1 form1(fakes.services(), variant);
+    StartupWindow form1(fakes.services(), variant);
     form1.Form_Load();
     QVERIFY(!form1.isVisible());
-    QList<Form2 *> alerts;
+    QCOMPARE(form1.objectName(), QStringLiteral("Form1"));
+    QList<AlertWindow *> alerts;
     for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (auto *alert = qobject_cast<Form2 *>(w)) {
+        if (auto *alert = qobject_cast<AlertWindow *>(w)) {
             alerts << alert;
         }
     }
     QCOMPARE(alerts.size(), 1);
-    Form2 *alert = alerts.first();
+    AlertWindow *alert = alerts.first();
     QVERIFY(alert->isVisible());
+    QCOMPARE(alert->objectName(), QStringLiteral("Form2"));
     QVERIFY(alert->testAttribute(Qt::WA_DeleteOnClose));
     QVERIFY(alert->findChild<QTimer *>(QStringLiteral("tmrOpen"))->isActive());
     QCOMPARE(fakes.sound.played.size(), 1);

@@ -1,4 +1,4 @@
-#include "Form2.h"
+#include "AlertWindow.h"
 #include "LinkLabel.h"
 #include "NobixVariant.h"
 #include "PopupFakes.h"
@@ -13,6 +13,12 @@
 
 #include <memory>
 #include <optional>
+
+using popup::AlertVariant;
+using popup::AlertWindow;
+using popup::LinkLabel;
+using popup::NobixVariant;
+using popup::TarvelVariant;
 
 namespace {
 
@@ -30,7 +36,7 @@ struct LabelRig
 {
     explicit LabelRig(const AlertVariant &variant)
     {
-        form = std::make_unique<Form2>(fakes.services(), variant, &startWindow);
+        form = std::make_unique<AlertWindow>(fakes.services(), variant, &startWindow);
         form->DisplayAlert(QString(), 3000);
         for (int i = 0; i < 10; ++i) {
             form->tmrOpen_Timer();
@@ -59,7 +65,7 @@ struct LabelRig
 
     PopupFakes fakes;
     QWidget startWindow;
-    std::unique_ptr<Form2> form;
+    std::unique_ptr<AlertWindow> form;
 };
 
 void send(QWidget *target, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons,
@@ -92,7 +98,7 @@ class TestPopupLabels : public QObject
     Q_OBJECT
 
   private slots:
-    void init() { Form2::setAlertCount(0); }
+    void init() { AlertWindow::setAlertCount(0); }
 
     void labelLayout_data();
     void labelLayout();
@@ -113,24 +119,25 @@ void TestPopupLabels::labelLayout_data()
     QTest::addColumn<QString>("variant");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
-    QTest::addColumn<int>("left");
-    QTest::addColumn<int>("top");
-    QTest::addColumn<QColor>("colour"); // invalid: the default text colour
+    QTest::addColumn<QPoint>("position"); // pixels at 15 twips per pixel
+    QTest::addColumn<QColor>("colour");   // invalid: the default text colour
     QTest::addColumn<double>("pointSize");
     QTest::addColumn<bool>("bold");
     QTest::addColumn<bool>("link");
 
+    // Positions in pixels at 15 twips per pixel, worked by hand from the
+    // labels' twips: 450,810 / 330,600 / 240,1080 / 330,1500.
     QTest::newRow("Nobix Label1") << "Nobix"
-                                  << "Label1" << QStringLiteral("邮件联系") << 450 << 810
+                                  << "Label1" << QStringLiteral("邮件联系") << QPoint(30, 54)
                                   << QColor() << 9.0 << false << true;
     QTest::newRow("Tarvel Label1") << "Tarvel"
-                                   << "Label1" << QStringLiteral("软件信息") << 330 << 600
+                                   << "Label1" << QStringLiteral("软件信息") << QPoint(22, 40)
                                    << QColor(255, 0, 255) << 10.5 << false << false;
     QTest::newRow("Tarvel Label2") << "Tarvel"
-                                   << "Label2" << TarvelVariant::program1Name() << 240 << 1080
+                                   << "Label2" << TarvelVariant::program1Name() << QPoint(16, 72)
                                    << QColor(255, 192, 128) << 9.0 << true << true;
     QTest::newRow("Tarvel Label3") << "Tarvel"
-                                   << "Label3" << TarvelVariant::program2Name() << 330 << 1500
+                                   << "Label3" << TarvelVariant::program2Name() << QPoint(22, 100)
                                    << QColor(255, 192, 128) << 9.0 << true << true;
 }
 
@@ -139,8 +146,7 @@ void TestPopupLabels::labelLayout()
     QFETCH(QString, variant);
     QFETCH(QString, name);
     QFETCH(QString, caption);
-    QFETCH(int, left);
-    QFETCH(int, top);
+    QFETCH(QPoint, position);
     QFETCH(QColor, colour);
     QFETCH(double, pointSize);
     QFETCH(bool, bold);
@@ -150,7 +156,7 @@ void TestPopupLabels::labelLayout()
     QLabel *label = rig.label(name);
     QVERIFY(label != nullptr);
     QCOMPARE(label->text(), caption);
-    QCOMPARE(label->pos(), QPoint(left / 15, top / 15));
+    QCOMPARE(label->pos(), position);
     QCOMPARE(label->parentWidget()->objectName(), QStringLiteral("弹出信息"));
     // Sized to fit the text.
     QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(caption));

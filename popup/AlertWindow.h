@@ -1,5 +1,13 @@
 #pragma once
 
+// The pop-up library: the windows shared by the pop-up programs Nobix and
+// Tarvel. A program's main() calls popupMain (PopupProgram.h) with its
+// AlertVariant (labels, links, artwork, sound; popup/nobix, popup/tarvel).
+// The hidden StartupWindow shows one AlertWindow, which slides up at the
+// bottom-right corner of the screen, holds, slides down and ends the program.
+// The alert's background is a gradient painted by the gradient library on a
+// PictureBox. Every text the pop-ups show lives in PopupTexts.h.
+
 #include "AlertServices.h"
 #include "TwipsGeometry.h"
 
@@ -8,25 +16,29 @@
 #include <cstdint>
 #include <memory>
 
-class AlertVariant;
-class GifAnimation;
 class GradientRect;
-class PictureBox;
 class QLabel;
 class QTimer;
 
-// The alert window: placed almost flat at the bottom-right corner of the
-// usable screen area, it unrolls upward (tmrOpen), holds (tmrAlert), rolls
-// back down (tmrClose) and then ends the program. Its bottom edge never moves.
-// All positions and sizes are in twips and read back as whole pixels.
-class Form2 : public QWidget
+namespace popup {
+
+class AlertVariant;
+class GifAnimation;
+class PictureBox;
+
+// The alert window (object name Form2): placed almost flat at the bottom-right
+// corner of the usable screen area, it unrolls upward (tmrOpen), holds
+// (tmrAlert), rolls back down (tmrClose) and then ends the program. Its bottom
+// edge never moves. All positions and sizes are in twips and read back as
+// whole pixels.
+class AlertWindow : public QWidget
 {
     Q_OBJECT
 
   public:
     // `startWindow` is closed together with the alert at the end.
-    Form2(const AlertServices &services, const AlertVariant &variant, QWidget *startWindow);
-    ~Form2() override;
+    AlertWindow(const AlertServices &services, const AlertVariant &variant, QWidget *startWindow);
+    ~AlertWindow() override;
 
     // Called once on a new window. `message` is accepted and not shown;
     // `duration` is the hold in milliseconds, at least 0. Returns once the
@@ -83,3 +95,5 @@ class Form2 : public QWidget
     int32_t m_borderHeight = 0;
     int32_t m_alertNumber = 0;
 };
+
+} // namespace popup

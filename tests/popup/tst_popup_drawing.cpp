@@ -1,8 +1,9 @@
-#include <QtTest>
+#include "GradientRect.h"
+#include "ImageDrawingContext.h"
+#include "PictureBox.h"
+#include "PopupFakes.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QTimer>
+#include <QtTest>
 
 #include <cstdlib>
 #include <limits>
@@ -10,11 +11,8 @@
 #include <set>
 #include <vector>
 
-#include "FakeDrawTarget.h"
-#include "GradientRect.h"
-#include "ImageDrawingContext.h"
-#include "MessageBoxFailureReporter.h"
-#include "PictureBox.h"
+using popup::ImageDrawingContext;
+using popup::PictureBox;
 
 namespace {
 
@@ -46,7 +44,7 @@ std::vector<QPoint> reference(QPoint from, QPoint to)
 
 } // namespace
 
-class TestGradientDraw : public QObject
+class TestPopupDrawing : public QObject
 {
     Q_OBJECT
 
@@ -61,10 +59,9 @@ class TestGradientDraw : public QObject
     void angledFillCoversEveryPixelOnce_data();
     void angledFillCoversEveryPixelOnce();
     void pictureBoxIsADrawTarget();
-    void messageBoxReporterShowsWarning();
 };
 
-void TestGradientDraw::lineLeavesOutEndPoint_data()
+void TestPopupDrawing::lineLeavesOutEndPoint_data()
 {
     QTest::addColumn<QPoint>("from");
     QTest::addColumn<QPoint>("to");
@@ -78,7 +75,7 @@ void TestGradientDraw::lineLeavesOutEndPoint_data()
     QTest::newRow("zero length") << QPoint(2, 2) << QPoint(2, 2);
 }
 
-void TestGradientDraw::lineLeavesOutEndPoint()
+void TestPopupDrawing::lineLeavesOutEndPoint()
 {
     QFETCH(QPoint, from);
     QFETCH(QPoint, to);
@@ -110,7 +107,7 @@ void TestGradientDraw::lineLeavesOutEndPoint()
     }
 }
 
-void TestGradientDraw::farLinesAreClippedExactly()
+void TestPopupDrawing::farLinesAreClippedExactly()
 {
     // Lines reaching far outside the image light exactly the pixels they would on
     // an image large enough to hold them.
@@ -148,7 +145,7 @@ void TestGradientDraw::farLinesAreClippedExactly()
     }
 }
 
-void TestGradientDraw::randomLinesMatchReference()
+void TestPopupDrawing::randomLinesMatchReference()
 {
     std::mt19937 random; // fixed sequence: the same lines every run
     std::uniform_int_distribution<int> coordinate(-40, 60);
@@ -176,7 +173,7 @@ void TestGradientDraw::randomLinesMatchReference()
     }
 }
 
-void TestGradientDraw::pensAreTracked()
+void TestPopupDrawing::pensAreTracked()
 {
     QImage image(4, 4, QImage::Format_RGB32);
     ImageDrawingContext dc(image);
@@ -194,7 +191,7 @@ void TestGradientDraw::pensAreTracked()
     QCOMPARE(dc.livePenCount(), 0);
 }
 
-void TestGradientDraw::columnsAndRowsOfSmallAreas_data()
+void TestPopupDrawing::columnsAndRowsOfSmallAreas_data()
 {
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
@@ -213,7 +210,7 @@ void TestGradientDraw::columnsAndRowsOfSmallAreas_data()
     QTest::newRow("4x3 at 270") << 4 << 3 << 270.0f << 5 << false << QList<int>{0, 1, 2};
 }
 
-void TestGradientDraw::columnsAndRowsOfSmallAreas()
+void TestPopupDrawing::columnsAndRowsOfSmallAreas()
 {
     QFETCH(int, width);
     QFETCH(int, height);
@@ -230,7 +227,7 @@ void TestGradientDraw::columnsAndRowsOfSmallAreas()
     PictureBox box;
     box.resize(width, height);
     box.clearImage(0x0000FF00);
-    FakeFailureReporter reporter;
+    FakeFailures reporter;
     GradientRect g(reporter, {});
     g.setAngle(angle);
     g.setColor1(c1);
@@ -248,7 +245,7 @@ void TestGradientDraw::columnsAndRowsOfSmallAreas()
     }
 }
 
-void TestGradientDraw::angledFillCoversEveryPixelOnce_data()
+void TestPopupDrawing::angledFillCoversEveryPixelOnce_data()
 {
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
@@ -261,7 +258,7 @@ void TestGradientDraw::angledFillCoversEveryPixelOnce_data()
     QTest::newRow("23x37 at 45") << 23 << 37 << 45.0f;
 }
 
-void TestGradientDraw::angledFillCoversEveryPixelOnce()
+void TestPopupDrawing::angledFillCoversEveryPixelOnce()
 {
     QFETCH(int, width);
     QFETCH(int, height);
@@ -301,7 +298,7 @@ void TestGradientDraw::angledFillCoversEveryPixelOnce()
     }
 }
 
-void TestGradientDraw::pictureBoxIsADrawTarget()
+void TestPopupDrawing::pictureBoxIsADrawTarget()
 {
     QWidget parent;
     auto *box = new PictureBox(&parent);
@@ -309,7 +306,7 @@ void TestGradientDraw::pictureBoxIsADrawTarget()
     box->setGeometry(-2, 0, 111, 127); // hidden: no resize event has arrived yet
     QCOMPARE(parent.findChild<PictureBox *>(QStringLiteral("弹出信息")), box);
 
-    FakeFailureReporter reporter;
+    FakeFailures reporter;
     GradientRect g(reporter, {});
     g.setAngle(240.0f);
     g.setColor1(0x00FFFFFF);
@@ -336,25 +333,5 @@ void TestGradientDraw::pictureBoxIsADrawTarget()
     QCOMPARE(rect.bottom, 130);
 }
 
-void TestGradientDraw::messageBoxReporterShowsWarning()
-{
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QTimer::singleShot(0, this, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        QVERIFY(box != nullptr);
-        title = box->windowTitle();
-        text = box->text();
-        icon = box->icon();
-        box->accept();
-    });
-    MessageBoxFailureReporter reporter;
-    reporter.reportFailure("GradientRect", "内存不足");
-    QCOMPARE(title, QStringLiteral("GradientRect"));
-    QCOMPARE(text, QStringLiteral("内存不足"));
-    QCOMPARE(icon, QMessageBox::Warning);
-}
-
-QTEST_MAIN(TestGradientDraw)
-#include "tst_gradientdraw.moc"
+QTEST_MAIN(TestPopupDrawing)
+#include "tst_popup_drawing.moc"

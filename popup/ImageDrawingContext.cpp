@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <limits>
 
+namespace popup {
+
 namespace {
 
 constexpr std::int32_t kSolidStyle = 0;
@@ -212,3 +214,5 @@ void ImageDrawingContext::drawLine(PixelPoint from, PixelPoint to, std::uint32_t
         }
     }
 }
+
+} // namespace popup

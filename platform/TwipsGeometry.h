@@ -1,20 +1,12 @@
 #pragma once
 
+#include "Twips.h"
+
 #include <QRect>
 
-// Twips per pixel along each axis.
-struct TwipsScale
-{
-    double perPixelX = 15.0;
-    double perPixelY = 15.0;
-
-    // The factors of the primary screen.
-    [[nodiscard]] static TwipsScale ofScreen();
-};
-
 // A window rectangle kept in whole pixels and read and written in twips.
-// Every setter rounds to the nearest pixel (ties to even), so the getters
-// always give back the rounded value, as a window does.
+// Every setter rounds to the nearest pixel (twips::toPixels, ties to even), so
+// the getters always give back the rounded value, as a window does.
 class TwipsGeometry
 {
   public:
@@ -31,11 +23,6 @@ class TwipsGeometry
     void setHeight(double twips);
 
     [[nodiscard]] QRect pixels() const { return m_pixels; }
-    [[nodiscard]] TwipsScale scale() const { return m_scale; }
-
-    // A rectangle given in twips, in whole pixels.
-    [[nodiscard]] static QRect toPixels(TwipsScale scale, double left, double top, double width,
-                                        double height);
 
   private:
     TwipsScale m_scale;

@@ -4,16 +4,21 @@
 
 #include <QWidget>
 
+#include <cstdint>
+
+namespace popup {
+
 class AlertVariant;
 
-// The start-up window of a pop-up program. It is never seen: loading hides
-// it and shows one alert; the alert closes it at the very end.
-class Form1 : public QWidget
+// The start-up window of a pop-up program (object name Form1). It is never
+// seen: loading hides it and shows one alert; the alert closes it at the very
+// end.
+class StartupWindow : public QWidget
 {
     Q_OBJECT
 
   public:
-    Form1(const AlertServices &services, const AlertVariant &variant);
+    StartupWindow(const AlertServices &services, const AlertVariant &variant);
 
     // The start-up: hides the window and shows the alert.
     void Form_Load();
@@ -27,3 +32,5 @@ class Form1 : public QWidget
     const AlertServices m_services;
     const AlertVariant &m_variant;
 };
+
+} // namespace popup

@@ -7,6 +7,8 @@
 #include "ImageDrawingContext.h"
 #include "TargetWindow.h"
 
+namespace popup {
+
 // A picture box: a widget that keeps what is drawn on it in a backing image of its
 // own size and puts that image on screen whenever it is painted. As a DrawTarget
 // it offers itself as the window (client area = its size, update lock = updates
@@ -50,3 +52,5 @@ class PictureBox : public QWidget, public DrawTarget, public TargetWindow
     ImageDrawingContext m_context;
     bool m_updatesLocked = false;
 };
+
+} // namespace popup

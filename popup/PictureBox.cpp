@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPalette>
 
+namespace popup {
+
 PictureBox::PictureBox(QWidget *parent) : QWidget(parent), m_context(m_image)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -78,3 +80,5 @@ void PictureBox::syncImageSize()
     }
     m_image = resized;
 }
+
+} // namespace popup

@@ -7,6 +7,8 @@
 
 #include "DrawingContext.h"
 
+namespace popup {
+
 // A DrawingContext on a QImage (Format_RGB32 or Format_ARGB32_Premultiplied):
 // solid pens one pixel wide, lines that leave out their end point.
 //
@@ -30,7 +32,6 @@ class ImageDrawingContext : public DrawingContext
     // The pen selected when nothing else is: black, never deleted.
     static constexpr Handle kDefaultPen = 1;
 
-    [[nodiscard]] Handle selectedPen() const { return m_selected; }
     [[nodiscard]] PixelPoint currentPosition() const { return m_position; }
     // Pens created and not yet deleted, the default pen excluded.
     [[nodiscard]] int livePenCount() const;
@@ -51,3 +52,5 @@ class ImageDrawingContext : public DrawingContext
     Handle m_selected = kDefaultPen;
     PixelPoint m_position;
 };
+
+} // namespace popup

@@ -1,4 +1,4 @@
-#include "Form2.h"
+#include "AlertWindow.h"
 
 #include "AlertVariant.h"
 #include "AppPaths.h"
@@ -6,6 +6,7 @@
 #include "GradientRect.h"
 #include "ImageLoading.h"
 #include "PictureBox.h"
+#include "PopupTexts.h"
 #include "ScreenMetrics.h"
 #include "SoundPlayer.h"
 #include "SysColors.h"
@@ -17,6 +18,8 @@
 
 #include <cmath>
 #include <limits>
+
+namespace popup {
 
 namespace {
 
@@ -31,16 +34,14 @@ constexpr double kTopOffset = 160;        // twips below the full-screen client 
 constexpr double kClosedHeight = 120;     // twips; a lower window has finished closing
 constexpr int kDesignHoldInterval = 5000; // ms, replaced by DisplayAlert
 
-// Runtime error numbers and texts.
-constexpr int kOverflowError = 6;
-constexpr int kInvalidValueError = 380;
-const char16_t *const kOverflowText = u"溢出";
-const char16_t *const kInvalidValueText = u"无效的属性值";
-
 // The artwork with its white pixels made transparent.
 QPixmap keyedArtwork(const QString &resource)
 {
-    QImage image = loadImageOfFormat(resource, "png").convertToFormat(QImage::Format_ARGB32);
+    const Result<QImage> loaded = loadImageOfFormat(resource, "png");
+    if (!loaded) {
+        return {};
+    }
+    QImage image = loaded.value().convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
@@ -54,7 +55,8 @@ QPixmap keyedArtwork(const QString &resource)
 
 } // namespace
 
-Form2::Form2(const AlertServices &services, const AlertVariant &variant, QWidget *startWindow)
+AlertWindow::AlertWindow(const AlertServices &services, const AlertVariant &variant,
+                         QWidget *startWindow)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint), m_services(services),
       m_variant(variant), m_startWindow(startWindow), m_geometry(services.scale),
       m_picture(new PictureBox(this)), m_image2(new QLabel(m_picture)),
@@ -74,17 +76,17 @@ Form2::Form2(const AlertServices &services, const AlertVariant &variant, QWidget
 
     const TwipsScale scale = services.scale;
     m_picture->setObjectName(QStringLiteral("弹出信息"));
-    m_picture->setGeometry(TwipsGeometry::toPixels(scale, -30, 0, 1665, 1905));
+    m_picture->setGeometry(twips::toPixels(scale, -30, 0, 1665, 1905));
 
     m_image2->setObjectName(QStringLiteral("Image2"));
-    m_image2->setGeometry(TwipsGeometry::toPixels(scale, 0, variant.artworkTop(), 1680, 1815));
+    m_image2->setGeometry(twips::toPixels(scale, 0, variant.artworkTop(), 1680, 1815));
     m_image2->setPixmap(keyedArtwork(variant.artworkResource()));
     m_image2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     variant.createLabels(LabelSite{m_picture, this, startWindow, services.links, scale});
 
     m_aniGif1->setObjectName(QStringLiteral("AniGIF1"));
-    m_aniGif1->setGeometry(TwipsGeometry::toPixels(scale, 1080, 210, 480, 855));
+    m_aniGif1->setGeometry(twips::toPixels(scale, 1080, 210, 480, 855));
     m_swing->start();
     m_aniGif1->raise();
 
@@ -94,35 +96,35 @@ Form2::Form2(const AlertServices &services, const AlertVariant &variant, QWidget
     m_tmrAlert->setInterval(kDesignHoldInterval);
     m_tmrClose->setObjectName(QStringLiteral("tmrClose"));
     m_tmrClose->setInterval(kCloseInterval);
-    connect(m_tmrOpen, &QTimer::timeout, this, &Form2::tmrOpen_Timer);
-    connect(m_tmrAlert, &QTimer::timeout, this, &Form2::tmrAlert_Timer);
-    connect(m_tmrClose, &QTimer::timeout, this, &Form2::tmrClose_Timer);
+    connect(m_tmrOpen, &QTimer::timeout, this, &AlertWindow::tmrOpen_Timer);
+    connect(m_tmrAlert, &QTimer::timeout, this, &AlertWindow::tmrAlert_Timer);
+    connect(m_tmrClose, &QTimer::timeout, this, &AlertWindow::tmrClose_Timer);
 }
 
-Form2::~Form2() = default;
+AlertWindow::~AlertWindow() = default;
 
-int16_t Form2::AlertCount()
+int16_t AlertWindow::AlertCount()
 {
     return g_alertCount;
 }
 
-void Form2::setAlertCount(int16_t value)
+void AlertWindow::setAlertCount(int16_t value)
 {
     g_alertCount = value;
 }
 
-void Form2::DisplayAlert(const QString &message, int32_t duration)
+void AlertWindow::DisplayAlert(const QString &message, int32_t duration)
 {
     Q_UNUSED(message);
     if (g_alertCount == std::numeric_limits<int16_t>::max()) {
-        m_services.runtimeError(kOverflowError, QString::fromUtf16(kOverflowText));
+        m_services.runtimeError(texts::kOverflowError, texts::kOverflowText.toString());
         return;
     }
     ++g_alertCount;
     m_alertNumber = g_alertCount;
 
     if (duration < 0) {
-        m_services.runtimeError(kInvalidValueError, QString::fromUtf16(kInvalidValueText));
+        m_services.runtimeError(texts::kInvalidValueError, texts::kInvalidValueText.toString());
         return;
     }
     m_tmrAlert->setInterval(duration);
@@ -161,7 +163,7 @@ void Form2::DisplayAlert(const QString &message, int32_t duration)
     m_tmrOpen->start();
 }
 
-void Form2::tmrOpen_Timer()
+void AlertWindow::tmrOpen_Timer()
 {
     const double h = std::nearbyint(Height());
     const double full = pictureHeight() + m_borderHeight;
@@ -177,13 +179,13 @@ void Form2::tmrOpen_Timer()
     }
 }
 
-void Form2::tmrAlert_Timer()
+void AlertWindow::tmrAlert_Timer()
 {
     m_tmrAlert->stop();
     m_tmrClose->start();
 }
 
-void Form2::tmrClose_Timer()
+void AlertWindow::tmrClose_Timer()
 {
     const double h = std::nearbyint(Height());
     if (h > kClosedHeight) {
@@ -201,17 +203,17 @@ void Form2::tmrClose_Timer()
     m_services.quit();
 }
 
-double Form2::pictureWidth() const
+double AlertWindow::pictureWidth() const
 {
     return m_picture->width() * m_services.scale.perPixelX;
 }
 
-double Form2::pictureHeight() const
+double AlertWindow::pictureHeight() const
 {
     return m_picture->height() * m_services.scale.perPixelY;
 }
 
-void Form2::resizeKeepingBottom(double height)
+void AlertWindow::resizeKeepingBottom(double height)
 {
     const double before = Height();
     m_geometry.setHeight(height);
@@ -219,7 +221,9 @@ void Form2::resizeKeepingBottom(double height)
     applyGeometry();
 }
 
-void Form2::applyGeometry()
+void AlertWindow::applyGeometry()
 {
     setGeometry(m_geometry.pixels());
 }
+
+} // namespace popup
