@@ -71,7 +71,7 @@ void BufferedFileReader::setBlockSize(std::size_t bytes)
     // No larger than the file: a short chime needs no megabyte.
     const auto fileBytes = static_cast<std::size_t>(std::max<int64_t>(m_size, 1));
     m_capacity = std::max<std::size_t>(std::min(bytes, fileBytes), 1);
-    m_buffer = std::make_unique_for_overwrite<uint8_t[]>(m_capacity);
+    m_buffer.reset();
     m_bufferStart = 0;
     m_bufferLength = 0;
 }
@@ -95,8 +95,6 @@ int64_t BufferedFileReader::readFully(int64_t offset, uint8_t *out, std::size_t 
 
 int64_t BufferedFileReader::read(int64_t offset, void *out, std::size_t count)
 {
-    if (offset < 0)
-        return -1;
     if (offset >= m_size)
         return 0;
     count = static_cast<std::size_t>(std::min<int64_t>(int64_t(count), m_size - offset));
@@ -120,6 +118,9 @@ int64_t BufferedFileReader::read(int64_t offset, void *out, std::size_t count)
             return int64_t(copied) + got;
         }
         m_bufferLength = 0;
+        // Allocated on the first refill: a file read whole needs none.
+        if (m_buffer == nullptr)
+            m_buffer = std::make_unique_for_overwrite<uint8_t[]>(m_capacity);
         const auto refill =
             static_cast<std::size_t>(std::min<int64_t>(int64_t(m_capacity), m_size - at));
         const int64_t got = readFully(at, m_buffer.get(), refill);

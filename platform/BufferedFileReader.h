@@ -35,7 +35,7 @@ class BufferedFileReader
 
     // Copies up to count bytes from offset on. Returns how many: fewer at
     // size() or at the file's current end, 0 past either, -1 on an I/O error
-    // or a negative offset.
+    // (a negative offset is one).
     [[nodiscard]] int64_t read(int64_t offset, void *out, std::size_t count);
 
     // The first size() bytes, or fewer when the file has shrunk; false on an
