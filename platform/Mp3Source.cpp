@@ -1,23 +1,19 @@
 #include "Mp3Source.h"
 
-#include "MappedFile.h"
+#include "BufferedFileReader.h"
 
 #include <mpg123.h>
 
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace {
 
-// Bytes from offset to the end of the file, less a trailing ID3v1 tag.
-int64_t audioBytesFrom(std::span<const uint8_t> data, std::size_t offset)
-{
-    std::size_t end = data.size();
-    if (end >= 128 && std::memcmp(data.data() + end - 128, "TAG", 3) == 0)
-        end -= 128;
-    return end > offset ? static_cast<int64_t>(end - offset) : 0;
-}
+// One refill while the track plays, on the audio thread: small, so that a
+// read that reaches the disk stays short (about a second at 128 kbit/s).
+constexpr std::size_t PlaybackBlockSize = 16 * 1024;
 
 uint32_t bigEndian32(const uint8_t *p)
 {
@@ -31,28 +27,28 @@ void Mp3Source::HandleDeleter::operator()(mpg123_handle_struct *handle) const
     mpg123_delete(handle);
 }
 
-Mp3Source::Mp3Source(std::shared_ptr<const MappedFile> file) : m_file(std::move(file)) {}
+Mp3Source::Mp3Source(std::unique_ptr<BufferedFileReader> file) : m_file(std::move(file)) {}
 
 Mp3Source::~Mp3Source() = default;
 
 ssize_t Mp3Source::readCallback(void *cursor, void *buffer, size_t bytes)
 {
     auto *self = static_cast<Mp3Source *>(cursor);
-    const std::span<const uint8_t> data = self->m_file->bytes();
-    const auto position = static_cast<std::size_t>(self->m_cursor);
-    const std::size_t count = std::min(bytes, data.size() - position);
-    std::memcpy(buffer, data.data() + position, count);
-    self->m_cursor += static_cast<off_t>(count);
-    return static_cast<ssize_t>(count);
+    // Short or 0 where the file ends (or now ends); -1 on an I/O error, which
+    // libmpg123 takes as the end of the stream.
+    const int64_t got = self->m_file->read(self->m_cursor, buffer, bytes);
+    if (got > 0)
+        self->m_cursor += got;
+    return static_cast<ssize_t>(got);
 }
 
 off_t Mp3Source::seekCallback(void *cursor, off_t offset, int whence)
 {
     auto *self = static_cast<Mp3Source *>(cursor);
-    const auto size = static_cast<off_t>(self->m_file->bytes().size());
+    const auto size = static_cast<off_t>(self->m_file->size());
     off_t base = 0;
     if (whence == SEEK_CUR)
-        base = self->m_cursor;
+        base = static_cast<off_t>(self->m_cursor);
     else if (whence == SEEK_END)
         base = size;
     else if (whence != SEEK_SET)
@@ -60,10 +56,10 @@ off_t Mp3Source::seekCallback(void *cursor, off_t offset, int whence)
     if ((offset > 0 && base > size - offset) || base + offset < 0)
         return -1;
     self->m_cursor = base + offset;
-    return self->m_cursor;
+    return static_cast<off_t>(self->m_cursor);
 }
 
-std::unique_ptr<Mp3Source> Mp3Source::open(std::shared_ptr<const MappedFile> file, QString *error)
+std::unique_ptr<Mp3Source> Mp3Source::open(std::unique_ptr<BufferedFileReader> file, QString *error)
 {
     static std::once_flag initialised;
     std::call_once(initialised, [] { mpg123_init(); });
@@ -120,25 +116,28 @@ std::unique_ptr<Mp3Source> Mp3Source::open(std::shared_ptr<const MappedFile> fil
     source->m_sampleRate = static_cast<int>(rate);
     source->m_channels = channels;
     source->m_frameCount = length;
+    source->m_file->setBlockSize(PlaybackBlockSize);
     return source;
 }
 
 // A LAME/Info header records the byte length of the stream it starts (tags
 // excluded); a file shorter than that was cut off.
-bool Mp3Source::announcedStreamFits() const
+bool Mp3Source::announcedStreamFits()
 {
-    const std::span<const uint8_t> data = m_file->bytes();
-    std::size_t offset = 0;
-    if (data.size() >= 10 && std::memcmp(data.data(), "ID3", 3) == 0) {
-        offset = 10 + ((std::size_t(data[6] & 0x7f) << 21) | (std::size_t(data[7] & 0x7f) << 14) |
-                       (std::size_t(data[8] & 0x7f) << 7) | std::size_t(data[9] & 0x7f));
-        if (data[5] & 0x10)
+    int64_t offset = 0;
+    uint8_t id3[10];
+    if (m_file->read(0, id3, sizeof id3) == sizeof id3 && std::memcmp(id3, "ID3", 3) == 0) {
+        offset = 10 + ((int64_t(id3[6] & 0x7f) << 21) | (int64_t(id3[7] & 0x7f) << 14) |
+                       (int64_t(id3[8] & 0x7f) << 7) | int64_t(id3[9] & 0x7f));
+        if (id3[5] & 0x10)
             offset += 10;
     }
     // The header sits in the first frame, at most a few kilobytes after the tag.
-    const std::size_t searchEnd = std::min(data.size(), offset + 4096);
-    for (std::size_t tag = offset; tag + 16 <= searchEnd; ++tag) {
-        const uint8_t *p = data.data() + tag;
+    std::vector<uint8_t> head(4096);
+    const int64_t got = m_file->read(offset, head.data(), head.size());
+    head.resize(static_cast<std::size_t>(std::max<int64_t>(got, 0)));
+    for (std::size_t tag = 0; tag + 16 <= head.size(); ++tag) {
+        const uint8_t *p = head.data() + tag;
         if (std::memcmp(p, "Xing", 4) != 0 && std::memcmp(p, "Info", 4) != 0)
             continue;
         const uint32_t flags = bigEndian32(p + 4);
@@ -147,12 +146,20 @@ bool Mp3Source::announcedStreamFits() const
         const uint32_t streamBytes = bigEndian32(p + ((flags & 0x1) ? 12 : 8));
         // The stream starts at the frame holding the header: find its sync word.
         std::size_t frameStart = tag;
-        while (frameStart > offset &&
-               !(data[frameStart] == 0xff && (data[frameStart + 1] & 0xe0) == 0xe0))
+        while (frameStart > 0 &&
+               !(head[frameStart] == 0xff && (head[frameStart + 1] & 0xe0) == 0xe0))
             --frameStart;
-        return audioBytesFrom(data, frameStart) >= int64_t(streamBytes);
+        const int64_t end = m_file->size() - (endsWithId3v1Tag() ? 128 : 0);
+        return std::max<int64_t>(end - offset - int64_t(frameStart), 0) >= int64_t(streamBytes);
     }
     return true;
+}
+
+bool Mp3Source::endsWithId3v1Tag()
+{
+    char tag[3];
+    return m_file->size() >= 128 && m_file->read(m_file->size() - 128, tag, sizeof tag) == 3 &&
+           std::memcmp(tag, "TAG", 3) == 0;
 }
 
 bool Mp3Source::formatUnchanged() const

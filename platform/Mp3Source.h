@@ -7,19 +7,21 @@
 #include <memory>
 #include <sys/types.h>
 
-class MappedFile;
+class BufferedFileReader;
 struct mpg123_handle_struct;
 
 // An MPEG audio stream decoded by libmpg123 with gapless decoding: encoder
 // delay and padding are removed where a LAME/Info header records them. The
 // length is exact at once: taken from that header, or from a scan of every
-// frame where there is none. The data is read from memory, never from disk.
+// frame where there is none, and stays what was measured. The file is read on
+// the audio thread as it plays: one that shrinks or changes meanwhile ends the
+// track early or plays what it now holds.
 class Mp3Source final : public PcmSource
 {
   public:
     // Null (and *error set) when no MPEG audio frame is found, when the file
     // ends before the stream its header announces, or when it holds no sample.
-    [[nodiscard]] static std::unique_ptr<Mp3Source> open(std::shared_ptr<const MappedFile> file,
+    [[nodiscard]] static std::unique_ptr<Mp3Source> open(std::unique_ptr<BufferedFileReader> file,
                                                          QString *error);
     ~Mp3Source() override;
 
@@ -37,15 +39,16 @@ class Mp3Source final : public PcmSource
         void operator()(mpg123_handle_struct *handle) const;
     };
 
-    explicit Mp3Source(std::shared_ptr<const MappedFile> file);
+    explicit Mp3Source(std::unique_ptr<BufferedFileReader> file);
 
     static ssize_t readCallback(void *cursor, void *buffer, size_t bytes);
     static off_t seekCallback(void *cursor, off_t offset, int whence);
-    [[nodiscard]] bool announcedStreamFits() const;
+    [[nodiscard]] bool announcedStreamFits();
+    [[nodiscard]] bool endsWithId3v1Tag();
     [[nodiscard]] bool formatUnchanged() const;
 
-    std::shared_ptr<const MappedFile> m_file;
-    off_t m_cursor = 0;
+    std::unique_ptr<BufferedFileReader> m_file;
+    int64_t m_cursor = 0;
     std::unique_ptr<mpg123_handle_struct, HandleDeleter> m_handle;
     int m_sampleRate = 0;
     int m_channels = 0;

@@ -17,8 +17,10 @@ class PcmSource;
 // UI thread sits in a modal dialog or a window move. Output starts from the
 // first pass of the Qt event loop after setFileName(), so a file assigned and
 // stopped within one handler never reaches the device. The position counts
-// the frames handed to the device. Must be used from the thread that owns the
-// Qt event loop.
+// the frames handed to the device; when the data runs out early (a file that
+// shrank or changed while it played, a damaged stream), the track ends there
+// with the position on the duration. Must be used from the thread that owns
+// the Qt event loop.
 class Mpg123MediaPlayer final : public MediaPlayer
 {
   public:

@@ -1,6 +1,6 @@
 #include "SdlSoundPlayer.h"
 
-#include "MappedFile.h"
+#include "BufferedFileReader.h"
 #include "SdlAudio.h"
 #include "WavSource.h"
 
@@ -32,7 +32,7 @@ SdlSoundPlayer::~SdlSoundPlayer()
 bool SdlSoundPlayer::playSoundAsync(const QString &path)
 {
     QString error;
-    std::shared_ptr<const MappedFile> file = MappedFile::open(path, &error);
+    std::unique_ptr<BufferedFileReader> file = BufferedFileReader::open(path, &error);
     if (file == nullptr || !WavSource::looksLikeWav(*file))
         return false;
     std::unique_ptr<WavSource> wav = WavSource::open(*file, &error);

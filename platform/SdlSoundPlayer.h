@@ -21,8 +21,9 @@ class SdlSoundPlayer final : public SoundPlayer
     SdlSoundPlayer(const SdlSoundPlayer &) = delete;
     SdlSoundPlayer &operator=(const SdlSoundPlayer &) = delete;
 
-    // Reads the file at once (a missing, unreadable or non-WAV file is silent
-    // and returns false); the device work happens on the worker thread.
+    // Reads the file at once (a missing, unreadable or non-WAV file, and
+    // anything but a regular file, is silent and returns false without
+    // blocking); the device work happens on the worker thread.
     bool playSoundAsync(const QString &path) override;
 
     // Whether a sound is queued or still being played (for tests).

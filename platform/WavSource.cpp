@@ -1,12 +1,13 @@
 #include "WavSource.h"
 
-#include "MappedFile.h"
+#include "BufferedFileReader.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <span>
 
 namespace {
 
@@ -39,22 +40,27 @@ bool chunksFit(std::span<const uint8_t> data)
 
 } // namespace
 
-bool WavSource::looksLikeWav(const MappedFile &file)
+bool WavSource::looksLikeWav(BufferedFileReader &file)
 {
-    const auto data = file.bytes();
-    return data.size() >= 12 && std::memcmp(data.data(), "RIFF", 4) == 0 &&
-           std::memcmp(data.data() + 8, "WAVE", 4) == 0;
+    uint8_t head[12];
+    return file.read(0, head, sizeof head) == sizeof head && std::memcmp(head, "RIFF", 4) == 0 &&
+           std::memcmp(head + 8, "WAVE", 4) == 0;
 }
 
-std::unique_ptr<WavSource> WavSource::open(const MappedFile &file, QString *error)
+std::unique_ptr<WavSource> WavSource::open(BufferedFileReader &file, QString *error)
 {
-    const auto data = file.bytes();
-    if (!chunksFit(data)) {
-        *error = QStringLiteral("truncated or damaged WAV: a chunk runs past the end of the file");
+    if (file.size() > INT_MAX) {
+        *error = QStringLiteral("WAV file too large");
         return nullptr;
     }
-    if (data.size() > static_cast<std::size_t>(INT_MAX)) {
-        *error = QStringLiteral("WAV file too large");
+    std::vector<uint8_t> bytes;
+    if (!file.readAll(&bytes)) {
+        *error = QStringLiteral("cannot read the WAV file");
+        return nullptr;
+    }
+    const std::span<const uint8_t> data(bytes);
+    if (!chunksFit(data)) {
+        *error = QStringLiteral("truncated or damaged WAV: a chunk runs past the end of the file");
         return nullptr;
     }
     SDL_RWops *stream = SDL_RWFromConstMem(data.data(), static_cast<int>(data.size()));

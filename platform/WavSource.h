@@ -7,16 +7,19 @@
 #include <memory>
 #include <vector>
 
-class MappedFile;
+class BufferedFileReader;
 
-// A RIFF/WAVE file read by SDL's loader, held decoded in memory.
+// A RIFF/WAVE file read whole when opened, decoded by SDL's loader and held
+// in memory.
 class WavSource final : public PcmSource
 {
   public:
-    // Whether the bytes start like a RIFF/WAVE file.
-    [[nodiscard]] static bool looksLikeWav(const MappedFile &file);
-    // Null (and *error set) when SDL cannot read it or it holds no sample.
-    [[nodiscard]] static std::unique_ptr<WavSource> open(const MappedFile &file, QString *error);
+    // Whether the file starts like a RIFF/WAVE file.
+    [[nodiscard]] static bool looksLikeWav(BufferedFileReader &file);
+    // Null (and *error set) when the file cannot be read up to the size it
+    // had when opened, when SDL cannot read it or when it holds no sample.
+    // Reads no more than that size.
+    [[nodiscard]] static std::unique_ptr<WavSource> open(BufferedFileReader &file, QString *error);
 
     [[nodiscard]] int sampleRate() const override { return m_sampleRate; }
     [[nodiscard]] int channels() const override { return m_channels; }

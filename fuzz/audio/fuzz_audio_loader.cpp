@@ -1,10 +1,12 @@
-// Feeds arbitrary bytes to the audio loader as if they were a file's content,
-// then decodes what it accepts.
+// Feeds arbitrary bytes to the audio loader as a file's content, written to a
+// temporary file and loaded by path through the reader the player uses, then
+// decodes what it accepts.
 #include "AudioFileLoader.h"
-#include "MappedFile.h"
 #include "PcmSource.h"
 
+#include <QDir>
 #include <QString>
+#include <QTemporaryFile>
 
 #include <cstddef>
 #include <cstdint>
@@ -15,13 +17,27 @@ namespace {
 // Enough to run the decoder through many frames without slowing the search.
 constexpr int64_t MaxDecodedFrames = 1 << 18;
 
+// One file for the whole run, rewritten for each input; removed at exit.
+QTemporaryFile &inputFile()
+{
+    static QTemporaryFile file(QDir::tempPath() + QStringLiteral("/fuzz_audio_XXXXXX"));
+    if (!file.isOpen() && !file.open())
+        __builtin_trap();
+    return file;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    QTemporaryFile &file = inputFile();
+    if (!file.resize(0) || !file.seek(0) ||
+        file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size) ||
+        !file.flush())
+        __builtin_trap();
+
     QString error;
-    std::unique_ptr<PcmSource> source = AudioFileLoader::load(
-        MappedFile::fromBytes(std::vector<uint8_t>(data, data + size)), &error);
+    std::unique_ptr<PcmSource> source = AudioFileLoader::load(file.fileName(), &error);
     if (source == nullptr) {
         if (error.isEmpty())
             __builtin_trap();

@@ -1,4 +1,5 @@
 #include "AudioFixtures.h"
+#include "FifoUnblocker.h"
 #include "Mpg123MediaPlayer.h"
 #include "SdlAudio.h"
 #include "WarningCounter.h"
@@ -7,7 +8,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
 #include <thread>
+
+enum class FileChange { TruncatedToZero, TruncatedPartWay, RewrittenShorter, RewrittenWithZeros };
+Q_DECLARE_METATYPE(FileChange)
 
 class TestMpg123MediaPlayer : public QObject
 {
@@ -26,10 +31,18 @@ class TestMpg123MediaPlayer : public QObject
     void playsWhileTheUiThreadIsBlocked();
     void nothingLoaded_data();
     void nothingLoaded();
+    void notARegularFile_data();
+    void notARegularFile();
+    void fileChangesWhilePlaying_data();
+    void fileChangesWhilePlaying();
 
   private:
     QTemporaryDir m_dir;
     QHash<QString, ExpectedTrack> m_expected;
+    // Half a minute of whole MPEG frames: far longer than one refill of the
+    // reader while it plays.
+    QByteArray m_longTrack;
+    qint64 m_longTrackFrames = 0;
 };
 
 void TestMpg123MediaPlayer::initTestCase()
@@ -41,6 +54,12 @@ void TestMpg123MediaPlayer::initTestCase()
     QCOMPARE(SdlAudio::instance().driverName(), QStringLiteral("dummy"));
     m_expected = expectedTracks();
     QCOMPARE(m_expected.size(), 3);
+
+    const QString piece = QStringLiteral("chord_vbr_noheader.mp3");
+    QFile in(audioFixture(piece));
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    m_longTrack = in.readAll().repeated(30);
+    m_longTrackFrames = 30 * m_expected.value(piece).frames;
 }
 
 void TestMpg123MediaPlayer::exactDurationAtOnce_data()
@@ -211,6 +230,87 @@ void TestMpg123MediaPlayer::nothingLoaded()
     QCOMPARE(player.currentPosition(), 0.0);
     player.stop();
     QCOMPARE(player.duration() - player.currentPosition(), 0.0);
+}
+
+void TestMpg123MediaPlayer::notARegularFile_data()
+{
+    QTest::addColumn<QString>("path");
+    const QString fifo = m_dir.filePath(QStringLiteral("fifo.mp3"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QTest::newRow("FIFO") << fifo;
+    QTest::newRow("character device") << QStringLiteral("/dev/zero");
+}
+
+// Refused at once, as a track that does not load: a FIFO with no writer must
+// not hold up the window that hovers over it.
+void TestMpg123MediaPlayer::notARegularFile()
+{
+    QFETCH(QString, path);
+    Mpg123MediaPlayer player;
+    const FifoUnblocker unblocker(path);
+    WarningCounter warnings;
+    QElapsedTimer clock;
+    clock.start();
+    player.setFileName(path);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
+    QCOMPARE(warnings.count(), 1);
+    QCOMPARE(player.fileName(), path);
+    QCOMPARE(player.duration(), 0.0);
+    QCOMPARE(player.currentPosition(), 0.0);
+    QVERIFY(!player.isPlaying());
+}
+
+void TestMpg123MediaPlayer::fileChangesWhilePlaying_data()
+{
+    QTest::addColumn<FileChange>("change");
+    QTest::newRow("truncated to zero") << FileChange::TruncatedToZero;
+    QTest::newRow("truncated part way") << FileChange::TruncatedPartWay;
+    QTest::newRow("rewritten in place, shorter") << FileChange::RewrittenShorter;
+    QTest::newRow("rewritten in place with zeros") << FileChange::RewrittenWithZeros;
+}
+
+// A file changed under the playing track: the player survives, and the track
+// ends long before its half minute is up, with the position on the duration
+// measured at load, as at any end.
+void TestMpg123MediaPlayer::fileChangesWhilePlaying()
+{
+    QFETCH(FileChange, change);
+    const QString path = m_dir.filePath(QStringLiteral("playing-%1.mp3").arg(int(change)));
+    {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QCOMPARE(out.write(m_longTrack), m_longTrack.size());
+    }
+    Mpg123MediaPlayer player;
+    player.setFileName(path);
+    const double duration = double(m_longTrackFrames) / 44100;
+    QCOMPARE(player.duration(), duration);
+    QTRY_VERIFY_WITH_TIMEOUT(player.currentPosition() > 0.3, 3000);
+
+    QFile file(path);
+    switch (change) {
+    case FileChange::TruncatedToZero:
+        QVERIFY(file.resize(0));
+        break;
+    case FileChange::TruncatedPartWay:
+        // About four seconds in.
+        QVERIFY(file.resize(32 * 1024));
+        break;
+    case FileChange::RewrittenShorter:
+        // The same music, two seconds of it: it plays on, then runs out.
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(m_longTrack.left(m_longTrack.size() / 15)), m_longTrack.size() / 15);
+        file.close();
+        break;
+    case FileChange::RewrittenWithZeros:
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QCOMPARE(file.write(QByteArray(m_longTrack.size(), '\0')), m_longTrack.size());
+        file.close();
+        break;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 10000);
+    QCOMPARE(player.duration() - player.currentPosition(), 0.0);
+    QCOMPARE(player.duration(), duration);
 }
 
 QTEST_GUILESS_MAIN(TestMpg123MediaPlayer)

@@ -1,20 +1,35 @@
 #include "AudioFixtures.h"
+#include "FifoUnblocker.h"
 #include "SdlSoundPlayer.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 class TestSdlSoundPlayer : public QObject
 {
     Q_OBJECT
 
   private slots:
+    void initTestCase();
     void unplayableIsSilent_data();
     void unplayableIsSilent();
+    void notARegularFileIsSilentAtOnce_data();
+    void notARegularFileIsSilentAtOnce();
     void playsInTheBackgroundAndReleasesTheDevice();
     void secondSoundReplacesTheFirst();
     void destroyedWhilePlaying();
+
+  private:
+    QTemporaryDir m_dir;
 };
+
+void TestSdlSoundPlayer::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+}
 
 void TestSdlSoundPlayer::unplayableIsSilent_data()
 {
@@ -31,6 +46,28 @@ void TestSdlSoundPlayer::unplayableIsSilent()
     QFETCH(QString, path);
     SdlSoundPlayer player;
     QVERIFY(!player.playSoundAsync(path));
+    QVERIFY(!player.isBusy());
+}
+
+void TestSdlSoundPlayer::notARegularFileIsSilentAtOnce_data()
+{
+    QTest::addColumn<QString>("path");
+    const QString fifo = m_dir.filePath(QStringLiteral("chime.wav"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QTest::newRow("FIFO") << fifo;
+    QTest::newRow("character device") << QStringLiteral("/dev/zero");
+}
+
+// A chime that is a FIFO with no writer must not keep the pop-up waiting.
+void TestSdlSoundPlayer::notARegularFileIsSilentAtOnce()
+{
+    QFETCH(QString, path);
+    SdlSoundPlayer player;
+    const FifoUnblocker unblocker(path);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!player.playSoundAsync(path));
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
     QVERIFY(!player.isBusy());
 }
 

@@ -1,0 +1,147 @@
+#include "BufferedFileReader.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString systemError(const char *what)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+} // namespace
+
+BufferedFileReader::BufferedFileReader(int fd) : m_fd(fd) {}
+
+BufferedFileReader::~BufferedFileReader()
+{
+    ::close(m_fd);
+}
+
+std::unique_ptr<BufferedFileReader> BufferedFileReader::open(const QString &path, QString *error)
+{
+    if (path.isEmpty()) {
+        *error = QStringLiteral("empty file name");
+        return nullptr;
+    }
+    // A blocking open of a FIFO waits for a writer; O_NONBLOCK returns at once
+    // and the type is checked before anything is read.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *error = systemError("cannot open");
+        return nullptr;
+    }
+    std::unique_ptr<BufferedFileReader> reader(new BufferedFileReader(fd));
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0) {
+        *error = systemError("cannot inspect");
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        *error = QStringLiteral("not a regular file");
+        return nullptr;
+    }
+    if (info.st_size <= 0) {
+        *error = QStringLiteral("empty file");
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        *error = systemError("cannot set up reading");
+        return nullptr;
+    }
+    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    reader->m_size = info.st_size;
+    reader->setBlockSize(DefaultBlockSize);
+    return reader;
+}
+
+void BufferedFileReader::setBlockSize(std::size_t bytes)
+{
+    // No larger than the file: a short chime needs no megabyte.
+    const auto fileBytes = static_cast<std::size_t>(std::max<int64_t>(m_size, 1));
+    m_capacity = std::max<std::size_t>(std::min(bytes, fileBytes), 1);
+    m_buffer.reset();
+    m_bufferStart = 0;
+    m_bufferLength = 0;
+}
+
+// Stops short only at the file's current end or on an error.
+int64_t BufferedFileReader::readFully(int64_t offset, uint8_t *out, std::size_t count) const
+{
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::pread(m_fd, out + done, count - done, offset + int64_t(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return done > 0 ? int64_t(done) : -1;
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return int64_t(done);
+}
+
+int64_t BufferedFileReader::read(int64_t offset, void *out, std::size_t count)
+{
+    if (offset >= m_size)
+        return 0;
+    count = static_cast<std::size_t>(std::min<int64_t>(int64_t(count), m_size - offset));
+    auto *target = static_cast<uint8_t *>(out);
+    std::size_t copied = 0;
+    while (copied < count) {
+        const int64_t at = offset + int64_t(copied);
+        const int64_t bufferEnd = m_bufferStart + int64_t(m_bufferLength);
+        if (at >= m_bufferStart && at < bufferEnd) {
+            const auto n = std::min(count - copied, static_cast<std::size_t>(bufferEnd - at));
+            std::memcpy(target + copied, m_buffer.get() + (at - m_bufferStart), n);
+            copied += n;
+            continue;
+        }
+        const std::size_t wanted = count - copied;
+        if (wanted >= m_capacity) {
+            // As large as a refill: straight into the caller's memory.
+            const int64_t got = readFully(at, target + copied, wanted);
+            if (got < 0)
+                return copied > 0 ? int64_t(copied) : -1;
+            return int64_t(copied) + got;
+        }
+        m_bufferLength = 0;
+        // Allocated on the first refill: a file read whole needs none.
+        if (m_buffer == nullptr)
+            m_buffer = std::make_unique_for_overwrite<uint8_t[]>(m_capacity);
+        const auto refill =
+            static_cast<std::size_t>(std::min<int64_t>(int64_t(m_capacity), m_size - at));
+        const int64_t got = readFully(at, m_buffer.get(), refill);
+        if (got < 0)
+            return copied > 0 ? int64_t(copied) : -1;
+        if (got == 0)
+            break;
+        m_bufferStart = at;
+        m_bufferLength = static_cast<std::size_t>(got);
+    }
+    return int64_t(copied);
+}
+
+bool BufferedFileReader::readAll(std::vector<uint8_t> *out)
+{
+    out->resize(static_cast<std::size_t>(m_size));
+    const int64_t got = readFully(0, out->data(), out->size());
+    if (got < 0) {
+        out->clear();
+        return false;
+    }
+    out->resize(static_cast<std::size_t>(got));
+    return true;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// One regular file read by offset through a descriptor kept open, with a
+// buffer in front so that many small reads cost few system calls.
+//
+// Only the bytes the file held when it was opened are read: nothing past
+// size(). The file may shrink or be rewritten meanwhile; reads then return
+// what it holds now (fewer bytes, or none), and never raise a signal.
+class BufferedFileReader
+{
+  public:
+    // One refill of the buffer while a file is read from start to end.
+    static constexpr std::size_t DefaultBlockSize = std::size_t(1) << 20;
+
+    // Opens without blocking, so that a FIFO or a device cannot hold the
+    // caller up. Fails (null, *error set) for an empty name, a missing file,
+    // anything that is not a regular file once links are followed, an empty
+    // file and any I/O error.
+    [[nodiscard]] static std::unique_ptr<BufferedFileReader> open(const QString &path,
+                                                                  QString *error);
+
+    ~BufferedFileReader();
+    BufferedFileReader(const BufferedFileReader &) = delete;
+    BufferedFileReader &operator=(const BufferedFileReader &) = delete;
+
+    // The size when opened.
+    [[nodiscard]] int64_t size() const { return m_size; }
+
+    // Copies up to count bytes from offset on. Returns how many: fewer at
+    // size() or at the file's current end, 0 past either, -1 on an I/O error
+    // (a negative offset is one).
+    [[nodiscard]] int64_t read(int64_t offset, void *out, std::size_t count);
+
+    // The first size() bytes, or fewer when the file has shrunk; false on an
+    // I/O error. Goes past the buffer.
+    [[nodiscard]] bool readAll(std::vector<uint8_t> *out);
+
+    // How many bytes one refill reads from now on; what the buffer holds is
+    // dropped, so that the next read sees the file as it is.
+    void setBlockSize(std::size_t bytes);
+
+  private:
+    explicit BufferedFileReader(int fd);
+
+    [[nodiscard]] int64_t readFully(int64_t offset, uint8_t *out, std::size_t count) const;
+
+    int m_fd = -1;
+    int64_t m_size = 0;
+    std::unique_ptr<uint8_t[]> m_buffer;
+    std::size_t m_capacity = 0;
+    int64_t m_bufferStart = 0;
+    std::size_t m_bufferLength = 0;
+};

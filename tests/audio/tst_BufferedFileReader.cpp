@@ -1,0 +1,193 @@
+#include "BufferedFileReader.h"
+#include "FifoUnblocker.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <vector>
+
+class TestBufferedFileReader : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void refused_data();
+    void refused();
+    void readsWhatTheFileHolds_data();
+    void readsWhatTheFileHolds();
+    void shrunkFileReadsShort();
+    void rewrittenFileReadAfterNewBlockSize();
+    void grownFileReadsNoMore();
+
+  private:
+    [[nodiscard]] QString writeFile(const QString &name, const QByteArray &bytes) const;
+    [[nodiscard]] static QByteArray readBytes(BufferedFileReader &reader, qint64 offset,
+                                              qint64 count);
+
+    QTemporaryDir m_dir;
+    // Every byte depends on its position, so a read from the wrong offset shows.
+    QByteArray m_pattern;
+};
+
+void TestBufferedFileReader::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_pattern.resize(3 * 1024 * 1024 + 123);
+    for (qsizetype i = 0; i < m_pattern.size(); ++i)
+        m_pattern[i] = char((i * 7 + i / 251) & 0xff);
+}
+
+QString TestBufferedFileReader::writeFile(const QString &name, const QByteArray &bytes) const
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray TestBufferedFileReader::readBytes(BufferedFileReader &reader, qint64 offset,
+                                             qint64 count)
+{
+    QByteArray bytes(count, '\0');
+    const int64_t got = reader.read(offset, bytes.data(), std::size_t(count));
+    return got < 0 ? QByteArray("error") : bytes.left(got);
+}
+
+void TestBufferedFileReader::refused_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("reason");
+    const QString fifo = m_dir.filePath(QStringLiteral("fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString link = m_dir.filePath(QStringLiteral("link-to-fifo.mp3"));
+    QVERIFY(QFile::link(fifo, link));
+
+    QTest::newRow("empty name") << QString() << QStringLiteral("empty file name");
+    QTest::newRow("missing") << m_dir.filePath(QStringLiteral("missing")) << "cannot open";
+    QTest::newRow("directory") << m_dir.path() << "not a regular file";
+    QTest::newRow("FIFO") << fifo << "not a regular file";
+    QTest::newRow("link to a FIFO") << link << "not a regular file";
+    QTest::newRow("character device") << QStringLiteral("/dev/zero") << "not a regular file";
+    QTest::newRow("empty file") << writeFile(QStringLiteral("empty"), {}) << "empty file";
+}
+
+void TestBufferedFileReader::refused()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, reason);
+    const FifoUnblocker unblocker(path);
+    QElapsedTimer clock;
+    clock.start();
+    QString error;
+    QVERIFY(BufferedFileReader::open(path, &error) == nullptr);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
+    QVERIFY2(error.startsWith(reason), qPrintable(error));
+}
+
+void TestBufferedFileReader::readsWhatTheFileHolds_data()
+{
+    QTest::addColumn<qint64>("blockSize");
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<qint64>("count");
+    const qint64 mib = 1024 * 1024;
+    const qint64 size = m_pattern.size();
+    QTest::newRow("small reads from the start") << 0ll << 0ll << 100ll;
+    QTest::newRow("across a refill") << 0ll << mib - 10 << 1000ll;
+    QTest::newRow("larger than a refill") << 0ll << 5ll << 2 * mib;
+    QTest::newRow("small blocks, many refills") << 4096ll << 1000ll << 10000ll;
+    QTest::newRow("reads of a whole block") << 4096ll << 3ll << 4096ll;
+    QTest::newRow("cut at the end") << 0ll << size - 50 << 200ll;
+    QTest::newRow("at the end") << 0ll << size << 10ll;
+    QTest::newRow("past the end") << 0ll << size + 5 << 10ll;
+}
+
+// A read at the start, then two one after the other from offset on, as a
+// decoder makes them; each compared with the bytes written.
+void TestBufferedFileReader::readsWhatTheFileHolds()
+{
+    QFETCH(qint64, blockSize);
+    QFETCH(qint64, offset);
+    QFETCH(qint64, count);
+    const QString path = writeFile(QStringLiteral("pattern"), m_pattern);
+    QString error;
+    auto reader = BufferedFileReader::open(path, &error);
+    QVERIFY2(reader != nullptr, qPrintable(error));
+    QCOMPARE(reader->size(), m_pattern.size());
+    if (blockSize > 0)
+        reader->setBlockSize(std::size_t(blockSize));
+    QCOMPARE(readBytes(*reader, 0, 16), m_pattern.left(16));
+    QCOMPARE(readBytes(*reader, offset, count), m_pattern.mid(offset, count));
+    QCOMPARE(readBytes(*reader, offset + count, count), m_pattern.mid(offset + count, count));
+    QCOMPARE(readBytes(*reader, -1, 10), QByteArray("error"));
+}
+
+// Reads stop where the file now ends, not where it ended when opened.
+void TestBufferedFileReader::shrunkFileReadsShort()
+{
+    const QString path = writeFile(QStringLiteral("shrinking"), m_pattern);
+    QString error;
+    auto reader = BufferedFileReader::open(path, &error);
+    QVERIFY2(reader != nullptr, qPrintable(error));
+    reader->setBlockSize(64 * 1024);
+    QCOMPARE(readBytes(*reader, 0, 1000), m_pattern.left(1000));
+
+    QVERIFY(QFile::resize(path, 200 * 1024));
+    QCOMPARE(readBytes(*reader, 100 * 1024, 1000), m_pattern.mid(100 * 1024, 1000));
+    QCOMPARE(readBytes(*reader, 199 * 1024, 4096), m_pattern.mid(199 * 1024, 1024));
+    QCOMPARE(readBytes(*reader, 300 * 1024, 4096), QByteArray());
+    QCOMPARE(readBytes(*reader, 1024 * 1024, 2 * 1024 * 1024), QByteArray());
+
+    QVERIFY(QFile::resize(path, 0));
+    QCOMPARE(readBytes(*reader, 2 * 1024 * 1024, 10), QByteArray());
+    std::vector<uint8_t> all;
+    QVERIFY(reader->readAll(&all));
+    QVERIFY(all.empty());
+    QCOMPARE(reader->size(), m_pattern.size());
+}
+
+// A new block size drops what the buffer holds: the next read sees the file
+// as it is now.
+void TestBufferedFileReader::rewrittenFileReadAfterNewBlockSize()
+{
+    const QString path = writeFile(QStringLiteral("rewritten"), m_pattern.left(100000));
+    QString error;
+    auto reader = BufferedFileReader::open(path, &error);
+    QVERIFY2(reader != nullptr, qPrintable(error));
+    QCOMPARE(readBytes(*reader, 0, 16), m_pattern.left(16));
+
+    const QByteArray other(100000, 'x');
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QCOMPARE(file.write(other), other.size());
+    file.close();
+    reader->setBlockSize(4096);
+    QCOMPARE(readBytes(*reader, 0, 16), other.left(16));
+    QCOMPARE(readBytes(*reader, 5000, 16), other.left(16));
+}
+
+// Bytes appended after opening are never read.
+void TestBufferedFileReader::grownFileReadsNoMore()
+{
+    const QByteArray first = m_pattern.left(100 * 1024);
+    const QString path = writeFile(QStringLiteral("growing"), first);
+    QString error;
+    auto reader = BufferedFileReader::open(path, &error);
+    QVERIFY2(reader != nullptr, qPrintable(error));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    QCOMPARE(file.write(m_pattern.mid(first.size(), first.size())), first.size());
+    file.close();
+
+    QCOMPARE(readBytes(*reader, 90 * 1024, 20 * 1024), first.mid(90 * 1024));
+    QCOMPARE(readBytes(*reader, 0, 300 * 1024), first);
+    std::vector<uint8_t> all;
+    QVERIFY(reader->readAll(&all));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(all.data()), qsizetype(all.size())), first);
+}
+
+QTEST_GUILESS_MAIN(TestBufferedFileReader)
+#include "tst_BufferedFileReader.moc"
