@@ -1,5 +1,5 @@
 #include "BufferedFileReader.h"
-#include "FifoUnblocker.h"
+#include "../fakes/FifoUnblocker.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 #include "AudioFixtures.h"
-#include "FifoUnblocker.h"
+#include "../fakes/FifoUnblocker.h"
 #include "Mpg123MediaPlayer.h"
 #include "SdlAudio.h"
 #include "WarningCounter.h"

@@ -1,6 +1,6 @@
 #include "BindingsFile.h"
 #include "CodePage.h"
-#include "FifoUnblocker.h"
+#include "../fakes/FifoUnblocker.h"
 #include "FileSizeLimit.h"
 
 #include <QDir>
