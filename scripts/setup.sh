@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the project needs on Debian 12 (only what is missing), then
-# configures and builds it in ./build. Safe to run again.
+# configures and builds it in ./build. Safe to run again. Arguments go to
+# CMake's configure step (test.sh passes -DPLOVI_WERROR=ON).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsdl2-dev libmpg123-dev libfontconfig-dev
   libbenchmark-dev
@@ -25,5 +26,5 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 cmake --build build

@@ -1,6 +1,6 @@
+#include "../fakes/FifoUnblocker.h"
 #include "BindingsFile.h"
 #include "CodePage.h"
-#include "../fakes/FifoUnblocker.h"
 #include "FileSizeLimit.h"
 
 #include <QDir>
