@@ -14,6 +14,6 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPLOVI_SANITIZE=ON -
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -L sanitize
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOVI_FUZZ=ON >/dev/null
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOVI_FUZZ=ON -DPLOVI_WERROR=ON >/dev/null
 cmake --build build-fuzz
 ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-fuzz --output-on-failure -L fuzz
