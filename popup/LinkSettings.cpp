@@ -150,4 +150,16 @@ QStringList LinkSettings::configFoldersFromEnvironment()
                          qEnvironmentVariable("XDG_CONFIG_DIRS"), QDir::homePath());
 }
 
+LinkSettings LinkSettings::buildDefaults()
+{
+    return {QString::fromUtf8(POPUP_CONTACT_EMAIL), QString::fromUtf8(POPUP_PROGRAM1_NAME),
+            QString::fromUtf8(POPUP_PROGRAM1_URL), QString::fromUtf8(POPUP_PROGRAM2_NAME),
+            QString::fromUtf8(POPUP_PROGRAM2_URL)};
+}
+
+LinkSettings LinkSettings::current()
+{
+    return read(buildDefaults(), configFoldersFromEnvironment());
+}
+
 } // namespace popup

@@ -48,6 +48,12 @@ struct LinkSettings
     // configFolders() over this process's environment.
     [[nodiscard]] static QStringList configFoldersFromEnvironment();
 
+    // The build options (POPUP_CONTACT_EMAIL, POPUP_PROGRAM1_NAME, ...).
+    [[nodiscard]] static LinkSettings buildDefaults();
+    // What the pop-ups use: the build options overridden from the XDG
+    // configuration folders of this process's environment, read at each call.
+    [[nodiscard]] static LinkSettings current();
+
     friend bool operator==(const LinkSettings &, const LinkSettings &) = default;
 };
 

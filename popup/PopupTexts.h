@@ -4,8 +4,7 @@
 #include <QStringView>
 
 // Every text the pop-ups Nobix and Tarvel show, in one place. Not here: the
-// names, addresses and links set when the programs are configured
-// (POPUP_CONTACT_EMAIL, POPUP_PROGRAM1_NAME, ... in popup/CMakeLists.txt),
+// names, addresses and links of LinkSettings (build options, popup.ini),
 // which the variants read, and the caption "GradientRect" of the gradient
 // painter's own failure reports.
 namespace popup::texts {

@@ -5,6 +5,7 @@
 #include "LabelLayout.h"
 #include "LinkLabel.h"
 #include "LinkOpener.h"
+#include "LinkSettings.h"
 #include "PopupTexts.h"
 #include "SysColors.h"
 
@@ -33,7 +34,7 @@ double NobixVariant::artworkTop() const
 
 QString NobixVariant::contactLink()
 {
-    return QStringLiteral("mailto:") + QString::fromUtf8(POPUP_CONTACT_EMAIL);
+    return QStringLiteral("mailto:") + LinkSettings::current().contactEmail;
 }
 
 QString NobixVariant::title()

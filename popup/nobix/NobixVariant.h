@@ -5,8 +5,8 @@
 namespace popup {
 
 // Nobix, the contact pop-up: one link label that opens an e-mail to us. The
-// address is configured at build time (POPUP_CONTACT_EMAIL); the texts live
-// in PopupTexts.h.
+// address comes from LinkSettings (build option, then popup.ini); the texts
+// live in PopupTexts.h.
 class NobixVariant final : public AlertVariant
 {
   public:

@@ -4,6 +4,7 @@
 #include "LabelLayout.h"
 #include "LinkLabel.h"
 #include "LinkOpener.h"
+#include "LinkSettings.h"
 #include "PopupTexts.h"
 
 #include <optional>
@@ -43,22 +44,22 @@ double TarvelVariant::artworkTop() const
 
 QString TarvelVariant::program1Name()
 {
-    return QString::fromUtf8(POPUP_PROGRAM1_NAME);
+    return LinkSettings::current().program1Name;
 }
 
 QString TarvelVariant::program1Link()
 {
-    return QString::fromUtf8(POPUP_PROGRAM1_URL);
+    return LinkSettings::current().program1Url;
 }
 
 QString TarvelVariant::program2Name()
 {
-    return QString::fromUtf8(POPUP_PROGRAM2_NAME);
+    return LinkSettings::current().program2Name;
 }
 
 QString TarvelVariant::program2Link()
 {
-    return QString::fromUtf8(POPUP_PROGRAM2_URL);
+    return LinkSettings::current().program2Url;
 }
 
 QString TarvelVariant::title()

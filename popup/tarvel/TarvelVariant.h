@@ -6,8 +6,8 @@ namespace popup {
 
 // Tarvel, the software-information pop-up: a heading and two link labels
 // that open the web pages of two programs. The programs' names and pages are
-// configured at build time (POPUP_PROGRAM1_NAME, ...); the other texts live in
-// PopupTexts.h.
+// come from LinkSettings (build options, then popup.ini); the other texts live
+// in PopupTexts.h.
 class TarvelVariant final : public AlertVariant
 {
   public:

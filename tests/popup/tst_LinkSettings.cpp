@@ -1,4 +1,6 @@
 #include "LinkSettings.h"
+#include "NobixVariant.h"
+#include "TarvelVariant.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +18,7 @@ class TestLinkSettings : public QObject
     void configFolders_data();
     void configFolders();
     void folderOrderFromEnvironment();
+    void variantsUseTheSettings();
 };
 
 namespace {
@@ -235,6 +238,36 @@ void TestLinkSettings::folderOrderFromEnvironment()
     QCOMPARE(settings.contactEmail, QStringLiteral("user@example.com"));
     QCOMPARE(settings.program1Name, QStringLiteral("系统"));
     QCOMPARE(settings.program2Name, kDefaults.program2Name);
+}
+
+// The pop-ups' links: the build options (the defaults the README lists) until
+// an INI file in the user's configuration folder says otherwise.
+void TestLinkSettings::variantsUseTheSettings()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString user = root.filePath(QStringLiteral("user"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(user));
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(root.filePath(QStringLiteral("none"))));
+    const QString builtMail = popup::NobixVariant::contactLink();
+    const QString builtName = popup::TarvelVariant::program1Name();
+    const QString builtLink = popup::TarvelVariant::program2Link();
+    QVERIFY(place(user, "[Nobix]\nEmail=desk@example.com\n[Tarvel]\nProgram1Name=我的播放器\n"
+                        "Program2Url=https://example.com/two\n"));
+    const QString setMail = popup::NobixVariant::contactLink();
+    const QString setName = popup::TarvelVariant::program1Name();
+    const QString setLink = popup::TarvelVariant::program2Link();
+    const QString keptLink = popup::TarvelVariant::program1Link();
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_CONFIG_DIRS");
+
+    QCOMPARE(builtMail, QStringLiteral("mailto:plovi@example.org"));
+    QCOMPARE(builtName, QStringLiteral("Plovi 播放器"));
+    QCOMPARE(builtLink, QStringLiteral("https://xuanhao.example.org/"));
+    QCOMPARE(setMail, QStringLiteral("mailto:desk@example.com"));
+    QCOMPARE(setName, QStringLiteral("我的播放器"));
+    QCOMPARE(setLink, QStringLiteral("https://example.com/two"));
+    QCOMPARE(keptLink, QStringLiteral("https://plovi.example.org/"));
 }
 
 QTEST_GUILESS_MAIN(TestLinkSettings)
