@@ -49,7 +49,7 @@ inline bool writeThreeMinuteMp3(const QDir &dir)
 inline int64_t decodeAll(const QString &path)
 {
     QString error;
-    std::unique_ptr<PcmSource> source = AudioFileLoader::load(path, &error);
+    std::unique_ptr<audio::PcmSource> source = audio::AudioFileLoader::load(path, &error);
     if (source == nullptr)
         return -1;
     std::vector<int16_t> buffer(8192);

@@ -7,12 +7,12 @@
 #include "GradientFailureReporter.h"
 #include "ImageLoading.h"
 #include "MessageBoxReporter.h"
+#include "OneShotSoundPlayer.h"
 #include "PlatformSelection.h"
 #include "PopupTexts.h"
 #include "ProgramEnd.h"
 #include "RuntimeError.h"
 #include "ScreenMetrics.h"
-#include "SdlSoundPlayer.h"
 #include "StartupWindow.h"
 
 #include <QApplication>
@@ -32,7 +32,7 @@ QIcon programIcon()
 
 } // namespace
 
-int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sound)
+int runPopup(const QString &title, const AlertVariant &variant, audio::SoundPlayer &sound)
 {
     QApplication::setApplicationName(title);
     QApplication::setApplicationDisplayName(title);
@@ -65,7 +65,7 @@ int popupMain(int argc, char *argv[], const QString &title, const AlertVariant &
     FontConfigPreload fonts; // overlaps the connection to the display
     QApplication app(argc, argv);
     static_cast<void>(fonts.wait()); // when it failed, Qt loads the fonts itself
-    SdlSoundPlayer sound;
+    audio::OneShotSoundPlayer sound;
     return runPopup(title, variant, sound);
 }
 

@@ -8,8 +8,8 @@
 #include "BenchAudioInput.h"
 
 #include "AudioFileLoader.h"
-#include "Mpg123MediaPlayer.h"
 #include "PcmSource.h"
+#include "TrackPlayer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -117,7 +117,7 @@ void BM_ReadFileIntoMemory(benchmark::State &state, const std::string &name)
 
 void BM_LoadToExactDuration(benchmark::State &state, const std::string &name)
 {
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player;
     const QString path = input(name);
     const int64_t expected = g_expectedFrames[name];
     for (auto _ : state) {
@@ -134,7 +134,7 @@ void BM_LoadToExactDuration(benchmark::State &state, const std::string &name)
 
 void BM_TimeToFirstSamples(benchmark::State &state)
 {
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player;
     const QString path = input("lame3_cbr.mp3");
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -161,7 +161,7 @@ void BM_PlaybackCpuShare(benchmark::State &state)
 {
     const char *setting = std::getenv("PLOVI_BENCH_PLAY_SECONDS");
     const int seconds = setting != nullptr ? std::atoi(setting) : 20;
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player;
     for (auto _ : state) {
         player.setFileName(input("lame3_cbr.mp3"));
         while (player.playedFrames() == 0)
@@ -241,7 +241,8 @@ void registerBenchmarks()
             ->ComputeStatistics("min", [](const std::vector<double> &v) {
                 return *std::min_element(v.begin(), v.end());
             });
-        benchmark::RegisterBenchmark(("ReadFileIntoMemory/" + file).c_str(), BM_ReadFileIntoMemory, file)
+        benchmark::RegisterBenchmark(("ReadFileIntoMemory/" + file).c_str(), BM_ReadFileIntoMemory,
+                                     file)
             ->Unit(benchmark::kMillisecond)
             ->Repetitions(5)
             ->ReportAggregatesOnly(true)

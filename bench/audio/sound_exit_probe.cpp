@@ -1,7 +1,7 @@
-// A stand-in for a pop-up's process: plays a WAV through SdlSoundPlayer (or
+// A stand-in for a pop-up's process: plays a WAV through OneShotSoundPlayer (or
 // nothing), says "ready", and ends as soon as a line arrives on stdin.
 //   sound_exit_probe none|playing|finished <wav>
-#include "SdlSoundPlayer.h"
+#include "OneShotSoundPlayer.h"
 
 #include <QCoreApplication>
 
@@ -19,9 +19,9 @@ int main(int argc, char **argv)
     if (argc < 3)
         return 2;
     const bool play = std::strcmp(argv[1], "none") != 0;
-    std::unique_ptr<SdlSoundPlayer> player;
+    std::unique_ptr<audio::OneShotSoundPlayer> player;
     if (play) {
-        player = std::make_unique<SdlSoundPlayer>();
+        player = std::make_unique<audio::OneShotSoundPlayer>();
         if (!player->playSoundAsync(QString::fromLocal8Bit(argv[2])))
             return 3;
         if (std::strcmp(argv[1], "finished") == 0) {

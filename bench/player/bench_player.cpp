@@ -11,12 +11,12 @@
 #include "FakeMediaPlayer.h"
 #include "Fonts.h"
 #include "MessageBoxReporter.h"
-#include "Mpg123MediaPlayer.h"
 #include "PlayerWindow.h"
 #include "ProcessLauncher.h"
 #include "QtFileDialog.h"
 #include "TaggedTimer.h"
 #include "TrackButton.h"
+#include "TrackPlayer.h"
 #include "WindowMove.h"
 
 #include <QApplication>
@@ -120,7 +120,7 @@ bool showAndWait(PlayerWindow &form)
 }
 
 // The services of main.cpp, with the bindings file in the temporary folder.
-PlayerServices realServices(MediaPlayer &media, ProgramLauncher &launcher,
+PlayerServices realServices(audio::MediaPlayer &media, ProgramLauncher &launcher,
                             MessageReporter &messages, const QString &bindingsPath)
 {
     return PlayerServices{
@@ -139,7 +139,7 @@ PlayerServices realServices(MediaPlayer &media, ProgramLauncher &launcher,
 class ShownPlayer
 {
   public:
-    ShownPlayer(MediaPlayer &media, const QString &bindingsName)
+    ShownPlayer(audio::MediaPlayer &media, const QString &bindingsName)
     {
         const QString bindings = g_dir->filePath(bindingsName);
         if (!writeBindings(bindings, trackPath())) {
@@ -208,7 +208,7 @@ void BM_Timer1Tick(benchmark::State &state, bool repaint)
 }
 
 // Waits in the event loop until the component hands frames to the device.
-bool waitForFirstSamples(const Mpg123MediaPlayer &media)
+bool waitForFirstSamples(const audio::TrackPlayer &media)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (media.playedFrames() == 0) {
@@ -233,7 +233,7 @@ int playSeconds()
 void BM_PlayerCpuShare(benchmark::State &state)
 {
     const int seconds = playSeconds();
-    Mpg123MediaPlayer media;
+    audio::TrackPlayer media;
     ShownPlayer player(media, QStringLiteral("yygj_real"));
     if (player.form() == nullptr) {
         state.SkipWithError(player.error());
@@ -286,7 +286,7 @@ void BM_PlayerCpuShare(benchmark::State &state)
 void BM_PlaybackCpuShare(benchmark::State &state)
 {
     const int seconds = playSeconds();
-    Mpg123MediaPlayer media;
+    audio::TrackPlayer media;
     for (auto _ : state) {
         media.setFileName(trackPath());
         if (!waitForFirstSamples(media)) {

@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         __builtin_trap();
 
     QString error;
-    std::unique_ptr<PcmSource> source = AudioFileLoader::load(file.fileName(), &error);
+    std::unique_ptr<audio::PcmSource> source =
+        audio::AudioFileLoader::load(file.fileName(), &error);
     if (source == nullptr) {
         if (error.isEmpty())
             __builtin_trap();

@@ -50,7 +50,8 @@ void TestAudioFileLoader::exactLength()
     QFETCH(QString, name);
     const ExpectedTrack expected = m_expected.value(name);
     QString error;
-    std::unique_ptr<PcmSource> source = AudioFileLoader::load(audioFixture(name), &error);
+    std::unique_ptr<audio::PcmSource> source =
+        audio::AudioFileLoader::load(audioFixture(name), &error);
     QVERIFY2(source != nullptr, qPrintable(error));
     QCOMPARE(source->frameCount(), expected.frames);
     QCOMPARE(source->sampleRate(), expected.sampleRate);
@@ -85,9 +86,9 @@ void TestAudioFileLoader::headerDecidesScan()
     QFETCH(QString, name);
     QFETCH(bool, scanned);
     QString error;
-    auto file = BufferedFileReader::open(audioFixture(name), &error);
+    auto file = audio::BufferedFileReader::open(audioFixture(name), &error);
     QVERIFY2(file != nullptr, qPrintable(error));
-    auto source = Mp3Source::open(std::move(file), &error);
+    auto source = audio::Mp3Source::open(std::move(file), &error);
     QVERIFY2(source != nullptr, qPrintable(error));
     QCOMPARE(source->scanned(), scanned);
 }
@@ -132,7 +133,7 @@ void TestAudioFileLoader::refused()
 {
     QFETCH(QString, path);
     QString error;
-    QVERIFY(AudioFileLoader::load(path, &error) == nullptr);
+    QVERIFY(audio::AudioFileLoader::load(path, &error) == nullptr);
     QVERIFY(!error.isEmpty());
 }
 
@@ -155,7 +156,7 @@ void TestAudioFileLoader::truncatedAfterTags()
             qFatal("cannot write %s", qPrintable(path));
         out.close();
         QString error;
-        return AudioFileLoader::load(path, &error) != nullptr;
+        return audio::AudioFileLoader::load(path, &error) != nullptr;
     };
     QVERIFY(loads(id3v2 + stream + id3v1));
     QVERIFY(!loads(id3v2 + stream.left(stream.size() - 1) + id3v1));

@@ -1,5 +1,5 @@
-#include "BufferedFileReader.h"
 #include "../fakes/FifoUnblocker.h"
+#include "BufferedFileReader.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -24,7 +24,7 @@ class TestBufferedFileReader : public QObject
 
   private:
     [[nodiscard]] QString writeFile(const QString &name, const QByteArray &bytes) const;
-    [[nodiscard]] static QByteArray readBytes(BufferedFileReader &reader, qint64 offset,
+    [[nodiscard]] static QByteArray readBytes(audio::BufferedFileReader &reader, qint64 offset,
                                               qint64 count);
 
     QTemporaryDir m_dir;
@@ -49,7 +49,7 @@ QString TestBufferedFileReader::writeFile(const QString &name, const QByteArray 
     return path;
 }
 
-QByteArray TestBufferedFileReader::readBytes(BufferedFileReader &reader, qint64 offset,
+QByteArray TestBufferedFileReader::readBytes(audio::BufferedFileReader &reader, qint64 offset,
                                              qint64 count)
 {
     QByteArray bytes(count, '\0');
@@ -83,7 +83,7 @@ void TestBufferedFileReader::refused()
     QElapsedTimer clock;
     clock.start();
     QString error;
-    QVERIFY(BufferedFileReader::open(path, &error) == nullptr);
+    QVERIFY(audio::BufferedFileReader::open(path, &error) == nullptr);
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
     QVERIFY2(error.startsWith(reason), qPrintable(error));
 }
@@ -114,7 +114,7 @@ void TestBufferedFileReader::readsWhatTheFileHolds()
     QFETCH(qint64, count);
     const QString path = writeFile(QStringLiteral("pattern"), m_pattern);
     QString error;
-    auto reader = BufferedFileReader::open(path, &error);
+    auto reader = audio::BufferedFileReader::open(path, &error);
     QVERIFY2(reader != nullptr, qPrintable(error));
     QCOMPARE(reader->size(), m_pattern.size());
     if (blockSize > 0)
@@ -130,7 +130,7 @@ void TestBufferedFileReader::shrunkFileReadsShort()
 {
     const QString path = writeFile(QStringLiteral("shrinking"), m_pattern);
     QString error;
-    auto reader = BufferedFileReader::open(path, &error);
+    auto reader = audio::BufferedFileReader::open(path, &error);
     QVERIFY2(reader != nullptr, qPrintable(error));
     reader->setBlockSize(64 * 1024);
     QCOMPARE(readBytes(*reader, 0, 1000), m_pattern.left(1000));
@@ -155,7 +155,7 @@ void TestBufferedFileReader::rewrittenFileReadAfterNewBlockSize()
 {
     const QString path = writeFile(QStringLiteral("rewritten"), m_pattern.left(100000));
     QString error;
-    auto reader = BufferedFileReader::open(path, &error);
+    auto reader = audio::BufferedFileReader::open(path, &error);
     QVERIFY2(reader != nullptr, qPrintable(error));
     QCOMPARE(readBytes(*reader, 0, 16), m_pattern.left(16));
 
@@ -175,7 +175,7 @@ void TestBufferedFileReader::grownFileReadsNoMore()
     const QByteArray first = m_pattern.left(100 * 1024);
     const QString path = writeFile(QStringLiteral("growing"), first);
     QString error;
-    auto reader = BufferedFileReader::open(path, &error);
+    auto reader = audio::BufferedFileReader::open(path, &error);
     QVERIFY2(reader != nullptr, qPrintable(error));
     QFile file(path);
     QVERIFY(file.open(QIODevice::Append));

@@ -1,6 +1,6 @@
 #include "AudioFixtures.h"
-#include "Mpg123MediaPlayer.h"
-#include "SdlAudio.h"
+#include "AudioSystem.h"
+#include "TrackPlayer.h"
 
 #include <QtTest>
 
@@ -12,7 +12,7 @@ class TestSdlAudioDefaults : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase();
     void signalsKeepTheirDefaultAction_data();
     void signalsKeepTheirDefaultAction();
@@ -27,7 +27,7 @@ void TestSdlAudioDefaults::initTestCase()
     qputenv("SDL_AUDIODRIVER", "");
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
-    const Mpg123MediaPlayer player;
+    const audio::TrackPlayer player;
 }
 
 void TestSdlAudioDefaults::signalsKeepTheirDefaultAction_data()
@@ -40,7 +40,9 @@ void TestSdlAudioDefaults::signalsKeepTheirDefaultAction_data()
 void TestSdlAudioDefaults::signalsKeepTheirDefaultAction()
 {
     QFETCH(int, signalNumber);
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     QCOMPARE(sigaction(signalNumber, nullptr, &action), 0);
     QVERIFY(action.sa_handler == SIG_DFL);
 }
@@ -49,15 +51,16 @@ void TestSdlAudioDefaults::signalsKeepTheirDefaultAction()
 void TestSdlAudioDefaults::someDeviceAlwaysOpens()
 {
     QString error;
-    const uint32_t device = SdlAudio::instance().openDevice(44100, 2, 1024, nullptr, nullptr, &error);
+    const uint32_t device =
+        audio::AudioSystem::instance().openDevice(44100, 2, 1024, nullptr, nullptr, &error);
     QVERIFY2(device != 0, qPrintable(error));
-    QVERIFY(!SdlAudio::instance().driverName().isEmpty());
-    SdlAudio::instance().closeDevice(device);
+    QVERIFY(!audio::AudioSystem::instance().driverName().isEmpty());
+    audio::AudioSystem::instance().closeDevice(device);
 }
 
 void TestSdlAudioDefaults::trackEndsByItself()
 {
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player;
     player.setFileName(audioFixture(QStringLiteral("beep.wav")));
     QVERIFY(player.duration() > 0.0);
     QTRY_COMPARE_WITH_TIMEOUT(player.duration() - player.currentPosition(), 0.0, 5000);

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace audio {
+
 // The player's media component: one track at a time.
 //
 // Contract the player relies on:
@@ -14,7 +16,7 @@
 //  - stop() halts at once; the track stays loaded at the position it had.
 class MediaPlayer
 {
-public:
+  public:
     virtual ~MediaPlayer() = default;
 
     virtual void setFileName(const QString &fileName) = 0;
@@ -23,3 +25,5 @@ public:
     [[nodiscard]] virtual double currentPosition() const = 0;
     virtual void stop() = 0;
 };
+
+} // namespace audio

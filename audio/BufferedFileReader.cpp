@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace audio {
+
 namespace {
 
 QString systemError(const char *what)
@@ -145,3 +147,5 @@ bool BufferedFileReader::readAll(std::vector<uint8_t> *out)
     out->resize(static_cast<std::size_t>(got));
     return true;
 }
+
+} // namespace audio

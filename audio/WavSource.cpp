@@ -9,6 +9,8 @@
 #include <cstring>
 #include <span>
 
+namespace audio {
+
 namespace {
 
 struct WavBufferDeleter
@@ -133,3 +135,5 @@ int64_t WavSource::read(int16_t *out, int64_t maxFrames)
     m_delivered += frames;
     return frames;
 }
+
+} // namespace audio

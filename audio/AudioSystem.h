@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <mutex>
 
+namespace audio {
+
 // SDL's audio subsystem, initialised once per process and shut down at exit.
 //
 // SDL's own signal handlers are disabled before initialising, so that SIGTERM
@@ -12,16 +14,16 @@
 // SDL_AUDIODRIVER and the first device cannot be opened (no sound server, no
 // sound card), the subsystem switches to SDL's "dummy" driver, which consumes
 // samples in real time without a sound card.
-class SdlAudio
+class AudioSystem
 {
   public:
     // Called on SDL's audio thread with the output buffer to fill completely.
     using Callback = void (*)(void *userData, uint8_t *stream, int length);
 
-    static SdlAudio &instance();
+    static AudioSystem &instance();
 
-    SdlAudio(const SdlAudio &) = delete;
-    SdlAudio &operator=(const SdlAudio &) = delete;
+    AudioSystem(const AudioSystem &) = delete;
+    AudioSystem &operator=(const AudioSystem &) = delete;
 
     // Opens a paused output device taking signed 16-bit native-endian frames at
     // exactly this rate and channel count (SDL converts for the hardware).
@@ -35,8 +37,8 @@ class SdlAudio
     [[nodiscard]] QString driverName() const;
 
   private:
-    SdlAudio();
-    ~SdlAudio();
+    AudioSystem();
+    ~AudioSystem();
 
     [[nodiscard]] bool switchToDummyDriver();
 
@@ -44,3 +46,5 @@ class SdlAudio
     bool m_initialised = false;
     int m_openDevices = 0;
 };
+
+} // namespace audio

@@ -9,17 +9,19 @@
 #include <thread>
 #include <vector>
 
+namespace audio {
+
 // Plays WAV files in the background through SDL, one at a time: a new sound
 // replaces the one playing. A worker thread opens the device, feeds it and
 // closes it once the sound has played, so that the program's exit normally
 // finds no device to wait for.
-class SdlSoundPlayer final : public SoundPlayer
+class OneShotSoundPlayer final : public SoundPlayer
 {
   public:
-    SdlSoundPlayer();
-    ~SdlSoundPlayer() override;
-    SdlSoundPlayer(const SdlSoundPlayer &) = delete;
-    SdlSoundPlayer &operator=(const SdlSoundPlayer &) = delete;
+    OneShotSoundPlayer();
+    ~OneShotSoundPlayer() override;
+    OneShotSoundPlayer(const OneShotSoundPlayer &) = delete;
+    OneShotSoundPlayer &operator=(const OneShotSoundPlayer &) = delete;
 
     // Reads the file at once (a missing, unreadable or non-WAV file, and
     // anything but a regular file, is silent and returns false without
@@ -52,3 +54,5 @@ class SdlSoundPlayer final : public SoundPlayer
     bool m_active = false; // a sound is being started or played; under m_mutex
     std::thread m_worker;
 };
+
+} // namespace audio

@@ -1,13 +1,15 @@
-#include "SdlSoundPlayer.h"
+#include "OneShotSoundPlayer.h"
 
+#include "AudioSystem.h"
 #include "BufferedFileReader.h"
-#include "SdlAudio.h"
 #include "WavSource.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <chrono>
+
+namespace audio {
 
 namespace {
 
@@ -17,9 +19,9 @@ constexpr auto MinimumWait = std::chrono::milliseconds(10);
 
 } // namespace
 
-SdlSoundPlayer::SdlSoundPlayer() : m_worker([this] { run(); }) {}
+OneShotSoundPlayer::OneShotSoundPlayer() : m_worker([this] { run(); }) {}
 
-SdlSoundPlayer::~SdlSoundPlayer()
+OneShotSoundPlayer::~OneShotSoundPlayer()
 {
     {
         std::lock_guard lock(m_mutex);
@@ -29,7 +31,7 @@ SdlSoundPlayer::~SdlSoundPlayer()
     m_worker.join();
 }
 
-bool SdlSoundPlayer::playSoundAsync(const QString &path)
+bool OneShotSoundPlayer::playSoundAsync(const QString &path)
 {
     QString error;
     std::unique_ptr<BufferedFileReader> file = BufferedFileReader::open(path, &error);
@@ -52,13 +54,13 @@ bool SdlSoundPlayer::playSoundAsync(const QString &path)
     return true;
 }
 
-bool SdlSoundPlayer::isBusy() const
+bool OneShotSoundPlayer::isBusy() const
 {
     std::lock_guard lock(m_mutex);
     return m_pending.has_value() || m_active;
 }
 
-void SdlSoundPlayer::run()
+void OneShotSoundPlayer::run()
 {
     std::unique_lock lock(m_mutex);
     while (!m_quit) {
@@ -94,14 +96,14 @@ void SdlSoundPlayer::run()
 }
 
 // Worker thread only.
-void SdlSoundPlayer::play(const Sound &sound)
+void OneShotSoundPlayer::play(const Sound &sound)
 {
     if (m_device != 0 && (sound.sampleRate != m_deviceRate || sound.channels != m_deviceChannels))
         closeDevice();
     if (m_device == 0) {
         QString error;
-        m_device = SdlAudio::instance().openDevice(sound.sampleRate, sound.channels, BufferFrames,
-                                                   nullptr, nullptr, &error);
+        m_device = AudioSystem::instance().openDevice(sound.sampleRate, sound.channels,
+                                                      BufferFrames, nullptr, nullptr, &error);
         if (m_device == 0)
             return;
         m_deviceRate = sound.sampleRate;
@@ -117,12 +119,14 @@ void SdlSoundPlayer::play(const Sound &sound)
 }
 
 // Worker thread only.
-void SdlSoundPlayer::closeDevice()
+void OneShotSoundPlayer::closeDevice()
 {
     if (m_device == 0)
         return;
-    SdlAudio::instance().closeDevice(m_device);
+    AudioSystem::instance().closeDevice(m_device);
     m_device = 0;
     m_deviceRate = 0;
     m_deviceChannels = 0;
 }
+
+} // namespace audio

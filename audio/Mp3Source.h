@@ -7,8 +7,11 @@
 #include <memory>
 #include <sys/types.h>
 
-class BufferedFileReader;
 struct mpg123_handle_struct;
+
+namespace audio {
+
+class BufferedFileReader;
 
 // An MPEG audio stream decoded by libmpg123 with gapless decoding: encoder
 // delay and padding are removed where a LAME/Info header records them. The
@@ -56,3 +59,5 @@ class Mp3Source final : public PcmSource
     int64_t m_delivered = 0;
     bool m_scanned = false;
 };
+
+} // namespace audio

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <vector>
 
+namespace audio {
+
 namespace {
 
 // One refill while the track plays, on the audio thread: small, so that a
@@ -200,3 +202,5 @@ int64_t Mp3Source::read(int16_t *out, int64_t maxFrames)
     m_delivered += frames;
     return frames;
 }
+
+} // namespace audio

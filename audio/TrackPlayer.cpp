@@ -1,12 +1,14 @@
-#include "Mpg123MediaPlayer.h"
+#include "TrackPlayer.h"
 
 #include "AudioFileLoader.h"
+#include "AudioSystem.h"
 #include "PcmSource.h"
-#include "SdlAudio.h"
 
 #include <SDL.h>
 
 #include <cstring>
+
+namespace audio {
 
 namespace {
 
@@ -18,7 +20,7 @@ constexpr int DefaultChannels = 2;
 
 } // namespace
 
-Mpg123MediaPlayer::Mpg123MediaPlayer()
+TrackPlayer::TrackPlayer()
 {
     m_startTimer.setSingleShot(true);
     m_startTimer.setInterval(0);
@@ -28,19 +30,19 @@ Mpg123MediaPlayer::Mpg123MediaPlayer()
     (void)prepareDevice(DefaultRate, DefaultChannels, &ignored);
 }
 
-Mpg123MediaPlayer::~Mpg123MediaPlayer()
+TrackPlayer::~TrackPlayer()
 {
     halt();
     closeDevice();
 }
 
-void Mpg123MediaPlayer::audioCallback(void *userData, uint8_t *stream, int length)
+void TrackPlayer::audioCallback(void *userData, uint8_t *stream, int length)
 {
-    static_cast<Mpg123MediaPlayer *>(userData)->fill(stream, length);
+    static_cast<TrackPlayer *>(userData)->fill(stream, length);
 }
 
 // Runs on SDL's audio thread with the device lock held.
-void Mpg123MediaPlayer::fill(uint8_t *stream, int length)
+void TrackPlayer::fill(uint8_t *stream, int length)
 {
     auto *out = reinterpret_cast<int16_t *>(stream);
     const int channels = m_deviceChannels;
@@ -67,7 +69,7 @@ void Mpg123MediaPlayer::fill(uint8_t *stream, int length)
                 static_cast<std::size_t>((frames - written) * channels) * sizeof(int16_t));
 }
 
-void Mpg123MediaPlayer::setFileName(const QString &fileName)
+void TrackPlayer::setFileName(const QString &fileName)
 {
     m_fileName = fileName;
     halt();
@@ -88,49 +90,49 @@ void Mpg123MediaPlayer::setFileName(const QString &fileName)
         SDL_UnlockAudioDevice(m_device);
 
     if (m_source == nullptr) {
-        qWarning("Mpg123MediaPlayer: nothing loaded for \"%s\": %s", qUtf8Printable(fileName),
+        qWarning("TrackPlayer: nothing loaded for \"%s\": %s", qUtf8Printable(fileName),
                  qUtf8Printable(error));
         return;
     }
     m_startTimer.start();
 }
 
-QString Mpg123MediaPlayer::fileName() const
+QString TrackPlayer::fileName() const
 {
     return m_fileName;
 }
 
-double Mpg123MediaPlayer::duration() const
+double TrackPlayer::duration() const
 {
     return m_sampleRate > 0 ? static_cast<double>(m_frameCount) / m_sampleRate : 0.0;
 }
 
-double Mpg123MediaPlayer::currentPosition() const
+double TrackPlayer::currentPosition() const
 {
     return m_sampleRate > 0 ? static_cast<double>(m_playedFrames.load()) / m_sampleRate : 0.0;
 }
 
-void Mpg123MediaPlayer::stop()
+void TrackPlayer::stop()
 {
     halt();
 }
 
-bool Mpg123MediaPlayer::isPlaying() const
+bool TrackPlayer::isPlaying() const
 {
     return m_playing.load();
 }
 
-int64_t Mpg123MediaPlayer::playedFrames() const
+int64_t TrackPlayer::playedFrames() const
 {
     return m_playedFrames.load();
 }
 
-int64_t Mpg123MediaPlayer::frameCount() const
+int64_t TrackPlayer::frameCount() const
 {
     return m_frameCount;
 }
 
-void Mpg123MediaPlayer::startPlayback()
+void TrackPlayer::startPlayback()
 {
     if (m_device == 0 || m_source == nullptr)
         return;
@@ -141,7 +143,7 @@ void Mpg123MediaPlayer::startPlayback()
 }
 
 // Once this returns, the audio callback hands no further frame to the device.
-void Mpg123MediaPlayer::halt()
+void TrackPlayer::halt()
 {
     m_startTimer.stop();
     if (m_device == 0) {
@@ -154,13 +156,13 @@ void Mpg123MediaPlayer::halt()
     SDL_PauseAudioDevice(m_device, 1);
 }
 
-bool Mpg123MediaPlayer::prepareDevice(int sampleRate, int channels, QString *error)
+bool TrackPlayer::prepareDevice(int sampleRate, int channels, QString *error)
 {
     if (m_device != 0 && sampleRate == m_deviceRate && channels == m_deviceChannels)
         return true;
     closeDevice();
-    m_device = SdlAudio::instance().openDevice(sampleRate, channels, BufferFrames,
-                                               &Mpg123MediaPlayer::audioCallback, this, error);
+    m_device = AudioSystem::instance().openDevice(sampleRate, channels, BufferFrames,
+                                                  &TrackPlayer::audioCallback, this, error);
     if (m_device == 0)
         return false;
     m_deviceRate = sampleRate;
@@ -168,12 +170,14 @@ bool Mpg123MediaPlayer::prepareDevice(int sampleRate, int channels, QString *err
     return true;
 }
 
-void Mpg123MediaPlayer::closeDevice()
+void TrackPlayer::closeDevice()
 {
     if (m_device == 0)
         return;
-    SdlAudio::instance().closeDevice(m_device);
+    AudioSystem::instance().closeDevice(m_device);
     m_device = 0;
     m_deviceRate = 0;
     m_deviceChannels = 0;
 }
+
+} // namespace audio

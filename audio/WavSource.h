@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+namespace audio {
+
 class BufferedFileReader;
 
 // A RIFF/WAVE file read whole when opened, decoded by SDL's loader and held
@@ -35,3 +37,5 @@ class WavSource final : public PcmSource
     int64_t m_frameCount = 0;
     int64_t m_delivered = 0;
 };
+
+} // namespace audio

@@ -4,6 +4,8 @@
 #include "Mp3Source.h"
 #include "WavSource.h"
 
+namespace audio {
+
 std::unique_ptr<PcmSource> AudioFileLoader::load(const QString &path, QString *error)
 {
     std::unique_ptr<BufferedFileReader> file = BufferedFileReader::open(path, error);
@@ -13,3 +15,5 @@ std::unique_ptr<PcmSource> AudioFileLoader::load(const QString &path, QString *e
         return WavSource::open(*file, error);
     return Mp3Source::open(std::move(file), error);
 }
+
+} // namespace audio

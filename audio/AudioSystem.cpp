@@ -1,14 +1,16 @@
-#include "SdlAudio.h"
+#include "AudioSystem.h"
 
 #include <SDL.h>
 
-SdlAudio &SdlAudio::instance()
+namespace audio {
+
+AudioSystem &AudioSystem::instance()
 {
-    static SdlAudio audio;
+    static AudioSystem audio;
     return audio;
 }
 
-SdlAudio::SdlAudio()
+AudioSystem::AudioSystem()
 {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     m_initialised = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
@@ -16,13 +18,13 @@ SdlAudio::SdlAudio()
         m_initialised = switchToDummyDriver();
 }
 
-SdlAudio::~SdlAudio()
+AudioSystem::~AudioSystem()
 {
     if (m_initialised)
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-bool SdlAudio::switchToDummyDriver()
+bool AudioSystem::switchToDummyDriver()
 {
     const char *chosen = SDL_GetHint(SDL_HINT_AUDIODRIVER);
     if (chosen != nullptr && *chosen != '\0')
@@ -38,8 +40,8 @@ bool SdlAudio::switchToDummyDriver()
     return m_initialised;
 }
 
-uint32_t SdlAudio::openDevice(int sampleRate, int channels, int bufferFrames, Callback callback,
-                              void *userData, QString *error)
+uint32_t AudioSystem::openDevice(int sampleRate, int channels, int bufferFrames, Callback callback,
+                                 void *userData, QString *error)
 {
     std::lock_guard lock(m_mutex);
     if (!m_initialised) {
@@ -66,7 +68,7 @@ uint32_t SdlAudio::openDevice(int sampleRate, int channels, int bufferFrames, Ca
     return device;
 }
 
-void SdlAudio::closeDevice(uint32_t device)
+void AudioSystem::closeDevice(uint32_t device)
 {
     if (device == 0)
         return;
@@ -75,9 +77,11 @@ void SdlAudio::closeDevice(uint32_t device)
     --m_openDevices;
 }
 
-QString SdlAudio::driverName() const
+QString AudioSystem::driverName() const
 {
     std::lock_guard lock(m_mutex);
     const char *name = m_initialised ? SDL_GetCurrentAudioDriver() : nullptr;
     return name != nullptr ? QString::fromUtf8(name) : QString();
 }
+
+} // namespace audio

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace audio {
+
 class PcmSource;
 
 // The media component on libmpg123 (MP3) and SDL's WAV loader, played through
@@ -21,13 +23,13 @@ class PcmSource;
 // shrank or changed while it played, a damaged stream), the track ends there
 // with the position on the duration. Must be used from the thread that owns
 // the Qt event loop.
-class Mpg123MediaPlayer final : public MediaPlayer
+class TrackPlayer final : public MediaPlayer
 {
   public:
-    Mpg123MediaPlayer();
-    ~Mpg123MediaPlayer() override;
-    Mpg123MediaPlayer(const Mpg123MediaPlayer &) = delete;
-    Mpg123MediaPlayer &operator=(const Mpg123MediaPlayer &) = delete;
+    TrackPlayer();
+    ~TrackPlayer() override;
+    TrackPlayer(const TrackPlayer &) = delete;
+    TrackPlayer &operator=(const TrackPlayer &) = delete;
 
     void setFileName(const QString &fileName) override;
     [[nodiscard]] QString fileName() const override;
@@ -62,3 +64,5 @@ class Mpg123MediaPlayer final : public MediaPlayer
     int m_deviceChannels = 0;
     QTimer m_startTimer;
 };
+
+} // namespace audio

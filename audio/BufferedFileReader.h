@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+namespace audio {
+
 // One regular file read by offset through a descriptor kept open, with a
 // buffer in front so that many small reads cost few system calls.
 //
@@ -58,3 +60,5 @@ class BufferedFileReader
     int64_t m_bufferStart = 0;
     std::size_t m_bufferLength = 0;
 };
+
+} // namespace audio

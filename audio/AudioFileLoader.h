@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace audio {
+
 class PcmSource;
 
 // Opens an audio file as a decoded track of exact length: RIFF/WAVE through
@@ -15,3 +17,5 @@ class AudioFileLoader
   public:
     [[nodiscard]] static std::unique_ptr<PcmSource> load(const QString &path, QString *error);
 };
+
+} // namespace audio
