@@ -6,14 +6,21 @@
 
 namespace audio {
 
-std::unique_ptr<PcmSource> AudioFileLoader::load(const QString &path, QString *error)
+Result<std::unique_ptr<PcmSource>> AudioFileLoader::load(const QString &path)
 {
-    std::unique_ptr<BufferedFileReader> file = BufferedFileReader::open(path, error);
-    if (file == nullptr)
-        return nullptr;
-    if (WavSource::looksLikeWav(*file))
-        return WavSource::open(*file, error);
-    return Mp3Source::open(std::move(file), error);
+    Result<std::unique_ptr<BufferedFileReader>> file = BufferedFileReader::open(path);
+    if (!file)
+        return Failure{file.error()};
+    if (WavSource::looksLikeWav(*file.value())) {
+        Result<std::unique_ptr<WavSource>> wav = WavSource::open(*file.value());
+        if (!wav)
+            return Failure{wav.error()};
+        return std::unique_ptr<PcmSource>(std::move(wav).value());
+    }
+    Result<std::unique_ptr<Mp3Source>> mp3 = Mp3Source::open(std::move(file).value());
+    if (!mp3)
+        return Failure{mp3.error()};
+    return std::unique_ptr<PcmSource>(std::move(mp3).value());
 }
 
 } // namespace audio

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PcmSource.h"
+#include "Result.h"
 
 #include <QString>
 
@@ -22,10 +23,10 @@ class BufferedFileReader;
 class Mp3Source final : public PcmSource
 {
   public:
-    // Null (and *error set) when no MPEG audio frame is found, when the file
-    // ends before the stream its header announces, or when it holds no sample.
-    [[nodiscard]] static std::unique_ptr<Mp3Source> open(std::unique_ptr<BufferedFileReader> file,
-                                                         QString *error);
+    // Fails when no MPEG audio frame is found, when the file ends before the
+    // stream its header announces, or when it holds no sample.
+    [[nodiscard]] static Result<std::unique_ptr<Mp3Source>>
+    open(std::unique_ptr<BufferedFileReader> file);
     ~Mp3Source() override;
 
     [[nodiscard]] int sampleRate() const override { return m_sampleRate; }

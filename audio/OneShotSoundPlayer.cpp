@@ -33,18 +33,18 @@ OneShotSoundPlayer::~OneShotSoundPlayer()
 
 bool OneShotSoundPlayer::playSoundAsync(const QString &path)
 {
-    QString error;
-    std::unique_ptr<BufferedFileReader> file = BufferedFileReader::open(path, &error);
-    if (file == nullptr || !WavSource::looksLikeWav(*file))
+    const Result<std::unique_ptr<BufferedFileReader>> file = BufferedFileReader::open(path);
+    if (!file || !WavSource::looksLikeWav(*file.value()))
         return false;
-    std::unique_ptr<WavSource> wav = WavSource::open(*file, &error);
-    if (wav == nullptr)
+    const Result<std::unique_ptr<WavSource>> opened = WavSource::open(*file.value());
+    if (!opened)
         return false;
+    WavSource &wav = *opened.value();
     Sound sound;
-    sound.sampleRate = wav->sampleRate();
-    sound.channels = wav->channels();
-    sound.samples.resize(static_cast<std::size_t>(wav->frameCount() * wav->channels()));
-    if (wav->read(sound.samples.data(), wav->frameCount()) != wav->frameCount())
+    sound.sampleRate = wav.sampleRate();
+    sound.channels = wav.channels();
+    sound.samples.resize(static_cast<std::size_t>(wav.frameCount() * wav.channels()));
+    if (wav.read(sound.samples.data(), wav.frameCount()) != wav.frameCount())
         return false;
     {
         std::lock_guard lock(m_mutex);

@@ -74,9 +74,11 @@ void TrackPlayer::setFileName(const QString &fileName)
     m_fileName = fileName;
     halt();
     QString error;
-    std::unique_ptr<PcmSource> source = AudioFileLoader::load(fileName, &error);
-    if (source != nullptr && !prepareDevice(source->sampleRate(), source->channels(), &error))
-        source.reset();
+    std::unique_ptr<PcmSource> source;
+    if (Result<std::unique_ptr<PcmSource>> loaded = AudioFileLoader::load(fileName); !loaded)
+        error = loaded.error();
+    else if (prepareDevice(loaded.value()->sampleRate(), loaded.value()->channels(), &error))
+        source = std::move(loaded).value();
 
     std::unique_ptr<PcmSource> previous;
     if (m_device != 0)

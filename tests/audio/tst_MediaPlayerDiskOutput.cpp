@@ -83,10 +83,10 @@ void TestMediaPlayerDiskOutput::decodedAudioReachesTheDevice_data()
 void TestMediaPlayerDiskOutput::decodedAudioReachesTheDevice()
 {
     QFETCH(QString, name);
-    QString error;
-    std::unique_ptr<audio::PcmSource> reference =
-        audio::AudioFileLoader::load(audioFixture(name), &error);
-    QVERIFY2(reference != nullptr, qPrintable(error));
+    Result<std::unique_ptr<audio::PcmSource>> loaded =
+        audio::AudioFileLoader::load(audioFixture(name));
+    QVERIFY2(loaded, qPrintable(loaded.error()));
+    const std::unique_ptr<audio::PcmSource> reference = std::move(loaded).value();
     QByteArray decoded(int(reference->frameCount() * reference->channels() * 2), '\0');
     QCOMPARE(reference->read(reinterpret_cast<int16_t *>(decoded.data()), reference->frameCount()),
              reference->frameCount());
