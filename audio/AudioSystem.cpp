@@ -2,52 +2,59 @@
 
 #include <SDL.h>
 
+#include <atomic>
+
 namespace audio {
 
-AudioSystem &AudioSystem::instance()
-{
-    static AudioSystem audio;
-    return audio;
-}
+namespace {
+
+// A second system would end the subsystem (or switch its driver) under the
+// devices of the first.
+std::atomic<bool> g_exists{false};
+
+} // namespace
 
 AudioSystem::AudioSystem()
 {
+    if (g_exists.exchange(true))
+        qFatal("audio::AudioSystem: a second instance while one exists");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    m_initialised = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-    if (!m_initialised)
-        m_initialised = switchToDummyDriver();
+    m_started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (!m_started)
+        m_started = switchToDummyDriver();
 }
 
 AudioSystem::~AudioSystem()
 {
-    if (m_initialised)
+    if (m_started)
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    g_exists.store(false);
 }
 
+// Only while no device is open, under m_mutex or from the constructor.
 bool AudioSystem::switchToDummyDriver()
 {
     const char *chosen = SDL_GetHint(SDL_HINT_AUDIODRIVER);
     if (chosen != nullptr && *chosen != '\0')
         return false;
-    const char *current = m_initialised ? SDL_GetCurrentAudioDriver() : nullptr;
+    const char *current = m_started ? SDL_GetCurrentAudioDriver() : nullptr;
     if (current != nullptr && SDL_strcmp(current, "dummy") == 0)
         return false;
-    if (m_initialised)
+    if (m_started)
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     // An empty SDL_AUDIODRIVER in the environment would outrank a normal hint.
     SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-    m_initialised = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-    return m_initialised;
+    m_started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    return m_started;
 }
 
-uint32_t AudioSystem::openDevice(int sampleRate, int channels, int bufferFrames, Callback callback,
-                                 void *userData, QString *error)
+Result<uint32_t> AudioSystem::openDevice(int sampleRate, int channels, int bufferFrames,
+                                         Callback callback, void *userData)
 {
     std::lock_guard lock(m_mutex);
-    if (!m_initialised) {
-        *error = QStringLiteral("no audio driver: %1").arg(QString::fromUtf8(SDL_GetError()));
-        return 0;
-    }
+    if (!m_started)
+        return Failure{
+            QStringLiteral("no audio driver: %1").arg(QString::fromUtf8(SDL_GetError()))};
     SDL_AudioSpec wanted{};
     wanted.freq = sampleRate;
     wanted.format = AUDIO_S16SYS;
@@ -59,19 +66,15 @@ uint32_t AudioSystem::openDevice(int sampleRate, int channels, int bufferFrames,
     SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device == 0 && m_openDevices == 0 && switchToDummyDriver())
         device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-    if (device == 0) {
-        *error = QStringLiteral("cannot open the audio device: %1")
-                     .arg(QString::fromUtf8(SDL_GetError()));
-        return 0;
-    }
+    if (device == 0)
+        return Failure{QStringLiteral("cannot open the audio device: %1")
+                           .arg(QString::fromUtf8(SDL_GetError()))};
     ++m_openDevices;
-    return device;
+    return uint32_t{device};
 }
 
 void AudioSystem::closeDevice(uint32_t device)
 {
-    if (device == 0)
-        return;
     SDL_CloseAudioDevice(device);
     std::lock_guard lock(m_mutex);
     --m_openDevices;
@@ -80,7 +83,7 @@ void AudioSystem::closeDevice(uint32_t device)
 QString AudioSystem::driverName() const
 {
     std::lock_guard lock(m_mutex);
-    const char *name = m_initialised ? SDL_GetCurrentAudioDriver() : nullptr;
+    const char *name = m_started ? SDL_GetCurrentAudioDriver() : nullptr;
     return name != nullptr ? QString::fromUtf8(name) : QString();
 }
 

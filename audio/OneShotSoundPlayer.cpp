@@ -1,10 +1,7 @@
 #include "OneShotSoundPlayer.h"
 
-#include "AudioSystem.h"
 #include "BufferedFileReader.h"
 #include "WavSource.h"
-
-#include <SDL.h>
 
 #include <algorithm>
 #include <chrono>
@@ -19,7 +16,9 @@ constexpr auto MinimumWait = std::chrono::milliseconds(10);
 
 } // namespace
 
-OneShotSoundPlayer::OneShotSoundPlayer() : m_worker([this] { run(); }) {}
+OneShotSoundPlayer::OneShotSoundPlayer(AudioSystem &system)
+    : m_system(system), m_worker([this] { run(); })
+{}
 
 OneShotSoundPlayer::~OneShotSoundPlayer()
 {
@@ -71,62 +70,51 @@ void OneShotSoundPlayer::run()
             lock.unlock();
             play(sound);
             lock.lock();
-            m_active = m_device != 0;
+            m_active = m_device.has_value();
             continue;
         }
-        if (m_device == 0) {
+        if (!m_device) {
             m_wake.wait(lock, [this] { return m_quit || m_pending.has_value(); });
             continue;
         }
-        const Uint32 queued = SDL_GetQueuedAudioSize(m_device);
+        const uint32_t queued = m_device->queuedBytes();
         if (queued == 0) {
             lock.unlock();
-            closeDevice();
+            m_device.reset();
             lock.lock();
             m_active = false;
             continue;
         }
-        const auto bytesPerSecond = static_cast<int64_t>(m_deviceRate) * m_deviceChannels * 2;
+        const auto bytesPerSecond =
+            static_cast<int64_t>(m_device->sampleRate()) * m_device->channels() * 2;
         const auto left = std::chrono::milliseconds(queued * int64_t(1000) / bytesPerSecond);
         m_wake.wait_for(lock, std::max<std::chrono::milliseconds>(left, MinimumWait),
                         [this] { return m_quit || m_pending.has_value(); });
     }
     lock.unlock();
-    closeDevice();
+    m_device.reset();
 }
 
 // Worker thread only.
 void OneShotSoundPlayer::play(const Sound &sound)
 {
-    if (m_device != 0 && (sound.sampleRate != m_deviceRate || sound.channels != m_deviceChannels))
-        closeDevice();
-    if (m_device == 0) {
-        QString error;
-        m_device = AudioSystem::instance().openDevice(sound.sampleRate, sound.channels,
-                                                      BufferFrames, nullptr, nullptr, &error);
-        if (m_device == 0)
+    if (m_device &&
+        (sound.sampleRate != m_device->sampleRate() || sound.channels != m_device->channels()))
+        m_device.reset();
+    if (!m_device) {
+        Result<OutputDevice> opened =
+            OutputDevice::open(m_system, sound.sampleRate, sound.channels, BufferFrames);
+        if (!opened)
             return;
-        m_deviceRate = sound.sampleRate;
-        m_deviceChannels = sound.channels;
+        m_device.emplace(std::move(opened).value());
     }
-    SDL_ClearQueuedAudio(m_device);
-    if (SDL_QueueAudio(m_device, sound.samples.data(),
-                       static_cast<Uint32>(sound.samples.size() * sizeof(int16_t))) != 0) {
-        closeDevice();
+    m_device->clearQueue();
+    if (!m_device->queue(sound.samples.data(),
+                         static_cast<uint32_t>(sound.samples.size() * sizeof(int16_t)))) {
+        m_device.reset();
         return;
     }
-    SDL_PauseAudioDevice(m_device, 0);
-}
-
-// Worker thread only.
-void OneShotSoundPlayer::closeDevice()
-{
-    if (m_device == 0)
-        return;
-    AudioSystem::instance().closeDevice(m_device);
-    m_device = 0;
-    m_deviceRate = 0;
-    m_deviceChannels = 0;
+    m_device->resume();
 }
 
 } // namespace audio

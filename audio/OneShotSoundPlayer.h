@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OutputDevice.h"
 #include "SoundPlayer.h"
 
 #include <condition_variable>
@@ -11,14 +12,19 @@
 
 namespace audio {
 
-// Plays WAV files in the background through SDL, one at a time: a new sound
-// replaces the one playing. A worker thread opens the device, feeds it and
-// closes it once the sound has played, so that the program's exit normally
-// finds no device to wait for.
+class AudioSystem;
+
+// Plays WAV files in the background, one at a time: a new sound replaces the
+// one playing. A worker thread opens an output device, queues the sound and
+// closes the device once the sound has played, so that the program's exit
+// normally finds no device to wait for. The worker never holds the process
+// up: a program may end with _Exit() while a sound plays. The system must
+// outlive the player.
 class OneShotSoundPlayer final : public SoundPlayer
 {
   public:
-    OneShotSoundPlayer();
+    explicit OneShotSoundPlayer(AudioSystem &system);
+    // Stops the sound, closes the device and joins the worker.
     ~OneShotSoundPlayer() override;
     OneShotSoundPlayer(const OneShotSoundPlayer &) = delete;
     OneShotSoundPlayer &operator=(const OneShotSoundPlayer &) = delete;
@@ -26,7 +32,7 @@ class OneShotSoundPlayer final : public SoundPlayer
     // Reads the file at once (a missing, unreadable or non-WAV file, and
     // anything but a regular file, is silent and returns false without
     // blocking); the device work happens on the worker thread.
-    bool playSoundAsync(const QString &path) override;
+    [[nodiscard]] bool playSoundAsync(const QString &path) override;
 
     // Whether a sound is queued or still being played (for tests).
     [[nodiscard]] bool isBusy() const;
@@ -41,17 +47,15 @@ class OneShotSoundPlayer final : public SoundPlayer
 
     void run();
     void play(const Sound &sound);
-    void closeDevice();
 
+    AudioSystem &m_system;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::optional<Sound> m_pending;
     bool m_quit = false;
-    // Owned by the worker thread.
-    uint32_t m_device = 0;
-    int m_deviceRate = 0;
-    int m_deviceChannels = 0;
     bool m_active = false; // a sound is being started or played; under m_mutex
+    // Owned by the worker thread.
+    std::optional<OutputDevice> m_device;
     std::thread m_worker;
 };
 

@@ -12,7 +12,7 @@ class SoundPlayer
 
     // Returns at once; the sound plays in the background. A missing or
     // unplayable file is silent (no fallback sound). Returns whether it started.
-    virtual bool playSoundAsync(const QString &path) = 0;
+    [[nodiscard]] virtual bool playSoundAsync(const QString &path) = 0;
 };
 
 } // namespace audio

@@ -1,12 +1,10 @@
 #include "TrackPlayer.h"
 
 #include "AudioFileLoader.h"
-#include "AudioSystem.h"
 #include "PcmSource.h"
 
-#include <SDL.h>
-
 #include <cstring>
+#include <mutex>
 
 namespace audio {
 
@@ -20,20 +18,20 @@ constexpr int DefaultChannels = 2;
 
 } // namespace
 
-TrackPlayer::TrackPlayer()
+TrackPlayer::TrackPlayer(AudioSystem &system) : m_system(system)
 {
     m_startTimer.setSingleShot(true);
     m_startTimer.setInterval(0);
     QObject::connect(&m_startTimer, &QTimer::timeout, &m_startTimer, [this] { startPlayback(); });
-    // Opened now so that the first track starts without waiting for the device.
-    QString ignored;
-    (void)prepareDevice(DefaultRate, DefaultChannels, &ignored);
+    // Opened now so that the first track starts without waiting for the device;
+    // a failure shows again, with its reason, when a track is assigned.
+    static_cast<void>(prepareDevice(DefaultRate, DefaultChannels));
 }
 
 TrackPlayer::~TrackPlayer()
 {
     halt();
-    closeDevice();
+    m_device.reset();
 }
 
 void TrackPlayer::audioCallback(void *userData, uint8_t *stream, int length)
@@ -45,7 +43,7 @@ void TrackPlayer::audioCallback(void *userData, uint8_t *stream, int length)
 void TrackPlayer::fill(uint8_t *stream, int length)
 {
     auto *out = reinterpret_cast<int16_t *>(stream);
-    const int channels = m_deviceChannels;
+    const int channels = m_outputChannels;
     const int64_t frames = length / (static_cast<int>(sizeof(int16_t)) * channels);
     int64_t written = 0;
     if (m_playing.load() && m_source != nullptr) {
@@ -75,24 +73,30 @@ void TrackPlayer::setFileName(const QString &fileName)
     halt();
     QString error;
     std::unique_ptr<PcmSource> source;
-    if (Result<std::unique_ptr<PcmSource>> loaded = AudioFileLoader::load(fileName); !loaded)
+    if (Result<std::unique_ptr<PcmSource>> loaded = AudioFileLoader::load(fileName); !loaded) {
         error = loaded.error();
-    else if (prepareDevice(loaded.value()->sampleRate(), loaded.value()->channels(), &error))
+    } else if (const Result<void> device =
+                   prepareDevice(loaded.value()->sampleRate(), loaded.value()->channels());
+               !device) {
+        error = device.error();
+    } else {
         source = std::move(loaded).value();
+    }
 
     std::unique_ptr<PcmSource> previous;
-    if (m_device != 0)
-        SDL_LockAudioDevice(m_device);
-    previous = std::move(m_source);
-    m_source = std::move(source);
-    m_sampleRate = m_source != nullptr ? m_source->sampleRate() : 0;
-    m_frameCount = m_source != nullptr ? m_source->frameCount() : 0;
-    m_playedFrames.store(0);
-    if (m_device != 0)
-        SDL_UnlockAudioDevice(m_device);
+    {
+        std::unique_lock<OutputDevice> lock;
+        if (m_device)
+            lock = std::unique_lock(*m_device);
+        previous = std::move(m_source);
+        m_source = std::move(source);
+        m_sampleRate = m_source != nullptr ? m_source->sampleRate() : 0;
+        m_frameCount = m_source != nullptr ? m_source->frameCount() : 0;
+        m_playedFrames.store(0);
+    }
 
     if (m_source == nullptr) {
-        qWarning("TrackPlayer: nothing loaded for \"%s\": %s", qUtf8Printable(fileName),
+        qWarning("audio::TrackPlayer: nothing loaded for \"%s\": %s", qUtf8Printable(fileName),
                  qUtf8Printable(error));
         return;
     }
@@ -136,50 +140,43 @@ int64_t TrackPlayer::frameCount() const
 
 void TrackPlayer::startPlayback()
 {
-    if (m_device == 0 || m_source == nullptr)
+    if (!m_device || m_source == nullptr)
         return;
-    SDL_LockAudioDevice(m_device);
-    m_playing.store(m_playedFrames.load() < m_frameCount);
-    SDL_UnlockAudioDevice(m_device);
-    SDL_PauseAudioDevice(m_device, 0);
+    {
+        const std::lock_guard lock(*m_device);
+        m_playing.store(m_playedFrames.load() < m_frameCount);
+    }
+    m_device->resume();
 }
 
 // Once this returns, the audio callback hands no further frame to the device.
 void TrackPlayer::halt()
 {
     m_startTimer.stop();
-    if (m_device == 0) {
+    if (!m_device) {
         m_playing.store(false);
         return;
     }
-    SDL_LockAudioDevice(m_device);
-    m_playing.store(false);
-    SDL_UnlockAudioDevice(m_device);
-    SDL_PauseAudioDevice(m_device, 1);
+    {
+        const std::lock_guard lock(*m_device);
+        m_playing.store(false);
+    }
+    m_device->pause();
 }
 
-bool TrackPlayer::prepareDevice(int sampleRate, int channels, QString *error)
+// Keeps the open device when it already has this format.
+Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels)
 {
-    if (m_device != 0 && sampleRate == m_deviceRate && channels == m_deviceChannels)
-        return true;
-    closeDevice();
-    m_device = AudioSystem::instance().openDevice(sampleRate, channels, BufferFrames,
-                                                  &TrackPlayer::audioCallback, this, error);
-    if (m_device == 0)
-        return false;
-    m_deviceRate = sampleRate;
-    m_deviceChannels = channels;
-    return true;
-}
-
-void TrackPlayer::closeDevice()
-{
-    if (m_device == 0)
-        return;
-    AudioSystem::instance().closeDevice(m_device);
-    m_device = 0;
-    m_deviceRate = 0;
-    m_deviceChannels = 0;
+    if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels)
+        return {};
+    m_device.reset();
+    m_outputChannels = channels;
+    Result<OutputDevice> opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
+                                                     &TrackPlayer::audioCallback, this);
+    if (!opened)
+        return Failure{opened.error()};
+    m_device.emplace(std::move(opened).value());
+    return {};
 }
 
 } // namespace audio

@@ -1,32 +1,39 @@
 #pragma once
 
+// The audio library: playing sound for the programs, and nothing of windows.
+//  - TrackPlayer (this header): the player's tracks, MP3 and WAV, through the
+//    MediaPlayer interface.
+//  - OneShotSoundPlayer: the pop-ups' chimes through the SoundPlayer interface.
+//  - AudioFileLoader and the sources: a file opened as decoded PCM of exact length.
+//  - AudioSystem and OutputDevice: SDL's audio, started once by main(), and one
+//    output device per player.
+// Failures come back as Result (platform/Result.h) or, for the players, as
+// their interfaces state.
+
 #include "MediaPlayer.h"
+#include "OutputDevice.h"
 
 #include <QTimer>
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace audio {
 
+class AudioSystem;
 class PcmSource;
 
 // The media component on libmpg123 (MP3) and SDL's WAV loader, played through
-// one SDL output device that stays open between tracks.
+// one output device that stays open between tracks of the same format.
 //
-// Decoding and output run on SDL's audio thread, so playback goes on while the
-// UI thread sits in a modal dialog or a window move. Output starts from the
-// first pass of the Qt event loop after setFileName(), so a file assigned and
-// stopped within one handler never reaches the device. The position counts
-// the frames handed to the device; when the data runs out early (a file that
-// shrank or changed while it played, a damaged stream), the track ends there
-// with the position on the duration. Must be used from the thread that owns
-// the Qt event loop.
+// Decoding and output run on SDL's audio thread. The position counts the
+// frames handed to the device. The system must outlive the player.
 class TrackPlayer final : public MediaPlayer
 {
   public:
-    TrackPlayer();
+    explicit TrackPlayer(AudioSystem &system);
     ~TrackPlayer() override;
     TrackPlayer(const TrackPlayer &) = delete;
     TrackPlayer &operator=(const TrackPlayer &) = delete;
@@ -48,9 +55,9 @@ class TrackPlayer final : public MediaPlayer
     void fill(uint8_t *stream, int length);
     void startPlayback();
     void halt();
-    [[nodiscard]] bool prepareDevice(int sampleRate, int channels, QString *error);
-    void closeDevice();
+    [[nodiscard]] Result<void> prepareDevice(int sampleRate, int channels);
 
+    AudioSystem &m_system;
     QString m_fileName;
     // Touched by the audio callback only while m_playing; replaced under the
     // device lock.
@@ -59,9 +66,9 @@ class TrackPlayer final : public MediaPlayer
     int64_t m_frameCount = 0;
     std::atomic<int64_t> m_playedFrames{0};
     std::atomic<bool> m_playing{false};
-    uint32_t m_device = 0;
-    int m_deviceRate = 0;
-    int m_deviceChannels = 0;
+    // Read by the callback; written only while no device is open.
+    int m_outputChannels = 0;
+    std::optional<OutputDevice> m_device;
     QTimer m_startTimer;
 };
 

@@ -1,3 +1,4 @@
+#include "AudioSystem.h"
 #include "BindingsFile.h"
 #include "Fonts.h"
 #include "MessageBoxReporter.h"
@@ -17,7 +18,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Plovi"));
     registerFontSubstitutions();
 
-    audio::TrackPlayer media;
+    audio::AudioSystem audioSystem;
+    audio::TrackPlayer media(audioSystem);
     ProcessLauncher launcher;
     MessageBoxReporter messages;
     const plovi::PlayerServices services{

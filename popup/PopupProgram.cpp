@@ -1,6 +1,7 @@
 #include "PopupProgram.h"
 
 #include "AlertServices.h"
+#include "AudioSystem.h"
 #include "DesktopLinkOpener.h"
 #include "FontConfigPreload.h"
 #include "Fonts.h"
@@ -62,10 +63,11 @@ int runPopup(const QString &title, const AlertVariant &variant, audio::SoundPlay
 int popupMain(int argc, char *argv[], const QString &title, const AlertVariant &variant)
 {
     selectQtPlatform();
-    FontConfigPreload fonts; // overlaps the connection to the display
+    FontConfigPreload fonts;        // overlaps the connection to the display
+    audio::AudioSystem audioSystem; // and SDL's start
     QApplication app(argc, argv);
     static_cast<void>(fonts.wait()); // when it failed, Qt loads the fonts itself
-    audio::OneShotSoundPlayer sound;
+    audio::OneShotSoundPlayer sound(audioSystem);
     return runPopup(title, variant, sound);
 }
 

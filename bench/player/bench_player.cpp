@@ -6,6 +6,7 @@
 //    the same file alone and against playback with no window at all.
 // Runs offscreen with SDL's dummy driver unless QT_QPA_PLATFORM or
 // SDL_AUDIODRIVER say otherwise. The input is generated with sox and lame.
+#include "AudioSystem.h"
 #include "BenchAudioInput.h"
 #include "CodePage.h"
 #include "FakeMediaPlayer.h"
@@ -45,6 +46,7 @@ using namespace plovi;
 namespace {
 
 QTemporaryDir *g_dir = nullptr;
+audio::AudioSystem *g_audio = nullptr;
 // Per repetition: seconds per tick, keyed by benchmark name.
 std::map<std::string, std::vector<double>> g_tickSeconds;
 // Percent of one core, keyed by figure.
@@ -233,7 +235,7 @@ int playSeconds()
 void BM_PlayerCpuShare(benchmark::State &state)
 {
     const int seconds = playSeconds();
-    audio::TrackPlayer media;
+    audio::TrackPlayer media(*g_audio);
     ShownPlayer player(media, QStringLiteral("yygj_real"));
     if (player.form() == nullptr) {
         state.SkipWithError(player.error());
@@ -286,7 +288,7 @@ void BM_PlayerCpuShare(benchmark::State &state)
 void BM_PlaybackCpuShare(benchmark::State &state)
 {
     const int seconds = playSeconds();
-    audio::TrackPlayer media;
+    audio::TrackPlayer media(*g_audio);
     for (auto _ : state) {
         media.setFileName(trackPath());
         if (!waitForFirstSamples(media)) {
@@ -384,6 +386,8 @@ int main(int argc, char **argv)
     }
     QApplication app(argc, argv);
     registerFontSubstitutions();
+    audio::AudioSystem audioSystem;
+    g_audio = &audioSystem;
     QTemporaryDir dir;
     g_dir = &dir;
     const QDir folder(dir.path());

@@ -31,6 +31,7 @@ class TestMediaPlayerDiskOutput : public QObject
 
     QTemporaryDir m_dir;
     QString m_outputPath;
+    std::unique_ptr<audio::AudioSystem> m_audio;
     std::unique_ptr<audio::TrackPlayer> m_player;
 };
 
@@ -40,14 +41,16 @@ void TestMediaPlayerDiskOutput::initTestCase()
     m_outputPath = m_dir.filePath(QStringLiteral("device.raw"));
     qputenv("SDL_AUDIODRIVER", "disk");
     qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_outputPath));
-    m_player = std::make_unique<audio::TrackPlayer>();
-    QCOMPARE(audio::AudioSystem::instance().driverName(), QStringLiteral("disk"));
+    m_audio = std::make_unique<audio::AudioSystem>();
+    m_player = std::make_unique<audio::TrackPlayer>(*m_audio);
+    QCOMPARE(m_audio->driverName(), QStringLiteral("disk"));
     QVERIFY(QFile::exists(m_outputPath));
 }
 
 void TestMediaPlayerDiskOutput::cleanupTestCase()
 {
     m_player.reset();
+    m_audio.reset();
 }
 
 QByteArray TestMediaPlayerDiskOutput::deviceOutput() const

@@ -1,5 +1,6 @@
 #include "../fakes/FifoUnblocker.h"
 #include "AudioFixtures.h"
+#include "AudioSystem.h"
 #include "OneShotSoundPlayer.h"
 
 #include <QElapsedTimer>
@@ -23,6 +24,7 @@ class TestOneShotSoundPlayer : public QObject
     void destroyedWhilePlaying();
 
   private:
+    audio::AudioSystem m_audio;
     QTemporaryDir m_dir;
 };
 
@@ -44,7 +46,7 @@ void TestOneShotSoundPlayer::unplayableIsSilent_data()
 void TestOneShotSoundPlayer::unplayableIsSilent()
 {
     QFETCH(QString, path);
-    audio::OneShotSoundPlayer player;
+    audio::OneShotSoundPlayer player(m_audio);
     QVERIFY(!player.playSoundAsync(path));
     QVERIFY(!player.isBusy());
 }
@@ -62,7 +64,7 @@ void TestOneShotSoundPlayer::notARegularFileIsSilentAtOnce_data()
 void TestOneShotSoundPlayer::notARegularFileIsSilentAtOnce()
 {
     QFETCH(QString, path);
-    audio::OneShotSoundPlayer player;
+    audio::OneShotSoundPlayer player(m_audio);
     const FifoUnblocker unblocker(path);
     QElapsedTimer clock;
     clock.start();
@@ -73,7 +75,7 @@ void TestOneShotSoundPlayer::notARegularFileIsSilentAtOnce()
 
 void TestOneShotSoundPlayer::playsInTheBackgroundAndReleasesTheDevice()
 {
-    audio::OneShotSoundPlayer player;
+    audio::OneShotSoundPlayer player(m_audio);
     QVERIFY(player.playSoundAsync(audioFixture(QStringLiteral("beep.wav"))));
     QVERIFY(player.isBusy());
     QTRY_VERIFY_WITH_TIMEOUT(!player.isBusy(), 5000);
@@ -81,7 +83,7 @@ void TestOneShotSoundPlayer::playsInTheBackgroundAndReleasesTheDevice()
 
 void TestOneShotSoundPlayer::secondSoundReplacesTheFirst()
 {
-    audio::OneShotSoundPlayer player;
+    audio::OneShotSoundPlayer player(m_audio);
     const QString path = audioFixture(QStringLiteral("beep.wav"));
     QVERIFY(player.playSoundAsync(path));
     QVERIFY(player.playSoundAsync(path));
@@ -94,7 +96,7 @@ void TestOneShotSoundPlayer::secondSoundReplacesTheFirst()
 void TestOneShotSoundPlayer::destroyedWhilePlaying()
 {
     for (int i = 0; i < 3; ++i) {
-        audio::OneShotSoundPlayer player;
+        audio::OneShotSoundPlayer player(m_audio);
         QVERIFY(player.playSoundAsync(audioFixture(QStringLiteral("beep.wav"))));
         QTest::qWait(i * 20);
     }

@@ -1,10 +1,12 @@
 #include "AudioFixtures.h"
 #include "AudioSystem.h"
+#include "OutputDevice.h"
 #include "TrackPlayer.h"
 
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
 
 // Runs with SDL_AUDIODRIVER empty: SDL picks its driver itself, as the
 // programs do when the user chooses none.
@@ -14,10 +16,14 @@ class TestSdlAudioDefaults : public QObject
 
   private slots:
     void initTestCase();
+    void cleanupTestCase();
     void signalsKeepTheirDefaultAction_data();
     void signalsKeepTheirDefaultAction();
     void someDeviceAlwaysOpens();
     void trackEndsByItself();
+
+  private:
+    std::unique_ptr<audio::AudioSystem> m_audio;
 };
 
 // SDL would install its own handlers only over the default action, which the
@@ -27,7 +33,13 @@ void TestSdlAudioDefaults::initTestCase()
     qputenv("SDL_AUDIODRIVER", "");
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
-    const audio::TrackPlayer player;
+    m_audio = std::make_unique<audio::AudioSystem>();
+    const audio::TrackPlayer player(*m_audio);
+}
+
+void TestSdlAudioDefaults::cleanupTestCase()
+{
+    m_audio.reset();
 }
 
 void TestSdlAudioDefaults::signalsKeepTheirDefaultAction_data()
@@ -50,17 +62,14 @@ void TestSdlAudioDefaults::signalsKeepTheirDefaultAction()
 // Where no sound server or card answers, the dummy driver takes over.
 void TestSdlAudioDefaults::someDeviceAlwaysOpens()
 {
-    QString error;
-    const uint32_t device =
-        audio::AudioSystem::instance().openDevice(44100, 2, 1024, nullptr, nullptr, &error);
-    QVERIFY2(device != 0, qPrintable(error));
-    QVERIFY(!audio::AudioSystem::instance().driverName().isEmpty());
-    audio::AudioSystem::instance().closeDevice(device);
+    const Result<audio::OutputDevice> device = audio::OutputDevice::open(*m_audio, 44100, 2, 1024);
+    QVERIFY2(device, qPrintable(device.error()));
+    QVERIFY(!m_audio->driverName().isEmpty());
 }
 
 void TestSdlAudioDefaults::trackEndsByItself()
 {
-    audio::TrackPlayer player;
+    audio::TrackPlayer player(*m_audio);
     player.setFileName(audioFixture(QStringLiteral("beep.wav")));
     QVERIFY(player.duration() > 0.0);
     QTRY_COMPARE_WITH_TIMEOUT(player.duration() - player.currentPosition(), 0.0, 5000);

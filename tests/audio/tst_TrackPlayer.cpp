@@ -37,6 +37,7 @@ class TestTrackPlayer : public QObject
     void fileChangesWhilePlaying();
 
   private:
+    audio::AudioSystem m_audio;
     QTemporaryDir m_dir;
     QHash<QString, ExpectedTrack> m_expected;
     // Half a minute of whole MPEG frames: far longer than one refill of the
@@ -50,8 +51,8 @@ void TestTrackPlayer::initTestCase()
     QVERIFY(m_dir.isValid());
     // Without a sound device the player falls back to the dummy driver; the
     // test runs with it chosen.
-    const audio::TrackPlayer player;
-    QCOMPARE(audio::AudioSystem::instance().driverName(), QStringLiteral("dummy"));
+    const audio::TrackPlayer player(m_audio);
+    QCOMPARE(m_audio.driverName(), QStringLiteral("dummy"));
     m_expected = expectedTracks();
     QCOMPARE(m_expected.size(), 3);
 
@@ -74,7 +75,7 @@ void TestTrackPlayer::exactDurationAtOnce()
 {
     QFETCH(QString, name);
     const ExpectedTrack expected = m_expected.value(name);
-    audio::TrackPlayer player;
+    audio::TrackPlayer player(m_audio);
     const QString path = audioFixture(name);
     WarningCounter warnings;
     player.setFileName(path);
@@ -94,7 +95,7 @@ void TestTrackPlayer::playsToTheEndExactly_data()
 void TestTrackPlayer::playsToTheEndExactly()
 {
     QFETCH(QString, name);
-    audio::TrackPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(audioFixture(name));
     QTRY_VERIFY_WITH_TIMEOUT(player.isPlaying(), 2000);
     QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 10000);
@@ -114,7 +115,7 @@ void TestTrackPlayer::playsToTheEndExactly()
 // wall clock by more than one device buffer.
 void TestTrackPlayer::positionFollowsTheClock()
 {
-    audio::TrackPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(audioFixture(QStringLiteral("chord_cbr.mp3")));
     QElapsedTimer clock;
     clock.start();
@@ -133,7 +134,7 @@ void TestTrackPlayer::positionFollowsTheClock()
 
 void TestTrackPlayer::stopHaltsAndKeepsTheTrack()
 {
-    audio::TrackPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(audioFixture(QStringLiteral("chord_cbr.mp3")));
     QTRY_VERIFY_WITH_TIMEOUT(player.currentPosition() > 0.1, 3000);
     player.stop();
@@ -147,7 +148,7 @@ void TestTrackPlayer::stopHaltsAndKeepsTheTrack()
 
 void TestTrackPlayer::loadThenStopPlaysNothing()
 {
-    audio::TrackPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(audioFixture(QStringLiteral("chord_cbr.mp3")));
     // A handler that takes its time between the assignment and the stop.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -160,7 +161,7 @@ void TestTrackPlayer::loadThenStopPlaysNothing()
 
 void TestTrackPlayer::reassignmentRestartsFromTheStart()
 {
-    audio::TrackPlayer player;
+    audio::TrackPlayer player(m_audio);
     const QString path = audioFixture(QStringLiteral("chord_cbr.mp3"));
     player.setFileName(path);
     QTRY_VERIFY_WITH_TIMEOUT(player.currentPosition() > 0.2, 3000);
@@ -177,7 +178,7 @@ void TestTrackPlayer::reassignmentRestartsFromTheStart()
 // the UI thread processes no event at all.
 void TestTrackPlayer::playsWhileTheUiThreadIsBlocked()
 {
-    audio::TrackPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(audioFixture(QStringLiteral("beep.wav")));
     QTRY_VERIFY_WITH_TIMEOUT(player.isPlaying(), 2000);
     const double duration = player.duration();
@@ -214,7 +215,7 @@ void TestTrackPlayer::nothingLoaded_data()
 void TestTrackPlayer::nothingLoaded()
 {
     QFETCH(QString, path);
-    audio::TrackPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(audioFixture(QStringLiteral("chord_cbr.mp3")));
     QTRY_VERIFY_WITH_TIMEOUT(player.currentPosition() > 0.0, 3000);
     {
@@ -246,7 +247,7 @@ void TestTrackPlayer::notARegularFile_data()
 void TestTrackPlayer::notARegularFile()
 {
     QFETCH(QString, path);
-    audio::TrackPlayer player;
+    audio::TrackPlayer player(m_audio);
     const FifoUnblocker unblocker(path);
     WarningCounter warnings;
     QElapsedTimer clock;
@@ -281,7 +282,7 @@ void TestTrackPlayer::fileChangesWhilePlaying()
         QVERIFY(out.open(QIODevice::WriteOnly));
         QCOMPARE(out.write(m_longTrack), m_longTrack.size());
     }
-    audio::TrackPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(path);
     const double duration = double(m_longTrackFrames) / 44100;
     QCOMPARE(player.duration(), duration);

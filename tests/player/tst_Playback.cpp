@@ -1,3 +1,4 @@
+#include "AudioSystem.h"
 #include "CodePage.h"
 #include "PlayerHarness.h"
 #include "PlayerWindow.h"
@@ -310,7 +311,8 @@ void TestPlayback::realTrackPlaysToItsEnd()
     const QString track = QStringLiteral(PLOVI_FIXTURES_DIR "/audio/chord_cbr.mp3");
     PlayerHarness h;
     h.writeBindings(record(track, QStringLiteral("和弦")));
-    audio::TrackPlayer media;
+    audio::AudioSystem audioSystem;
+    audio::TrackPlayer media(audioSystem);
     PlayerWindow form(h.services(nullptr, &media));
     form.show();
     click(form, 0);
