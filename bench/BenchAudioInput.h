@@ -48,10 +48,10 @@ inline bool writeThreeMinuteMp3(const QDir &dir)
 // Decodes the whole file; the number of frames, or -1 when it does not load.
 inline int64_t decodeAll(const QString &path)
 {
-    QString error;
-    std::unique_ptr<PcmSource> source = AudioFileLoader::load(path, &error);
-    if (source == nullptr)
+    Result<std::unique_ptr<audio::PcmSource>> loaded = audio::AudioFileLoader::load(path);
+    if (!loaded)
         return -1;
+    const std::unique_ptr<audio::PcmSource> source = std::move(loaded).value();
     std::vector<int16_t> buffer(8192);
     int64_t total = 0;
     for (int64_t got; (got = source->read(buffer.data(), 4096)) > 0;)

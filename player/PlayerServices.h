@@ -8,10 +8,13 @@
 #include <memory>
 
 class FileDialog;
-class MediaPlayer;
 class MessageReporter;
 class ProgramLauncher;
 class QWidget;
+
+namespace audio {
+class MediaPlayer;
+}
 
 namespace plovi {
 
@@ -29,8 +32,8 @@ struct PlayerServices
     std::function<bool(QWidget *window)> moveWindow;
     // The bindings file (normally BindingsFile::defaultPath()).
     QString bindingsPath;
-    // Plays the tracks (normally Mpg123MediaPlayer).
-    MediaPlayer &media;
+    // Plays the tracks (normally audio::TrackPlayer).
+    audio::MediaPlayer &media;
     // Source of u for the button colours; empty means the unseeded default.
     ColourDraw::UniformSource uniform{};
 };

@@ -273,7 +273,7 @@ void PlayerWindow::CmdTrack_Click(int16_t index)
     TrackButton *const clicked = m_cmdTrack.at(index);
     clicked->setBackColor(QBColor(static_cast<int16_t>(r - 3)));
 
-    MediaPlayer &media = m_services.media;
+    audio::MediaPlayer &media = m_services.media;
     if (!m_timer1->isActive()) {
         media.setFileName(clicked->tag());
         Module1::LockToTrack(m_cmdTrack, index);
@@ -296,7 +296,7 @@ void PlayerWindow::CmdTrack_Click(int16_t index)
 void PlayerWindow::Timer1_Timer()
 {
     const int16_t r = m_draw.draw();
-    MediaPlayer &media = m_services.media;
+    audio::MediaPlayer &media = m_services.media;
     const double duration = media.duration();
     const double position = media.currentPosition();
     m_lblLcd3->setText(Module1::LcdTextOfCentiseconds(duration * 100 - position * 100));
@@ -325,7 +325,7 @@ void PlayerWindow::Timer1_Timer()
 
 void PlayerWindow::CmdTrack_MouseMove(int16_t index)
 {
-    MediaPlayer &media = m_services.media;
+    audio::MediaPlayer &media = m_services.media;
     const QString &tag = m_cmdTrack.at(index)->tag();
     if (tag == media.fileName()) {
         return;

@@ -1,11 +1,12 @@
+#include "AudioSystem.h"
 #include "BindingsFile.h"
 #include "Fonts.h"
 #include "MessageBoxReporter.h"
-#include "Mpg123MediaPlayer.h"
 #include "PlatformSelection.h"
 #include "PlayerWindow.h"
 #include "ProcessLauncher.h"
 #include "QtFileDialog.h"
+#include "TrackPlayer.h"
 #include "WindowMove.h"
 
 #include <QApplication>
@@ -17,7 +18,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Plovi"));
     registerFontSubstitutions();
 
-    Mpg123MediaPlayer media;
+    audio::AudioSystem audioSystem;
+    audio::TrackPlayer media(audioSystem);
     ProcessLauncher launcher;
     MessageBoxReporter messages;
     const plovi::PlayerServices services{

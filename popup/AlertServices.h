@@ -9,7 +9,10 @@
 class FailureReporter;
 class LinkOpener;
 class ScreenMetrics;
+
+namespace audio {
 class SoundPlayer;
+}
 
 namespace popup {
 
@@ -17,7 +20,7 @@ namespace popup {
 // tests pass fakes. The referenced objects outlive every window.
 struct AlertServices
 {
-    SoundPlayer &sound;
+    audio::SoundPlayer &sound;
     LinkOpener &links;
     ScreenMetrics &screen;
     FailureReporter &failures; // shows the gradient painter's failures

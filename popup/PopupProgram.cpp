@@ -1,18 +1,19 @@
 #include "PopupProgram.h"
 
 #include "AlertServices.h"
+#include "AudioSystem.h"
 #include "DesktopLinkOpener.h"
 #include "FontConfigPreload.h"
 #include "Fonts.h"
 #include "GradientFailureReporter.h"
 #include "ImageLoading.h"
 #include "MessageBoxReporter.h"
+#include "OneShotSoundPlayer.h"
 #include "PlatformSelection.h"
 #include "PopupTexts.h"
 #include "ProgramEnd.h"
 #include "RuntimeError.h"
 #include "ScreenMetrics.h"
-#include "SdlSoundPlayer.h"
 #include "StartupWindow.h"
 
 #include <QApplication>
@@ -32,7 +33,7 @@ QIcon programIcon()
 
 } // namespace
 
-int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sound)
+int runPopup(const QString &title, const AlertVariant &variant, audio::SoundPlayer &sound)
 {
     QApplication::setApplicationName(title);
     QApplication::setApplicationDisplayName(title);
@@ -62,10 +63,11 @@ int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sou
 int popupMain(int argc, char *argv[], const QString &title, const AlertVariant &variant)
 {
     selectQtPlatform();
-    FontConfigPreload fonts; // overlaps the connection to the display
+    FontConfigPreload fonts;        // overlaps the connection to the display
+    audio::AudioSystem audioSystem; // and SDL's start
     QApplication app(argc, argv);
     static_cast<void>(fonts.wait()); // when it failed, Qt loads the fonts itself
-    SdlSoundPlayer sound;
+    audio::OneShotSoundPlayer sound(audioSystem);
     return runPopup(title, variant, sound);
 }
 

@@ -2,7 +2,9 @@
 
 #include <QString>
 
+namespace audio {
 class SoundPlayer;
+}
 
 namespace popup {
 
@@ -11,11 +13,12 @@ class AlertVariant;
 // Runs a pop-up program in the QApplication that exists: loads the hidden
 // start-up window, which shows the alert, and runs the event loop until the
 // alert ends the process. `title` names the program in its message boxes.
-int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sound);
+int runPopup(const QString &title, const AlertVariant &variant, audio::SoundPlayer &sound);
 
 // The whole of a pop-up program's main(): chooses the Qt platform, creates the
-// QApplication (loading the font configuration alongside) and the real
-// one-shot sound player, then runs the pop-up. Returns the exit status.
+// QApplication (loading the font configuration and starting SDL's audio
+// alongside) and the real one-shot sound player, then runs the pop-up. Returns
+// the exit status.
 int popupMain(int argc, char *argv[], const QString &title, const AlertVariant &variant);
 
 } // namespace popup

@@ -8,8 +8,9 @@
 #include "BenchAudioInput.h"
 
 #include "AudioFileLoader.h"
-#include "Mpg123MediaPlayer.h"
+#include "AudioSystem.h"
 #include "PcmSource.h"
+#include "TrackPlayer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,6 +40,7 @@ extern char **environ;
 namespace {
 
 QTemporaryDir *g_dir = nullptr;
+audio::AudioSystem *g_audio = nullptr;
 std::map<std::string, int64_t> g_expectedFrames;
 
 using benchinput::decodeAll;
@@ -117,7 +119,7 @@ void BM_ReadFileIntoMemory(benchmark::State &state, const std::string &name)
 
 void BM_LoadToExactDuration(benchmark::State &state, const std::string &name)
 {
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(*g_audio);
     const QString path = input(name);
     const int64_t expected = g_expectedFrames[name];
     for (auto _ : state) {
@@ -134,7 +136,7 @@ void BM_LoadToExactDuration(benchmark::State &state, const std::string &name)
 
 void BM_TimeToFirstSamples(benchmark::State &state)
 {
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(*g_audio);
     const QString path = input("lame3_cbr.mp3");
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -161,7 +163,7 @@ void BM_PlaybackCpuShare(benchmark::State &state)
 {
     const char *setting = std::getenv("PLOVI_BENCH_PLAY_SECONDS");
     const int seconds = setting != nullptr ? std::atoi(setting) : 20;
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(*g_audio);
     for (auto _ : state) {
         player.setFileName(input("lame3_cbr.mp3"));
         while (player.playedFrames() == 0)
@@ -241,7 +243,8 @@ void registerBenchmarks()
             ->ComputeStatistics("min", [](const std::vector<double> &v) {
                 return *std::min_element(v.begin(), v.end());
             });
-        benchmark::RegisterBenchmark(("ReadFileIntoMemory/" + file).c_str(), BM_ReadFileIntoMemory, file)
+        benchmark::RegisterBenchmark(("ReadFileIntoMemory/" + file).c_str(), BM_ReadFileIntoMemory,
+                                     file)
             ->Unit(benchmark::kMillisecond)
             ->Repetitions(5)
             ->ReportAggregatesOnly(true)
@@ -290,6 +293,8 @@ int main(int argc, char **argv)
     if (std::getenv("SDL_AUDIODRIVER") == nullptr)
         setenv("SDL_AUDIODRIVER", "dummy", 1);
     QCoreApplication app(argc, argv);
+    audio::AudioSystem audioSystem;
+    g_audio = &audioSystem;
     QTemporaryDir dir;
     g_dir = &dir;
     if (!dir.isValid() || !generateInputs() ||

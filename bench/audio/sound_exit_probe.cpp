@@ -1,7 +1,8 @@
-// A stand-in for a pop-up's process: plays a WAV through SdlSoundPlayer (or
+// A stand-in for a pop-up's process: plays a WAV through OneShotSoundPlayer (or
 // nothing), says "ready", and ends as soon as a line arrives on stdin.
 //   sound_exit_probe none|playing|finished <wav>
-#include "SdlSoundPlayer.h"
+#include "AudioSystem.h"
+#include "OneShotSoundPlayer.h"
 
 #include <QCoreApplication>
 
@@ -19,9 +20,11 @@ int main(int argc, char **argv)
     if (argc < 3)
         return 2;
     const bool play = std::strcmp(argv[1], "none") != 0;
-    std::unique_ptr<SdlSoundPlayer> player;
+    std::unique_ptr<audio::AudioSystem> audioSystem;
+    std::unique_ptr<audio::OneShotSoundPlayer> player;
     if (play) {
-        player = std::make_unique<SdlSoundPlayer>();
+        audioSystem = std::make_unique<audio::AudioSystem>();
+        player = std::make_unique<audio::OneShotSoundPlayer>(*audioSystem);
         if (!player->playSoundAsync(QString::fromLocal8Bit(argv[2])))
             return 3;
         if (std::strcmp(argv[1], "finished") == 0) {

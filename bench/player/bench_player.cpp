@@ -6,17 +6,18 @@
 //    the same file alone and against playback with no window at all.
 // Runs offscreen with SDL's dummy driver unless QT_QPA_PLATFORM or
 // SDL_AUDIODRIVER say otherwise. The input is generated with sox and lame.
+#include "AudioSystem.h"
 #include "BenchAudioInput.h"
 #include "CodePage.h"
 #include "FakeMediaPlayer.h"
 #include "Fonts.h"
 #include "MessageBoxReporter.h"
-#include "Mpg123MediaPlayer.h"
 #include "PlayerWindow.h"
 #include "ProcessLauncher.h"
 #include "QtFileDialog.h"
 #include "TaggedTimer.h"
 #include "TrackButton.h"
+#include "TrackPlayer.h"
 #include "WindowMove.h"
 
 #include <QApplication>
@@ -45,6 +46,7 @@ using namespace plovi;
 namespace {
 
 QTemporaryDir *g_dir = nullptr;
+audio::AudioSystem *g_audio = nullptr;
 // Per repetition: seconds per tick, keyed by benchmark name.
 std::map<std::string, std::vector<double>> g_tickSeconds;
 // Percent of one core, keyed by figure.
@@ -120,7 +122,7 @@ bool showAndWait(PlayerWindow &form)
 }
 
 // The services of main.cpp, with the bindings file in the temporary folder.
-PlayerServices realServices(MediaPlayer &media, ProgramLauncher &launcher,
+PlayerServices realServices(audio::MediaPlayer &media, ProgramLauncher &launcher,
                             MessageReporter &messages, const QString &bindingsPath)
 {
     return PlayerServices{
@@ -139,7 +141,7 @@ PlayerServices realServices(MediaPlayer &media, ProgramLauncher &launcher,
 class ShownPlayer
 {
   public:
-    ShownPlayer(MediaPlayer &media, const QString &bindingsName)
+    ShownPlayer(audio::MediaPlayer &media, const QString &bindingsName)
     {
         const QString bindings = g_dir->filePath(bindingsName);
         if (!writeBindings(bindings, trackPath())) {
@@ -208,7 +210,7 @@ void BM_Timer1Tick(benchmark::State &state, bool repaint)
 }
 
 // Waits in the event loop until the component hands frames to the device.
-bool waitForFirstSamples(const Mpg123MediaPlayer &media)
+bool waitForFirstSamples(const audio::TrackPlayer &media)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (media.playedFrames() == 0) {
@@ -233,7 +235,7 @@ int playSeconds()
 void BM_PlayerCpuShare(benchmark::State &state)
 {
     const int seconds = playSeconds();
-    Mpg123MediaPlayer media;
+    audio::TrackPlayer media(*g_audio);
     ShownPlayer player(media, QStringLiteral("yygj_real"));
     if (player.form() == nullptr) {
         state.SkipWithError(player.error());
@@ -286,7 +288,7 @@ void BM_PlayerCpuShare(benchmark::State &state)
 void BM_PlaybackCpuShare(benchmark::State &state)
 {
     const int seconds = playSeconds();
-    Mpg123MediaPlayer media;
+    audio::TrackPlayer media(*g_audio);
     for (auto _ : state) {
         media.setFileName(trackPath());
         if (!waitForFirstSamples(media)) {
@@ -384,6 +386,8 @@ int main(int argc, char **argv)
     }
     QApplication app(argc, argv);
     registerFontSubstitutions();
+    audio::AudioSystem audioSystem;
+    g_audio = &audioSystem;
     QTemporaryDir dir;
     g_dir = &dir;
     const QDir folder(dir.path());

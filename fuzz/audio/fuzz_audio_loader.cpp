@@ -36,13 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         !file.flush())
         __builtin_trap();
 
-    QString error;
-    std::unique_ptr<PcmSource> source = AudioFileLoader::load(file.fileName(), &error);
-    if (source == nullptr) {
-        if (error.isEmpty())
+    Result<std::unique_ptr<audio::PcmSource>> loaded =
+        audio::AudioFileLoader::load(file.fileName());
+    if (!loaded) {
+        if (loaded.error().isEmpty())
             __builtin_trap();
         return 0;
     }
+    const std::unique_ptr<audio::PcmSource> source = std::move(loaded).value();
     if (source->frameCount() <= 0 || source->sampleRate() <= 0 || source->channels() < 1 ||
         source->channels() > 8)
         __builtin_trap();

@@ -49,9 +49,10 @@ void TestAudioFileLoader::exactLength()
 {
     QFETCH(QString, name);
     const ExpectedTrack expected = m_expected.value(name);
-    QString error;
-    std::unique_ptr<PcmSource> source = AudioFileLoader::load(audioFixture(name), &error);
-    QVERIFY2(source != nullptr, qPrintable(error));
+    Result<std::unique_ptr<audio::PcmSource>> loaded =
+        audio::AudioFileLoader::load(audioFixture(name));
+    QVERIFY2(loaded, qPrintable(loaded.error()));
+    const std::unique_ptr<audio::PcmSource> source = std::move(loaded).value();
     QCOMPARE(source->frameCount(), expected.frames);
     QCOMPARE(source->sampleRate(), expected.sampleRate);
     QCOMPARE(source->channels(), expected.channels);
@@ -84,12 +85,11 @@ void TestAudioFileLoader::headerDecidesScan()
 {
     QFETCH(QString, name);
     QFETCH(bool, scanned);
-    QString error;
-    auto file = BufferedFileReader::open(audioFixture(name), &error);
-    QVERIFY2(file != nullptr, qPrintable(error));
-    auto source = Mp3Source::open(std::move(file), &error);
-    QVERIFY2(source != nullptr, qPrintable(error));
-    QCOMPARE(source->scanned(), scanned);
+    auto file = audio::BufferedFileReader::open(audioFixture(name));
+    QVERIFY2(file, qPrintable(file.error()));
+    auto source = audio::Mp3Source::open(std::move(file).value());
+    QVERIFY2(source, qPrintable(source.error()));
+    QCOMPARE(source.value()->scanned(), scanned);
 }
 
 void TestAudioFileLoader::refused_data()
@@ -131,9 +131,9 @@ void TestAudioFileLoader::refused_data()
 void TestAudioFileLoader::refused()
 {
     QFETCH(QString, path);
-    QString error;
-    QVERIFY(AudioFileLoader::load(path, &error) == nullptr);
-    QVERIFY(!error.isEmpty());
+    const auto loaded = audio::AudioFileLoader::load(path);
+    QVERIFY(!loaded);
+    QVERIFY(!loaded.error().isEmpty());
 }
 
 // The truncation check counts the stream from its first frame, past an ID3v2
@@ -154,8 +154,7 @@ void TestAudioFileLoader::truncatedAfterTags()
         if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
             qFatal("cannot write %s", qPrintable(path));
         out.close();
-        QString error;
-        return AudioFileLoader::load(path, &error) != nullptr;
+        return audio::AudioFileLoader::load(path).ok();
     };
     QVERIFY(loads(id3v2 + stream + id3v1));
     QVERIFY(!loads(id3v2 + stream.left(stream.size() - 1) + id3v1));

@@ -1,5 +1,5 @@
-#include "BufferedFileReader.h"
 #include "../fakes/FifoUnblocker.h"
+#include "BufferedFileReader.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -24,7 +24,7 @@ class TestBufferedFileReader : public QObject
 
   private:
     [[nodiscard]] QString writeFile(const QString &name, const QByteArray &bytes) const;
-    [[nodiscard]] static QByteArray readBytes(BufferedFileReader &reader, qint64 offset,
+    [[nodiscard]] static QByteArray readBytes(audio::BufferedFileReader &reader, qint64 offset,
                                               qint64 count);
 
     QTemporaryDir m_dir;
@@ -49,7 +49,7 @@ QString TestBufferedFileReader::writeFile(const QString &name, const QByteArray 
     return path;
 }
 
-QByteArray TestBufferedFileReader::readBytes(BufferedFileReader &reader, qint64 offset,
+QByteArray TestBufferedFileReader::readBytes(audio::BufferedFileReader &reader, qint64 offset,
                                              qint64 count)
 {
     QByteArray bytes(count, '\0');
@@ -82,8 +82,9 @@ void TestBufferedFileReader::refused()
     const FifoUnblocker unblocker(path);
     QElapsedTimer clock;
     clock.start();
-    QString error;
-    QVERIFY(BufferedFileReader::open(path, &error) == nullptr);
+    const auto opened = audio::BufferedFileReader::open(path);
+    QVERIFY(!opened);
+    const QString error = opened.error();
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
     QVERIFY2(error.startsWith(reason), qPrintable(error));
 }
@@ -113,9 +114,9 @@ void TestBufferedFileReader::readsWhatTheFileHolds()
     QFETCH(qint64, offset);
     QFETCH(qint64, count);
     const QString path = writeFile(QStringLiteral("pattern"), m_pattern);
-    QString error;
-    auto reader = BufferedFileReader::open(path, &error);
-    QVERIFY2(reader != nullptr, qPrintable(error));
+    auto opened = audio::BufferedFileReader::open(path);
+    QVERIFY2(opened, qPrintable(opened.error()));
+    const std::unique_ptr<audio::BufferedFileReader> reader = std::move(opened).value();
     QCOMPARE(reader->size(), m_pattern.size());
     if (blockSize > 0)
         reader->setBlockSize(std::size_t(blockSize));
@@ -129,9 +130,9 @@ void TestBufferedFileReader::readsWhatTheFileHolds()
 void TestBufferedFileReader::shrunkFileReadsShort()
 {
     const QString path = writeFile(QStringLiteral("shrinking"), m_pattern);
-    QString error;
-    auto reader = BufferedFileReader::open(path, &error);
-    QVERIFY2(reader != nullptr, qPrintable(error));
+    auto opened = audio::BufferedFileReader::open(path);
+    QVERIFY2(opened, qPrintable(opened.error()));
+    const std::unique_ptr<audio::BufferedFileReader> reader = std::move(opened).value();
     reader->setBlockSize(64 * 1024);
     QCOMPARE(readBytes(*reader, 0, 1000), m_pattern.left(1000));
 
@@ -143,9 +144,9 @@ void TestBufferedFileReader::shrunkFileReadsShort()
 
     QVERIFY(QFile::resize(path, 0));
     QCOMPARE(readBytes(*reader, 2 * 1024 * 1024, 10), QByteArray());
-    std::vector<uint8_t> all;
-    QVERIFY(reader->readAll(&all));
-    QVERIFY(all.empty());
+    const Result<std::vector<uint8_t>> all = reader->readAll();
+    QVERIFY2(all, qPrintable(all.error()));
+    QVERIFY(all.value().empty());
     QCOMPARE(reader->size(), m_pattern.size());
 }
 
@@ -154,9 +155,9 @@ void TestBufferedFileReader::shrunkFileReadsShort()
 void TestBufferedFileReader::rewrittenFileReadAfterNewBlockSize()
 {
     const QString path = writeFile(QStringLiteral("rewritten"), m_pattern.left(100000));
-    QString error;
-    auto reader = BufferedFileReader::open(path, &error);
-    QVERIFY2(reader != nullptr, qPrintable(error));
+    auto opened = audio::BufferedFileReader::open(path);
+    QVERIFY2(opened, qPrintable(opened.error()));
+    const std::unique_ptr<audio::BufferedFileReader> reader = std::move(opened).value();
     QCOMPARE(readBytes(*reader, 0, 16), m_pattern.left(16));
 
     const QByteArray other(100000, 'x');
@@ -174,9 +175,9 @@ void TestBufferedFileReader::grownFileReadsNoMore()
 {
     const QByteArray first = m_pattern.left(100 * 1024);
     const QString path = writeFile(QStringLiteral("growing"), first);
-    QString error;
-    auto reader = BufferedFileReader::open(path, &error);
-    QVERIFY2(reader != nullptr, qPrintable(error));
+    auto opened = audio::BufferedFileReader::open(path);
+    QVERIFY2(opened, qPrintable(opened.error()));
+    const std::unique_ptr<audio::BufferedFileReader> reader = std::move(opened).value();
     QFile file(path);
     QVERIFY(file.open(QIODevice::Append));
     QCOMPARE(file.write(m_pattern.mid(first.size(), first.size())), first.size());
@@ -184,9 +185,11 @@ void TestBufferedFileReader::grownFileReadsNoMore()
 
     QCOMPARE(readBytes(*reader, 90 * 1024, 20 * 1024), first.mid(90 * 1024));
     QCOMPARE(readBytes(*reader, 0, 300 * 1024), first);
-    std::vector<uint8_t> all;
-    QVERIFY(reader->readAll(&all));
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(all.data()), qsizetype(all.size())), first);
+    const Result<std::vector<uint8_t>> all = reader->readAll();
+    QVERIFY2(all, qPrintable(all.error()));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(all.value().data()),
+                        qsizetype(all.value().size())),
+             first);
 }
 
 QTEST_GUILESS_MAIN(TestBufferedFileReader)

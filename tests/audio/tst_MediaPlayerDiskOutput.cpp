@@ -1,8 +1,8 @@
 #include "AudioFileLoader.h"
 #include "AudioFixtures.h"
-#include "Mpg123MediaPlayer.h"
+#include "AudioSystem.h"
 #include "PcmSource.h"
-#include "SdlAudio.h"
+#include "TrackPlayer.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -31,7 +31,8 @@ class TestMediaPlayerDiskOutput : public QObject
 
     QTemporaryDir m_dir;
     QString m_outputPath;
-    std::unique_ptr<Mpg123MediaPlayer> m_player;
+    std::unique_ptr<audio::AudioSystem> m_audio;
+    std::unique_ptr<audio::TrackPlayer> m_player;
 };
 
 void TestMediaPlayerDiskOutput::initTestCase()
@@ -40,14 +41,16 @@ void TestMediaPlayerDiskOutput::initTestCase()
     m_outputPath = m_dir.filePath(QStringLiteral("device.raw"));
     qputenv("SDL_AUDIODRIVER", "disk");
     qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_outputPath));
-    m_player = std::make_unique<Mpg123MediaPlayer>();
-    QCOMPARE(SdlAudio::instance().driverName(), QStringLiteral("disk"));
+    m_audio = std::make_unique<audio::AudioSystem>();
+    m_player = std::make_unique<audio::TrackPlayer>(*m_audio);
+    QCOMPARE(m_audio->driverName(), QStringLiteral("disk"));
     QVERIFY(QFile::exists(m_outputPath));
 }
 
 void TestMediaPlayerDiskOutput::cleanupTestCase()
 {
     m_player.reset();
+    m_audio.reset();
 }
 
 QByteArray TestMediaPlayerDiskOutput::deviceOutput() const
@@ -83,9 +86,10 @@ void TestMediaPlayerDiskOutput::decodedAudioReachesTheDevice_data()
 void TestMediaPlayerDiskOutput::decodedAudioReachesTheDevice()
 {
     QFETCH(QString, name);
-    QString error;
-    std::unique_ptr<PcmSource> reference = AudioFileLoader::load(audioFixture(name), &error);
-    QVERIFY2(reference != nullptr, qPrintable(error));
+    Result<std::unique_ptr<audio::PcmSource>> loaded =
+        audio::AudioFileLoader::load(audioFixture(name));
+    QVERIFY2(loaded, qPrintable(loaded.error()));
+    const std::unique_ptr<audio::PcmSource> reference = std::move(loaded).value();
     QByteArray decoded(int(reference->frameCount() * reference->channels() * 2), '\0');
     QCOMPARE(reference->read(reinterpret_cast<int16_t *>(decoded.data()), reference->frameCount()),
              reference->frameCount());

@@ -1,10 +1,12 @@
 #include "AudioFixtures.h"
-#include "Mpg123MediaPlayer.h"
-#include "SdlAudio.h"
+#include "AudioSystem.h"
+#include "OutputDevice.h"
+#include "TrackPlayer.h"
 
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
 
 // Runs with SDL_AUDIODRIVER empty: SDL picks its driver itself, as the
 // programs do when the user chooses none.
@@ -12,12 +14,16 @@ class TestSdlAudioDefaults : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase();
+    void cleanupTestCase();
     void signalsKeepTheirDefaultAction_data();
     void signalsKeepTheirDefaultAction();
     void someDeviceAlwaysOpens();
     void trackEndsByItself();
+
+  private:
+    std::unique_ptr<audio::AudioSystem> m_audio;
 };
 
 // SDL would install its own handlers only over the default action, which the
@@ -27,7 +33,13 @@ void TestSdlAudioDefaults::initTestCase()
     qputenv("SDL_AUDIODRIVER", "");
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
-    const Mpg123MediaPlayer player;
+    m_audio = std::make_unique<audio::AudioSystem>();
+    const audio::TrackPlayer player(*m_audio);
+}
+
+void TestSdlAudioDefaults::cleanupTestCase()
+{
+    m_audio.reset();
 }
 
 void TestSdlAudioDefaults::signalsKeepTheirDefaultAction_data()
@@ -40,7 +52,9 @@ void TestSdlAudioDefaults::signalsKeepTheirDefaultAction_data()
 void TestSdlAudioDefaults::signalsKeepTheirDefaultAction()
 {
     QFETCH(int, signalNumber);
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     QCOMPARE(sigaction(signalNumber, nullptr, &action), 0);
     QVERIFY(action.sa_handler == SIG_DFL);
 }
@@ -48,16 +62,14 @@ void TestSdlAudioDefaults::signalsKeepTheirDefaultAction()
 // Where no sound server or card answers, the dummy driver takes over.
 void TestSdlAudioDefaults::someDeviceAlwaysOpens()
 {
-    QString error;
-    const uint32_t device = SdlAudio::instance().openDevice(44100, 2, 1024, nullptr, nullptr, &error);
-    QVERIFY2(device != 0, qPrintable(error));
-    QVERIFY(!SdlAudio::instance().driverName().isEmpty());
-    SdlAudio::instance().closeDevice(device);
+    const Result<audio::OutputDevice> device = audio::OutputDevice::open(*m_audio, 44100, 2, 1024);
+    QVERIFY2(device, qPrintable(device.error()));
+    QVERIFY(!m_audio->driverName().isEmpty());
 }
 
 void TestSdlAudioDefaults::trackEndsByItself()
 {
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(*m_audio);
     player.setFileName(audioFixture(QStringLiteral("beep.wav")));
     QVERIFY(player.duration() > 0.0);
     QTRY_COMPARE_WITH_TIMEOUT(player.duration() - player.currentPosition(), 0.0, 5000);

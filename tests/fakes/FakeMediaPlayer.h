@@ -9,7 +9,7 @@
 // duration and position the test sets. Assigning a file name restarts the
 // position at 0, as the real component does; names listed as unloadable read
 // 0 for both figures, and so does the empty name.
-class FakeMediaPlayer final : public MediaPlayer
+class FakeMediaPlayer final : public audio::MediaPlayer
 {
   public:
     void setFileName(const QString &fileName) override

@@ -27,7 +27,7 @@ struct PlayerHarness
 
     // The fakes, with a real launcher or media player where one is given.
     [[nodiscard]] plovi::PlayerServices services(ProgramLauncher *realLauncher = nullptr,
-                                                 MediaPlayer *realMedia = nullptr)
+                                                 audio::MediaPlayer *realMedia = nullptr)
     {
         return plovi::PlayerServices{
             realLauncher != nullptr ? *realLauncher : launcher,

@@ -1,10 +1,11 @@
+#include "AudioSystem.h"
 #include "CodePage.h"
-#include "Mpg123MediaPlayer.h"
 #include "PlayerHarness.h"
 #include "PlayerWindow.h"
 #include "QBColor.h"
 #include "TaggedTimer.h"
 #include "TrackButton.h"
+#include "TrackPlayer.h"
 #include "TrackSettingsDialog.h"
 
 #include <QLabel>
@@ -310,7 +311,8 @@ void TestPlayback::realTrackPlaysToItsEnd()
     const QString track = QStringLiteral(PLOVI_FIXTURES_DIR "/audio/chord_cbr.mp3");
     PlayerHarness h;
     h.writeBindings(record(track, QStringLiteral("和弦")));
-    Mpg123MediaPlayer media;
+    audio::AudioSystem audioSystem;
+    audio::TrackPlayer media(audioSystem);
     PlayerWindow form(h.services(nullptr, &media));
     form.show();
     click(form, 0);

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-struct FakeSound final : SoundPlayer
+struct FakeSound final : audio::SoundPlayer
 {
     bool playSoundAsync(const QString &path) override
     {

@@ -1,17 +1,23 @@
 #pragma once
 
+#include "Result.h"
+
 #include <QString>
 
 #include <memory>
+
+namespace audio {
 
 class PcmSource;
 
 // Opens an audio file as a decoded track of exact length: RIFF/WAVE through
 // SDL's loader, everything else as MPEG audio. Other formats, damaged files,
 // files that are not audio and anything but a regular file fail with a
-// message, without blocking; nothing throws.
+// reason, without blocking; nothing throws.
 class AudioFileLoader
 {
   public:
-    [[nodiscard]] static std::unique_ptr<PcmSource> load(const QString &path, QString *error);
+    [[nodiscard]] static Result<std::unique_ptr<PcmSource>> load(const QString &path);
 };
+
+} // namespace audio

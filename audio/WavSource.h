@@ -1,11 +1,14 @@
 #pragma once
 
 #include "PcmSource.h"
+#include "Result.h"
 
 #include <QString>
 
 #include <memory>
 #include <vector>
+
+namespace audio {
 
 class BufferedFileReader;
 
@@ -16,10 +19,10 @@ class WavSource final : public PcmSource
   public:
     // Whether the file starts like a RIFF/WAVE file.
     [[nodiscard]] static bool looksLikeWav(BufferedFileReader &file);
-    // Null (and *error set) when the file cannot be read up to the size it
-    // had when opened, when SDL cannot read it or when it holds no sample.
-    // Reads no more than that size.
-    [[nodiscard]] static std::unique_ptr<WavSource> open(BufferedFileReader &file, QString *error);
+    // Fails when the file cannot be read up to the size it had when opened,
+    // when SDL cannot read it or when it holds no sample. Reads no more than
+    // that size.
+    [[nodiscard]] static Result<std::unique_ptr<WavSource>> open(BufferedFileReader &file);
 
     [[nodiscard]] int sampleRate() const override { return m_sampleRate; }
     [[nodiscard]] int channels() const override { return m_channels; }
@@ -35,3 +38,5 @@ class WavSource final : public PcmSource
     int64_t m_frameCount = 0;
     int64_t m_delivered = 0;
 };
+
+} // namespace audio

@@ -1,6 +1,7 @@
-#include "AudioFixtures.h"
 #include "../fakes/FifoUnblocker.h"
-#include "SdlSoundPlayer.h"
+#include "AudioFixtures.h"
+#include "AudioSystem.h"
+#include "OneShotSoundPlayer.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -8,7 +9,7 @@
 
 #include <sys/stat.h>
 
-class TestSdlSoundPlayer : public QObject
+class TestOneShotSoundPlayer : public QObject
 {
     Q_OBJECT
 
@@ -23,15 +24,16 @@ class TestSdlSoundPlayer : public QObject
     void destroyedWhilePlaying();
 
   private:
+    audio::AudioSystem m_audio;
     QTemporaryDir m_dir;
 };
 
-void TestSdlSoundPlayer::initTestCase()
+void TestOneShotSoundPlayer::initTestCase()
 {
     QVERIFY(m_dir.isValid());
 }
 
-void TestSdlSoundPlayer::unplayableIsSilent_data()
+void TestOneShotSoundPlayer::unplayableIsSilent_data()
 {
     QTest::addColumn<QString>("path");
     QTest::newRow("empty name") << QString();
@@ -41,15 +43,15 @@ void TestSdlSoundPlayer::unplayableIsSilent_data()
     QTest::newRow("corrupt") << audioFixture(QStringLiteral("corrupt.mp3"));
 }
 
-void TestSdlSoundPlayer::unplayableIsSilent()
+void TestOneShotSoundPlayer::unplayableIsSilent()
 {
     QFETCH(QString, path);
-    SdlSoundPlayer player;
+    audio::OneShotSoundPlayer player(m_audio);
     QVERIFY(!player.playSoundAsync(path));
     QVERIFY(!player.isBusy());
 }
 
-void TestSdlSoundPlayer::notARegularFileIsSilentAtOnce_data()
+void TestOneShotSoundPlayer::notARegularFileIsSilentAtOnce_data()
 {
     QTest::addColumn<QString>("path");
     const QString fifo = m_dir.filePath(QStringLiteral("chime.wav"));
@@ -59,10 +61,10 @@ void TestSdlSoundPlayer::notARegularFileIsSilentAtOnce_data()
 }
 
 // A chime that is a FIFO with no writer must not keep the pop-up waiting.
-void TestSdlSoundPlayer::notARegularFileIsSilentAtOnce()
+void TestOneShotSoundPlayer::notARegularFileIsSilentAtOnce()
 {
     QFETCH(QString, path);
-    SdlSoundPlayer player;
+    audio::OneShotSoundPlayer player(m_audio);
     const FifoUnblocker unblocker(path);
     QElapsedTimer clock;
     clock.start();
@@ -71,17 +73,17 @@ void TestSdlSoundPlayer::notARegularFileIsSilentAtOnce()
     QVERIFY(!player.isBusy());
 }
 
-void TestSdlSoundPlayer::playsInTheBackgroundAndReleasesTheDevice()
+void TestOneShotSoundPlayer::playsInTheBackgroundAndReleasesTheDevice()
 {
-    SdlSoundPlayer player;
+    audio::OneShotSoundPlayer player(m_audio);
     QVERIFY(player.playSoundAsync(audioFixture(QStringLiteral("beep.wav"))));
     QVERIFY(player.isBusy());
     QTRY_VERIFY_WITH_TIMEOUT(!player.isBusy(), 5000);
 }
 
-void TestSdlSoundPlayer::secondSoundReplacesTheFirst()
+void TestOneShotSoundPlayer::secondSoundReplacesTheFirst()
 {
-    SdlSoundPlayer player;
+    audio::OneShotSoundPlayer player(m_audio);
     const QString path = audioFixture(QStringLiteral("beep.wav"));
     QVERIFY(player.playSoundAsync(path));
     QVERIFY(player.playSoundAsync(path));
@@ -91,14 +93,14 @@ void TestSdlSoundPlayer::secondSoundReplacesTheFirst()
     QTRY_VERIFY_WITH_TIMEOUT(!player.isBusy(), 5000);
 }
 
-void TestSdlSoundPlayer::destroyedWhilePlaying()
+void TestOneShotSoundPlayer::destroyedWhilePlaying()
 {
     for (int i = 0; i < 3; ++i) {
-        SdlSoundPlayer player;
+        audio::OneShotSoundPlayer player(m_audio);
         QVERIFY(player.playSoundAsync(audioFixture(QStringLiteral("beep.wav"))));
         QTest::qWait(i * 20);
     }
 }
 
-QTEST_GUILESS_MAIN(TestSdlSoundPlayer)
-#include "tst_SdlSoundPlayer.moc"
+QTEST_GUILESS_MAIN(TestOneShotSoundPlayer)
+#include "tst_OneShotSoundPlayer.moc"

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "Result.h"
+
 #include <QString>
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+namespace audio {
 
 // One regular file read by offset through a descriptor kept open, with a
 // buffer in front so that many small reads cost few system calls.
@@ -20,11 +24,9 @@ class BufferedFileReader
     static constexpr std::size_t DefaultBlockSize = std::size_t(1) << 20;
 
     // Opens without blocking, so that a FIFO or a device cannot hold the
-    // caller up. Fails (null, *error set) for an empty name, a missing file,
-    // anything that is not a regular file once links are followed, an empty
-    // file and any I/O error.
-    [[nodiscard]] static std::unique_ptr<BufferedFileReader> open(const QString &path,
-                                                                  QString *error);
+    // caller up. Fails for an empty name, a missing file, anything that is not
+    // a regular file once links are followed, an empty file and any I/O error.
+    [[nodiscard]] static Result<std::unique_ptr<BufferedFileReader>> open(const QString &path);
 
     ~BufferedFileReader();
     BufferedFileReader(const BufferedFileReader &) = delete;
@@ -38,9 +40,9 @@ class BufferedFileReader
     // (a negative offset is one).
     [[nodiscard]] int64_t read(int64_t offset, void *out, std::size_t count);
 
-    // The first size() bytes, or fewer when the file has shrunk; false on an
+    // The first size() bytes, or fewer when the file has shrunk; fails on an
     // I/O error. Goes past the buffer.
-    [[nodiscard]] bool readAll(std::vector<uint8_t> *out);
+    [[nodiscard]] Result<std::vector<uint8_t>> readAll();
 
     // How many bytes one refill reads from now on; what the buffer holds is
     // dropped, so that the next read sees the file as it is.
@@ -58,3 +60,5 @@ class BufferedFileReader
     int64_t m_bufferStart = 0;
     std::size_t m_bufferLength = 0;
 };
+
+} // namespace audio

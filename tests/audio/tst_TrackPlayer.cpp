@@ -1,7 +1,7 @@
-#include "AudioFixtures.h"
 #include "../fakes/FifoUnblocker.h"
-#include "Mpg123MediaPlayer.h"
-#include "SdlAudio.h"
+#include "AudioFixtures.h"
+#include "AudioSystem.h"
+#include "TrackPlayer.h"
 #include "WarningCounter.h"
 
 #include <QElapsedTimer>
@@ -14,7 +14,7 @@
 enum class FileChange { TruncatedToZero, TruncatedPartWay, RewrittenShorter, RewrittenWithZeros };
 Q_DECLARE_METATYPE(FileChange)
 
-class TestMpg123MediaPlayer : public QObject
+class TestTrackPlayer : public QObject
 {
     Q_OBJECT
 
@@ -37,6 +37,7 @@ class TestMpg123MediaPlayer : public QObject
     void fileChangesWhilePlaying();
 
   private:
+    audio::AudioSystem m_audio;
     QTemporaryDir m_dir;
     QHash<QString, ExpectedTrack> m_expected;
     // Half a minute of whole MPEG frames: far longer than one refill of the
@@ -45,13 +46,13 @@ class TestMpg123MediaPlayer : public QObject
     qint64 m_longTrackFrames = 0;
 };
 
-void TestMpg123MediaPlayer::initTestCase()
+void TestTrackPlayer::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     // Without a sound device the player falls back to the dummy driver; the
     // test runs with it chosen.
-    const Mpg123MediaPlayer player;
-    QCOMPARE(SdlAudio::instance().driverName(), QStringLiteral("dummy"));
+    const audio::TrackPlayer player(m_audio);
+    QCOMPARE(m_audio.driverName(), QStringLiteral("dummy"));
     m_expected = expectedTracks();
     QCOMPARE(m_expected.size(), 3);
 
@@ -62,7 +63,7 @@ void TestMpg123MediaPlayer::initTestCase()
     m_longTrackFrames = 30 * m_expected.value(piece).frames;
 }
 
-void TestMpg123MediaPlayer::exactDurationAtOnce_data()
+void TestTrackPlayer::exactDurationAtOnce_data()
 {
     QTest::addColumn<QString>("name");
     QTest::newRow("CBR with LAME header") << QStringLiteral("chord_cbr.mp3");
@@ -70,11 +71,11 @@ void TestMpg123MediaPlayer::exactDurationAtOnce_data()
     QTest::newRow("WAV") << QStringLiteral("beep.wav");
 }
 
-void TestMpg123MediaPlayer::exactDurationAtOnce()
+void TestTrackPlayer::exactDurationAtOnce()
 {
     QFETCH(QString, name);
     const ExpectedTrack expected = m_expected.value(name);
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(m_audio);
     const QString path = audioFixture(name);
     WarningCounter warnings;
     player.setFileName(path);
@@ -86,15 +87,15 @@ void TestMpg123MediaPlayer::exactDurationAtOnce()
     player.stop();
 }
 
-void TestMpg123MediaPlayer::playsToTheEndExactly_data()
+void TestTrackPlayer::playsToTheEndExactly_data()
 {
     exactDurationAtOnce_data();
 }
 
-void TestMpg123MediaPlayer::playsToTheEndExactly()
+void TestTrackPlayer::playsToTheEndExactly()
 {
     QFETCH(QString, name);
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(audioFixture(name));
     QTRY_VERIFY_WITH_TIMEOUT(player.isPlaying(), 2000);
     QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 10000);
@@ -112,9 +113,9 @@ void TestMpg123MediaPlayer::playsToTheEndExactly()
 
 // The position is what the device took: it moves, and never ahead of the
 // wall clock by more than one device buffer.
-void TestMpg123MediaPlayer::positionFollowsTheClock()
+void TestTrackPlayer::positionFollowsTheClock()
 {
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(audioFixture(QStringLiteral("chord_cbr.mp3")));
     QElapsedTimer clock;
     clock.start();
@@ -131,9 +132,9 @@ void TestMpg123MediaPlayer::positionFollowsTheClock()
     QVERIFY(last >= 0.5);
 }
 
-void TestMpg123MediaPlayer::stopHaltsAndKeepsTheTrack()
+void TestTrackPlayer::stopHaltsAndKeepsTheTrack()
 {
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(audioFixture(QStringLiteral("chord_cbr.mp3")));
     QTRY_VERIFY_WITH_TIMEOUT(player.currentPosition() > 0.1, 3000);
     player.stop();
@@ -145,9 +146,9 @@ void TestMpg123MediaPlayer::stopHaltsAndKeepsTheTrack()
     QCOMPARE(player.duration(), 1.0);
 }
 
-void TestMpg123MediaPlayer::loadThenStopPlaysNothing()
+void TestTrackPlayer::loadThenStopPlaysNothing()
 {
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(audioFixture(QStringLiteral("chord_cbr.mp3")));
     // A handler that takes its time between the assignment and the stop.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -158,9 +159,9 @@ void TestMpg123MediaPlayer::loadThenStopPlaysNothing()
     QCOMPARE(player.duration(), 1.0);
 }
 
-void TestMpg123MediaPlayer::reassignmentRestartsFromTheStart()
+void TestTrackPlayer::reassignmentRestartsFromTheStart()
 {
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(m_audio);
     const QString path = audioFixture(QStringLiteral("chord_cbr.mp3"));
     player.setFileName(path);
     QTRY_VERIFY_WITH_TIMEOUT(player.currentPosition() > 0.2, 3000);
@@ -175,9 +176,9 @@ void TestMpg123MediaPlayer::reassignmentRestartsFromTheStart()
 
 // Output runs on SDL's thread: once started, the track plays to its end while
 // the UI thread processes no event at all.
-void TestMpg123MediaPlayer::playsWhileTheUiThreadIsBlocked()
+void TestTrackPlayer::playsWhileTheUiThreadIsBlocked()
 {
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(audioFixture(QStringLiteral("beep.wav")));
     QTRY_VERIFY_WITH_TIMEOUT(player.isPlaying(), 2000);
     const double duration = player.duration();
@@ -187,7 +188,7 @@ void TestMpg123MediaPlayer::playsWhileTheUiThreadIsBlocked()
     QCOMPARE(player.duration(), duration);
 }
 
-void TestMpg123MediaPlayer::nothingLoaded_data()
+void TestTrackPlayer::nothingLoaded_data()
 {
     QTest::addColumn<QString>("path");
     const QString dir = m_dir.path();
@@ -211,10 +212,10 @@ void TestMpg123MediaPlayer::nothingLoaded_data()
 }
 
 // A failed assignment also unloads the track that was loaded before.
-void TestMpg123MediaPlayer::nothingLoaded()
+void TestTrackPlayer::nothingLoaded()
 {
     QFETCH(QString, path);
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(audioFixture(QStringLiteral("chord_cbr.mp3")));
     QTRY_VERIFY_WITH_TIMEOUT(player.currentPosition() > 0.0, 3000);
     {
@@ -232,7 +233,7 @@ void TestMpg123MediaPlayer::nothingLoaded()
     QCOMPARE(player.duration() - player.currentPosition(), 0.0);
 }
 
-void TestMpg123MediaPlayer::notARegularFile_data()
+void TestTrackPlayer::notARegularFile_data()
 {
     QTest::addColumn<QString>("path");
     const QString fifo = m_dir.filePath(QStringLiteral("fifo.mp3"));
@@ -243,10 +244,10 @@ void TestMpg123MediaPlayer::notARegularFile_data()
 
 // Refused at once, as a track that does not load: a FIFO with no writer must
 // not hold up the window that hovers over it.
-void TestMpg123MediaPlayer::notARegularFile()
+void TestTrackPlayer::notARegularFile()
 {
     QFETCH(QString, path);
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(m_audio);
     const FifoUnblocker unblocker(path);
     WarningCounter warnings;
     QElapsedTimer clock;
@@ -260,7 +261,7 @@ void TestMpg123MediaPlayer::notARegularFile()
     QVERIFY(!player.isPlaying());
 }
 
-void TestMpg123MediaPlayer::fileChangesWhilePlaying_data()
+void TestTrackPlayer::fileChangesWhilePlaying_data()
 {
     QTest::addColumn<FileChange>("change");
     QTest::newRow("truncated to zero") << FileChange::TruncatedToZero;
@@ -272,7 +273,7 @@ void TestMpg123MediaPlayer::fileChangesWhilePlaying_data()
 // A file changed under the playing track: the player survives, and the track
 // ends long before its half minute is up, with the position on the duration
 // measured at load, as at any end.
-void TestMpg123MediaPlayer::fileChangesWhilePlaying()
+void TestTrackPlayer::fileChangesWhilePlaying()
 {
     QFETCH(FileChange, change);
     const QString path = m_dir.filePath(QStringLiteral("playing-%1.mp3").arg(int(change)));
@@ -281,7 +282,7 @@ void TestMpg123MediaPlayer::fileChangesWhilePlaying()
         QVERIFY(out.open(QIODevice::WriteOnly));
         QCOMPARE(out.write(m_longTrack), m_longTrack.size());
     }
-    Mpg123MediaPlayer player;
+    audio::TrackPlayer player(m_audio);
     player.setFileName(path);
     const double duration = double(m_longTrackFrames) / 44100;
     QCOMPARE(player.duration(), duration);
@@ -313,5 +314,5 @@ void TestMpg123MediaPlayer::fileChangesWhilePlaying()
     QCOMPARE(player.duration(), duration);
 }
 
-QTEST_GUILESS_MAIN(TestMpg123MediaPlayer)
-#include "tst_Mpg123MediaPlayer.moc"
+QTEST_GUILESS_MAIN(TestTrackPlayer)
+#include "tst_TrackPlayer.moc"

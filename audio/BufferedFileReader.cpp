@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace audio {
+
 namespace {
 
 QString systemError(const char *what)
@@ -26,40 +28,28 @@ BufferedFileReader::~BufferedFileReader()
     ::close(m_fd);
 }
 
-std::unique_ptr<BufferedFileReader> BufferedFileReader::open(const QString &path, QString *error)
+Result<std::unique_ptr<BufferedFileReader>> BufferedFileReader::open(const QString &path)
 {
-    if (path.isEmpty()) {
-        *error = QStringLiteral("empty file name");
-        return nullptr;
-    }
+    if (path.isEmpty())
+        return Failure{QStringLiteral("empty file name")};
     // A blocking open of a FIFO waits for a writer; O_NONBLOCK returns at once
     // and the type is checked before anything is read.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *error = systemError("cannot open");
-        return nullptr;
-    }
+    if (fd < 0)
+        return Failure{systemError("cannot open")};
     std::unique_ptr<BufferedFileReader> reader(new BufferedFileReader(fd));
     struct stat info
     {
     };
-    if (::fstat(fd, &info) != 0) {
-        *error = systemError("cannot inspect");
-        return nullptr;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        *error = QStringLiteral("not a regular file");
-        return nullptr;
-    }
-    if (info.st_size <= 0) {
-        *error = QStringLiteral("empty file");
-        return nullptr;
-    }
+    if (::fstat(fd, &info) != 0)
+        return Failure{systemError("cannot inspect")};
+    if (!S_ISREG(info.st_mode))
+        return Failure{QStringLiteral("not a regular file")};
+    if (info.st_size <= 0)
+        return Failure{QStringLiteral("empty file")};
     const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        *error = systemError("cannot set up reading");
-        return nullptr;
-    }
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return Failure{systemError("cannot set up reading")};
     (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     reader->m_size = info.st_size;
     reader->setBlockSize(DefaultBlockSize);
@@ -134,14 +124,14 @@ int64_t BufferedFileReader::read(int64_t offset, void *out, std::size_t count)
     return int64_t(copied);
 }
 
-bool BufferedFileReader::readAll(std::vector<uint8_t> *out)
+Result<std::vector<uint8_t>> BufferedFileReader::readAll()
 {
-    out->resize(static_cast<std::size_t>(m_size));
-    const int64_t got = readFully(0, out->data(), out->size());
-    if (got < 0) {
-        out->clear();
-        return false;
-    }
-    out->resize(static_cast<std::size_t>(got));
-    return true;
+    std::vector<uint8_t> bytes(static_cast<std::size_t>(m_size));
+    const int64_t got = readFully(0, bytes.data(), bytes.size());
+    if (got < 0)
+        return Failure{systemError("cannot read")};
+    bytes.resize(static_cast<std::size_t>(got));
+    return bytes;
 }
+
+} // namespace audio

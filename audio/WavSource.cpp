@@ -9,6 +9,8 @@
 #include <cstring>
 #include <span>
 
+namespace audio {
+
 namespace {
 
 struct WavBufferDeleter
@@ -47,57 +49,40 @@ bool WavSource::looksLikeWav(BufferedFileReader &file)
            std::memcmp(head + 8, "WAVE", 4) == 0;
 }
 
-std::unique_ptr<WavSource> WavSource::open(BufferedFileReader &file, QString *error)
+Result<std::unique_ptr<WavSource>> WavSource::open(BufferedFileReader &file)
 {
-    if (file.size() > INT_MAX) {
-        *error = QStringLiteral("WAV file too large");
-        return nullptr;
-    }
-    std::vector<uint8_t> bytes;
-    if (!file.readAll(&bytes)) {
-        *error = QStringLiteral("cannot read the WAV file");
-        return nullptr;
-    }
-    const std::span<const uint8_t> data(bytes);
-    if (!chunksFit(data)) {
-        *error = QStringLiteral("truncated or damaged WAV: a chunk runs past the end of the file");
-        return nullptr;
-    }
+    if (file.size() > INT_MAX)
+        return Failure{QStringLiteral("WAV file too large")};
+    const Result<std::vector<uint8_t>> bytes = file.readAll();
+    if (!bytes)
+        return Failure{QStringLiteral("cannot read the WAV file: %1").arg(bytes.error())};
+    const std::span<const uint8_t> data(bytes.value());
+    if (!chunksFit(data))
+        return Failure{
+            QStringLiteral("truncated or damaged WAV: a chunk runs past the end of the file")};
     SDL_RWops *stream = SDL_RWFromConstMem(data.data(), static_cast<int>(data.size()));
-    if (stream == nullptr) {
-        *error = sdlError("cannot read WAV");
-        return nullptr;
-    }
+    if (stream == nullptr)
+        return Failure{sdlError("cannot read WAV")};
     SDL_AudioSpec spec{};
     Uint8 *rawBuffer = nullptr;
     Uint32 rawLength = 0;
-    if (SDL_LoadWAV_RW(stream, 1, &spec, &rawBuffer, &rawLength) == nullptr) {
-        *error = sdlError("not a playable WAV");
-        return nullptr;
-    }
+    if (SDL_LoadWAV_RW(stream, 1, &spec, &rawBuffer, &rawLength) == nullptr)
+        return Failure{sdlError("not a playable WAV")};
     std::unique_ptr<Uint8, WavBufferDeleter> buffer(rawBuffer);
-    if (spec.channels < 1 || spec.channels > 8 || spec.freq <= 0) {
-        *error = QStringLiteral("unsupported WAV layout");
-        return nullptr;
-    }
+    if (spec.channels < 1 || spec.channels > 8 || spec.freq <= 0)
+        return Failure{QStringLiteral("unsupported WAV layout")};
     const int sourceFrameBytes = SDL_AUDIO_BITSIZE(spec.format) / 8 * spec.channels;
     const int64_t frames = sourceFrameBytes > 0 ? rawLength / sourceFrameBytes : 0;
-    if (frames <= 0) {
-        *error = QStringLiteral("WAV holds no samples");
-        return nullptr;
-    }
-    if (frames * sourceFrameBytes > INT_MAX / 16) {
-        *error = QStringLiteral("WAV file too large");
-        return nullptr;
-    }
+    if (frames <= 0)
+        return Failure{QStringLiteral("WAV holds no samples")};
+    if (frames * sourceFrameBytes > INT_MAX / 16)
+        return Failure{QStringLiteral("WAV file too large")};
     const auto sourceBytes = static_cast<int>(frames * sourceFrameBytes);
 
     SDL_AudioCVT convert{};
     if (SDL_BuildAudioCVT(&convert, spec.format, spec.channels, spec.freq, AUDIO_S16SYS,
-                          spec.channels, spec.freq) < 0) {
-        *error = sdlError("unsupported WAV encoding");
-        return nullptr;
-    }
+                          spec.channels, spec.freq) < 0)
+        return Failure{sdlError("unsupported WAV encoding")};
     std::unique_ptr<WavSource> source(new WavSource);
     const auto samples = static_cast<std::size_t>(frames) * spec.channels;
     if (convert.needed != 0) {
@@ -107,10 +92,8 @@ std::unique_ptr<WavSource> WavSource::open(BufferedFileReader &file, QString *er
         convert.buf = work.data();
         convert.len = sourceBytes;
         if (SDL_ConvertAudio(&convert) != 0 ||
-            static_cast<std::size_t>(convert.len_cvt) < samples * sizeof(int16_t)) {
-            *error = sdlError("cannot convert WAV");
-            return nullptr;
-        }
+            static_cast<std::size_t>(convert.len_cvt) < samples * sizeof(int16_t))
+            return Failure{sdlError("cannot convert WAV")};
         source->m_samples.resize(samples);
         std::memcpy(source->m_samples.data(), work.data(), samples * sizeof(int16_t));
     } else {
@@ -133,3 +116,5 @@ int64_t WavSource::read(int16_t *out, int64_t maxFrames)
     m_delivered += frames;
     return frames;
 }
+
+} // namespace audio

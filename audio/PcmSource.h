@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace audio {
+
 // A decoded track: interleaved signed 16-bit native-endian frames at a fixed
 // rate and channel count, of an exact, known length.
 class PcmSource
@@ -17,3 +19,5 @@ class PcmSource
     // the end of the track, -1 when the data cannot be decoded any further.
     [[nodiscard]] virtual int64_t read(int16_t *out, int64_t maxFrames) = 0;
 };
+
+} // namespace audio

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <vector>
 
+namespace audio {
+
 namespace {
 
 // One refill while the track plays, on the audio thread: small, so that a
@@ -59,7 +61,7 @@ off_t Mp3Source::seekCallback(void *cursor, off_t offset, int whence)
     return static_cast<off_t>(self->m_cursor);
 }
 
-std::unique_ptr<Mp3Source> Mp3Source::open(std::unique_ptr<BufferedFileReader> file, QString *error)
+Result<std::unique_ptr<Mp3Source>> Mp3Source::open(std::unique_ptr<BufferedFileReader> file)
 {
     static std::once_flag initialised;
     std::call_once(initialised, [] { mpg123_init(); });
@@ -68,10 +70,8 @@ std::unique_ptr<Mp3Source> Mp3Source::open(std::unique_ptr<BufferedFileReader> f
     int result = MPG123_OK;
     source->m_handle.reset(mpg123_new(nullptr, &result));
     mpg123_handle *handle = source->m_handle.get();
-    if (handle == nullptr) {
-        *error = QString::fromUtf8(mpg123_plain_strerror(result));
-        return nullptr;
-    }
+    if (handle == nullptr)
+        return Failure{QString::fromUtf8(mpg123_plain_strerror(result))};
     mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0.0);
     mpg123_format_none(handle);
     const long *rates = nullptr;
@@ -86,11 +86,9 @@ std::unique_ptr<Mp3Source> Mp3Source::open(std::unique_ptr<BufferedFileReader> f
     if (mpg123_replace_reader_handle(handle, &Mp3Source::readCallback, &Mp3Source::seekCallback,
                                      nullptr) != MPG123_OK ||
         mpg123_open_handle(handle, source.get()) != MPG123_OK ||
-        mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK) {
-        *error =
-            QStringLiteral("no MPEG audio: %1").arg(QString::fromUtf8(mpg123_strerror(handle)));
-        return nullptr;
-    }
+        mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK)
+        return Failure{
+            QStringLiteral("no MPEG audio: %1").arg(QString::fromUtf8(mpg123_strerror(handle)))};
     // Only a LAME/Info header gives the exact length (and the encoder delay);
     // without one the length is guessed from the first frame, so count it.
     long delay = -1;
@@ -98,21 +96,17 @@ std::unique_ptr<Mp3Source> Mp3Source::open(std::unique_ptr<BufferedFileReader> f
     if (mpg123_getstate(handle, MPG123_ENC_DELAY, &delay, &unused) != MPG123_OK)
         delay = -1;
     if (delay == -1) {
-        if (mpg123_scan(handle) != MPG123_OK) {
-            *error =
-                QStringLiteral("cannot scan: %1").arg(QString::fromUtf8(mpg123_strerror(handle)));
-            return nullptr;
-        }
+        if (mpg123_scan(handle) != MPG123_OK)
+            return Failure{
+                QStringLiteral("cannot scan: %1").arg(QString::fromUtf8(mpg123_strerror(handle)))};
         source->m_scanned = true;
     } else if (!source->announcedStreamFits()) {
-        *error = QStringLiteral("truncated: the file ends before the stream its header announces");
-        return nullptr;
+        return Failure{
+            QStringLiteral("truncated: the file ends before the stream its header announces")};
     }
     const off_t length = mpg123_length(handle);
-    if (length <= 0) {
-        *error = QStringLiteral("no audio samples");
-        return nullptr;
-    }
+    if (length <= 0)
+        return Failure{QStringLiteral("no audio samples")};
     source->m_sampleRate = static_cast<int>(rate);
     source->m_channels = channels;
     source->m_frameCount = length;
@@ -200,3 +194,5 @@ int64_t Mp3Source::read(int16_t *out, int64_t maxFrames)
     m_delivered += frames;
     return frames;
 }
+
+} // namespace audio

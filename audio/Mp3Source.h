@@ -1,14 +1,18 @@
 #pragma once
 
 #include "PcmSource.h"
+#include "Result.h"
 
 #include <QString>
 
 #include <memory>
 #include <sys/types.h>
 
-class BufferedFileReader;
 struct mpg123_handle_struct;
+
+namespace audio {
+
+class BufferedFileReader;
 
 // An MPEG audio stream decoded by libmpg123 with gapless decoding: encoder
 // delay and padding are removed where a LAME/Info header records them. The
@@ -19,10 +23,10 @@ struct mpg123_handle_struct;
 class Mp3Source final : public PcmSource
 {
   public:
-    // Null (and *error set) when no MPEG audio frame is found, when the file
-    // ends before the stream its header announces, or when it holds no sample.
-    [[nodiscard]] static std::unique_ptr<Mp3Source> open(std::unique_ptr<BufferedFileReader> file,
-                                                         QString *error);
+    // Fails when no MPEG audio frame is found, when the file ends before the
+    // stream its header announces, or when it holds no sample.
+    [[nodiscard]] static Result<std::unique_ptr<Mp3Source>>
+    open(std::unique_ptr<BufferedFileReader> file);
     ~Mp3Source() override;
 
     [[nodiscard]] int sampleRate() const override { return m_sampleRate; }
@@ -56,3 +60,5 @@ class Mp3Source final : public PcmSource
     int64_t m_delivered = 0;
     bool m_scanned = false;
 };
+
+} // namespace audio

@@ -1,0 +1,120 @@
+#include "OneShotSoundPlayer.h"
+
+#include "BufferedFileReader.h"
+#include "WavSource.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace audio {
+
+namespace {
+
+// Frames per device request; closing the device waits about two of them.
+constexpr int BufferFrames = 512;
+constexpr auto MinimumWait = std::chrono::milliseconds(10);
+
+} // namespace
+
+OneShotSoundPlayer::OneShotSoundPlayer(AudioSystem &system)
+    : m_system(system), m_worker([this] { run(); })
+{}
+
+OneShotSoundPlayer::~OneShotSoundPlayer()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_one();
+    m_worker.join();
+}
+
+bool OneShotSoundPlayer::playSoundAsync(const QString &path)
+{
+    const Result<std::unique_ptr<BufferedFileReader>> file = BufferedFileReader::open(path);
+    if (!file || !WavSource::looksLikeWav(*file.value()))
+        return false;
+    const Result<std::unique_ptr<WavSource>> opened = WavSource::open(*file.value());
+    if (!opened)
+        return false;
+    WavSource &wav = *opened.value();
+    Sound sound;
+    sound.sampleRate = wav.sampleRate();
+    sound.channels = wav.channels();
+    sound.samples.resize(static_cast<std::size_t>(wav.frameCount() * wav.channels()));
+    if (wav.read(sound.samples.data(), wav.frameCount()) != wav.frameCount())
+        return false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_pending = std::move(sound);
+    }
+    m_wake.notify_one();
+    return true;
+}
+
+bool OneShotSoundPlayer::isBusy() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_pending.has_value() || m_active;
+}
+
+void OneShotSoundPlayer::run()
+{
+    std::unique_lock lock(m_mutex);
+    while (!m_quit) {
+        if (m_pending) {
+            const Sound sound = std::move(*m_pending);
+            m_pending.reset();
+            m_active = true;
+            lock.unlock();
+            play(sound);
+            lock.lock();
+            m_active = m_device.has_value();
+            continue;
+        }
+        if (!m_device) {
+            m_wake.wait(lock, [this] { return m_quit || m_pending.has_value(); });
+            continue;
+        }
+        const uint32_t queued = m_device->queuedBytes();
+        if (queued == 0) {
+            lock.unlock();
+            m_device.reset();
+            lock.lock();
+            m_active = false;
+            continue;
+        }
+        const auto bytesPerSecond =
+            static_cast<int64_t>(m_device->sampleRate()) * m_device->channels() * 2;
+        const auto left = std::chrono::milliseconds(queued * int64_t(1000) / bytesPerSecond);
+        m_wake.wait_for(lock, std::max<std::chrono::milliseconds>(left, MinimumWait),
+                        [this] { return m_quit || m_pending.has_value(); });
+    }
+    lock.unlock();
+    m_device.reset();
+}
+
+// Worker thread only.
+void OneShotSoundPlayer::play(const Sound &sound)
+{
+    if (m_device &&
+        (sound.sampleRate != m_device->sampleRate() || sound.channels != m_device->channels()))
+        m_device.reset();
+    if (!m_device) {
+        Result<OutputDevice> opened =
+            OutputDevice::open(m_system, sound.sampleRate, sound.channels, BufferFrames);
+        if (!opened)
+            return;
+        m_device.emplace(std::move(opened).value());
+    }
+    m_device->clearQueue();
+    if (!m_device->queue(sound.samples.data(),
+                         static_cast<uint32_t>(sound.samples.size() * sizeof(int16_t)))) {
+        m_device.reset();
+        return;
+    }
+    m_device->resume();
+}
+
+} // namespace audio

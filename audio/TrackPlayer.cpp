@@ -1,0 +1,182 @@
+#include "TrackPlayer.h"
+
+#include "AudioFileLoader.h"
+#include "PcmSource.h"
+
+#include <cstring>
+#include <mutex>
+
+namespace audio {
+
+namespace {
+
+// Frames per device request: 23 ms at 44.1 kHz, and a device close that
+// waits only about twice that.
+constexpr int BufferFrames = 1024;
+constexpr int DefaultRate = 44100;
+constexpr int DefaultChannels = 2;
+
+} // namespace
+
+TrackPlayer::TrackPlayer(AudioSystem &system) : m_system(system)
+{
+    m_startTimer.setSingleShot(true);
+    m_startTimer.setInterval(0);
+    QObject::connect(&m_startTimer, &QTimer::timeout, &m_startTimer, [this] { startPlayback(); });
+    // Opened now so that the first track starts without waiting for the device;
+    // a failure shows again, with its reason, when a track is assigned.
+    static_cast<void>(prepareDevice(DefaultRate, DefaultChannels));
+}
+
+TrackPlayer::~TrackPlayer()
+{
+    halt();
+    m_device.reset();
+}
+
+void TrackPlayer::audioCallback(void *userData, uint8_t *stream, int length)
+{
+    static_cast<TrackPlayer *>(userData)->fill(stream, length);
+}
+
+// Runs on SDL's audio thread with the device lock held.
+void TrackPlayer::fill(uint8_t *stream, int length)
+{
+    auto *out = reinterpret_cast<int16_t *>(stream);
+    const int channels = m_outputChannels;
+    const int64_t frames = length / (static_cast<int>(sizeof(int16_t)) * channels);
+    int64_t written = 0;
+    if (m_playing.load() && m_source != nullptr) {
+        while (written < frames) {
+            const int64_t got = m_source->read(out + written * channels, frames - written);
+            if (got <= 0)
+                break;
+            written += got;
+        }
+        const int64_t played = m_playedFrames.load() + written;
+        // The end of the data, or data that cannot be decoded further, is the
+        // end of the track: the position lands on the duration exactly.
+        if (played >= m_frameCount || written < frames) {
+            m_playedFrames.store(m_frameCount);
+            m_playing.store(false);
+        } else {
+            m_playedFrames.store(played);
+        }
+    }
+    std::memset(out + written * channels, 0,
+                static_cast<std::size_t>((frames - written) * channels) * sizeof(int16_t));
+}
+
+void TrackPlayer::setFileName(const QString &fileName)
+{
+    m_fileName = fileName;
+    halt();
+    QString error;
+    std::unique_ptr<PcmSource> source;
+    if (Result<std::unique_ptr<PcmSource>> loaded = AudioFileLoader::load(fileName); !loaded) {
+        error = loaded.error();
+    } else if (const Result<void> device =
+                   prepareDevice(loaded.value()->sampleRate(), loaded.value()->channels());
+               !device) {
+        error = device.error();
+    } else {
+        source = std::move(loaded).value();
+    }
+
+    std::unique_ptr<PcmSource> previous;
+    {
+        std::unique_lock<OutputDevice> lock;
+        if (m_device)
+            lock = std::unique_lock(*m_device);
+        previous = std::move(m_source);
+        m_source = std::move(source);
+        m_sampleRate = m_source != nullptr ? m_source->sampleRate() : 0;
+        m_frameCount = m_source != nullptr ? m_source->frameCount() : 0;
+        m_playedFrames.store(0);
+    }
+
+    if (m_source == nullptr) {
+        qWarning("audio::TrackPlayer: nothing loaded for \"%s\": %s", qUtf8Printable(fileName),
+                 qUtf8Printable(error));
+        return;
+    }
+    m_startTimer.start();
+}
+
+QString TrackPlayer::fileName() const
+{
+    return m_fileName;
+}
+
+double TrackPlayer::duration() const
+{
+    return m_sampleRate > 0 ? static_cast<double>(m_frameCount) / m_sampleRate : 0.0;
+}
+
+double TrackPlayer::currentPosition() const
+{
+    return m_sampleRate > 0 ? static_cast<double>(m_playedFrames.load()) / m_sampleRate : 0.0;
+}
+
+void TrackPlayer::stop()
+{
+    halt();
+}
+
+bool TrackPlayer::isPlaying() const
+{
+    return m_playing.load();
+}
+
+int64_t TrackPlayer::playedFrames() const
+{
+    return m_playedFrames.load();
+}
+
+int64_t TrackPlayer::frameCount() const
+{
+    return m_frameCount;
+}
+
+void TrackPlayer::startPlayback()
+{
+    if (!m_device || m_source == nullptr)
+        return;
+    {
+        const std::lock_guard lock(*m_device);
+        m_playing.store(m_playedFrames.load() < m_frameCount);
+    }
+    m_device->resume();
+}
+
+// Once this returns, the audio callback hands no further frame to the device.
+void TrackPlayer::halt()
+{
+    m_startTimer.stop();
+    if (!m_device) {
+        m_playing.store(false);
+        return;
+    }
+    {
+        const std::lock_guard lock(*m_device);
+        m_playing.store(false);
+    }
+    m_device->pause();
+}
+
+// Keeps the open device when it already has this format.
+Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels)
+{
+    if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels)
+        return {};
+    m_device.reset();
+    m_outputChannels = channels;
+    Result<OutputDevice> opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
+                                                     &TrackPlayer::audioCallback, this);
+    if (!opened)
+        return Failure{opened.error()};
+    m_device.emplace(std::move(opened).value());
+    return {};
+}
+
+} // namespace audio

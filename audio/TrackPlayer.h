@@ -1,0 +1,75 @@
+#pragma once
+
+// The audio library: playing sound for the programs, and nothing of windows.
+//  - TrackPlayer (this header): the player's tracks, MP3 and WAV, through the
+//    MediaPlayer interface.
+//  - OneShotSoundPlayer: the pop-ups' chimes through the SoundPlayer interface.
+//  - AudioFileLoader and the sources: a file opened as decoded PCM of exact length.
+//  - AudioSystem and OutputDevice: SDL's audio, started once by main(), and one
+//    output device per player.
+// Failures come back as Result (platform/Result.h) or, for the players, as
+// their interfaces state.
+
+#include "MediaPlayer.h"
+#include "OutputDevice.h"
+
+#include <QTimer>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace audio {
+
+class AudioSystem;
+class PcmSource;
+
+// The media component on libmpg123 (MP3) and SDL's WAV loader, played through
+// one output device that stays open between tracks of the same format.
+//
+// Decoding and output run on SDL's audio thread. The position counts the
+// frames handed to the device. The system must outlive the player.
+class TrackPlayer final : public MediaPlayer
+{
+  public:
+    explicit TrackPlayer(AudioSystem &system);
+    ~TrackPlayer() override;
+    TrackPlayer(const TrackPlayer &) = delete;
+    TrackPlayer &operator=(const TrackPlayer &) = delete;
+
+    void setFileName(const QString &fileName) override;
+    [[nodiscard]] QString fileName() const override;
+    [[nodiscard]] double duration() const override;
+    [[nodiscard]] double currentPosition() const override;
+    void stop() override;
+
+    // Whether frames of the loaded track are being handed to the device.
+    [[nodiscard]] bool isPlaying() const;
+    // Frames of the loaded track handed to the device so far, and its length.
+    [[nodiscard]] int64_t playedFrames() const;
+    [[nodiscard]] int64_t frameCount() const;
+
+  private:
+    static void audioCallback(void *userData, uint8_t *stream, int length);
+    void fill(uint8_t *stream, int length);
+    void startPlayback();
+    void halt();
+    [[nodiscard]] Result<void> prepareDevice(int sampleRate, int channels);
+
+    AudioSystem &m_system;
+    QString m_fileName;
+    // Touched by the audio callback only while m_playing; replaced under the
+    // device lock.
+    std::unique_ptr<PcmSource> m_source;
+    int m_sampleRate = 0;
+    int64_t m_frameCount = 0;
+    std::atomic<int64_t> m_playedFrames{0};
+    std::atomic<bool> m_playing{false};
+    // Read by the callback; written only while no device is open.
+    int m_outputChannels = 0;
+    std::optional<OutputDevice> m_device;
+    QTimer m_startTimer;
+};
+
+} // namespace audio
