@@ -3,6 +3,7 @@
 #include "ColourDraw.h"
 
 #include <QString>
+#include <QtCore/qnamespace.h>
 
 #include <functional>
 #include <memory>
@@ -25,8 +26,9 @@ struct PlayerServices
     std::function<std::unique_ptr<FileDialog>(QWidget *parent)> makeFileDialog;
     // Ends the program (CmdExit of the main window).
     std::function<void()> endProgram;
-    // Starts moving the window with the mouse (normally beginWindowMove).
-    std::function<bool(QWidget *window)> moveWindow;
+    // Starts moving the window with the mouse pressed with button; the move
+    // ends when that button is released (normally beginWindowMove).
+    std::function<bool(QWidget *window, Qt::MouseButton button)> moveWindow;
     // The bindings file (normally BindingsFile::defaultPath()).
     QString bindingsPath;
     // Plays the tracks (normally Mpg123MediaPlayer).

@@ -136,6 +136,14 @@ PlayerWindow::PlayerWindow(const PlayerServices &services, QWidget *parent)
     setTabOrder();
 
     Form_Load();
+
+    // Placed before it is shown: a window that moves while a window manager
+    // maps it can leave Qt with a stale window position, and the manager's
+    // own move would then start from the wrong place.
+    if (QScreen *screen = this->screen(); screen != nullptr) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
 }
 
 PlayerWindow::~PlayerWindow() = default;
@@ -359,23 +367,10 @@ void PlayerWindow::CmdExit_Click()
     m_services.endProgram();
 }
 
-void PlayerWindow::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    if (m_placed) {
-        return;
-    }
-    m_placed = true;
-    if (QScreen *screen = this->screen(); screen != nullptr) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
-}
-
 void PlayerWindow::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
-    if (!m_services.moveWindow(this)) {
+    if (!m_services.moveWindow(this, event->button())) {
         QWidget::mousePressEvent(event);
     }
 }

@@ -39,7 +39,7 @@ class PlayerWindow : public QWidget
     using TrackButtons = std::array<TrackButton *, kTrackSlots>;
 
     // Runs the start-up (Form_Load): labels the track buttons from the
-    // bindings file. The window is centred on the screen when first shown.
+    // bindings file. The window is centred on its screen, ready to be shown.
     explicit PlayerWindow(const PlayerServices &services, QWidget *parent = nullptr);
     ~PlayerWindow() override;
 
@@ -56,7 +56,6 @@ class PlayerWindow : public QWidget
     [[nodiscard]] TrackSettingsDialog *settingsDialog() const { return m_form2.get(); }
 
   protected:
-    void showEvent(QShowEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -104,7 +103,6 @@ class PlayerWindow : public QWidget
     TaggedTimer *const m_timer1;
     std::unique_ptr<TrackSettingsDialog> m_form2;
     ColourDraw m_draw;
-    bool m_placed = false;
 };
 
 } // namespace plovi

@@ -25,7 +25,7 @@ int main(int argc, char *argv[])
         messages,
         [](QWidget *parent) { return std::make_unique<QtFileDialog>(parent); },
         [] { QApplication::quit(); },
-        [](QWidget *window) { return beginWindowMove(window); },
+        [](QWidget *window, Qt::MouseButton button) { return beginWindowMove(window, button); },
         plovi::BindingsFile::defaultPath(),
         media,
     };

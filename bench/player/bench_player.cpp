@@ -128,7 +128,7 @@ PlayerServices realServices(MediaPlayer &media, ProgramLauncher &launcher,
         messages,
         [](QWidget *parent) { return std::make_unique<QtFileDialog>(parent); },
         [] { QApplication::quit(); },
-        [](QWidget *window) { return beginWindowMove(window); },
+        [](QWidget *window, Qt::MouseButton button) { return beginWindowMove(window, button); },
         bindingsPath,
         media,
     };

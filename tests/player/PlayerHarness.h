@@ -22,6 +22,7 @@ struct PlayerHarness
     std::shared_ptr<FakeFileDialogScript> dialogs = std::make_shared<FakeFileDialogScript>();
     int endRequests = 0;
     QList<QWidget *> moveRequests;
+    QList<Qt::MouseButton> moveButtons; // the button of each move request
     QTemporaryDir dir;
     QString bindingsPath = dir.filePath(QStringLiteral("yygj"));
 
@@ -34,8 +35,9 @@ struct PlayerHarness
             messages,
             FakeFileDialog::factory(dialogs),
             [this] { ++endRequests; },
-            [this](QWidget *w) {
+            [this](QWidget *w, Qt::MouseButton button) {
                 moveRequests << w;
+                moveButtons << button;
                 return true;
             },
             bindingsPath,

@@ -256,6 +256,7 @@ void TestPlayerWindow::pressMovesWindow()
     QCOMPARE(h.moveRequests.size(), moves ? 1 : 0);
     if (moves) {
         QCOMPARE(h.moveRequests.first(), &form);
+        QCOMPARE(h.moveButtons.first(), Qt::MouseButton(button));
     }
 }
 
