@@ -14,7 +14,7 @@ class QtFileDialog : public FileDialog
 
     void setFilter(const QString &filter) override;
     [[nodiscard]] QString filter() const override;
-    void showOpen() override;
+    [[nodiscard]] bool showOpen() override;
     [[nodiscard]] QString fileName() const override;
     void setFileName(const QString &fileName) override;
 

@@ -221,7 +221,9 @@ void TrackSettingsDialog::CmdFindTrack_Click(int16_t index)
 {
     const QString previous = m_cdiag->fileName();
     m_cdiag->setFilter(QStringLiteral("*.mp3"));
-    m_cdiag->showOpen();
+    if (!m_cdiag->showOpen()) {
+        return;
+    }
     const QString picked = trimSpaces(m_cdiag->fileName());
     if (!NoQuoteValidator::isStorable(picked)) {
         m_cdiag->setFileName(previous);

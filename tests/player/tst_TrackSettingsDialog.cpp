@@ -93,7 +93,7 @@ class TestTrackSettingsDialog : public QObject
     void cancelChangesNothing();
     void deleteThenSaveOrCancel_data();
     void deleteThenSaveOrCancel();
-    void browseRemembersFileName();
+    void browseFillsPathOnlyWhenPicked();
     void browseRefusesQuote_data();
     void browseRefusesQuote();
     void nameBoxLimit();
@@ -329,30 +329,36 @@ void TestTrackSettingsDialog::deleteThenSaveOrCancel()
     }
 }
 
-void TestTrackSettingsDialog::browseRemembersFileName()
+// A picked file fills the row's path box; a cancelled browse leaves the box
+// as it was, typed or bound. The file dialog starts where the last pick was.
+void TestTrackSettingsDialog::browseFillsPathOnlyWhenPicked()
 {
     PlayerHarness h;
+    h.writeBindings(record("", "") + record("", "") + record("", "") + record("", "") +
+                    record("", "") + record("/m/bound.mp3", "bound"));
     PlayerWindow form(h.services());
     h.dialogs->answers = {std::nullopt, QStringLiteral("  /music/a.mp3 "), std::nullopt};
     withSettings(form, [&](TrackSettingsDialog &d) {
         d.fullPathBox(1)->setText("/typed.mp3");
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 1), Qt::LeftButton);
-        QCOMPARE(d.fullPathBox(1)->text(), QString()); // first browse cancelled
+        QCOMPARE(d.fullPathBox(1)->text(), QString("/typed.mp3")); // first browse cancelled
         d.shortNameBox(3)->setText("keep");
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 3), Qt::LeftButton);
         QCOMPARE(d.fullPathBox(3)->text(), QString("/music/a.mp3"));
         QCOMPARE(d.shortNameBox(3)->text(), QString("keep"));
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 5), Qt::LeftButton);
-        QCOMPARE(d.fullPathBox(5)->text(), QString("/music/a.mp3"));
+        QCOMPARE(d.fullPathBox(5)->text(), QString("/m/bound.mp3")); // cancelled after a pick
     });
     QCOMPARE(h.dialogs->shown, 3);
     QCOMPARE(h.dialogs->filtersShown, QStringList({"*.mp3", "*.mp3", "*.mp3"}));
+    QCOMPARE(h.dialogs->startedFrom, QStringList({"", "", "  /music/a.mp3 "}));
     const int created = h.dialogs->created;
     withSettings(form, [&](TrackSettingsDialog &d) {
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 5), Qt::LeftButton);
-        QCOMPARE(d.fullPathBox(5)->text(), QString()); // a new loading forgets
+        QCOMPARE(d.fullPathBox(5)->text(), QString("/m/bound.mp3"));
     });
     QCOMPARE(h.dialogs->created, created + 1);
+    QCOMPARE(h.dialogs->startedFrom.last(), QString()); // a new loading forgets
 }
 
 void TestTrackSettingsDialog::browseRefusesQuote_data()
@@ -377,8 +383,10 @@ void TestTrackSettingsDialog::browseRefusesQuote()
         QCOMPARE(h.messages.shown().size(), 1);
         QVERIFY(h.messages.shown().first().contains(picked));
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 4), Qt::LeftButton);
-        QCOMPARE(d.fullPathBox(4)->text(), QString("/music/ok.mp3"));
+        QCOMPARE(d.fullPathBox(4)->text(), QString()); // cancelled
     });
+    // The refused path is not kept: the next browse starts from the last good one.
+    QCOMPARE(h.dialogs->startedFrom, QStringList({"", "/music/ok.mp3", "/music/ok.mp3"}));
 }
 
 void TestTrackSettingsDialog::nameBoxLimit()
