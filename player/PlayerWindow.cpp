@@ -221,6 +221,7 @@ void PlayerWindow::labelTracks(const std::vector<TrackBinding> &records)
         TrackButton *track = m_cmdTrack[k];
         track->setText(records[k].ShortName);
         track->setTag(records[k].FullPath);
+        showBindingTip(*track, records[k]);
         if (trimSpaces(track->tag()).isEmpty()) {
             track->setEnabled(false);
         }
@@ -237,7 +238,19 @@ void PlayerWindow::applySavedBindings(const std::vector<TrackBinding> &records)
         track->setText(named ? name : QString());
         track->setEnabled(named);
         track->setTag(records[k].FullPath);
+        showBindingTip(*track, records[k]);
     }
+}
+
+void PlayerWindow::showBindingTip(TrackButton &track, const TrackBinding &binding)
+{
+    if (trimSpaces(binding.FullPath).isEmpty()) {
+        track.setToolTip(QString());
+        return;
+    }
+    const bool named = !trimSpaces(binding.ShortName).isEmpty();
+    track.setToolTip(
+        PlayerMessages::trackToolTip(named ? binding.ShortName : QString(), binding.FullPath));
 }
 
 TrackSettingsDialog &PlayerWindow::loadedSettingsDialog()

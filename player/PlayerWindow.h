@@ -80,6 +80,9 @@ class PlayerWindow : public QWidget
     // After a save: a button shows its name and is enabled only when the name
     // is not blank.
     void applySavedBindings(const std::vector<TrackBinding> &records);
+    // The caption shows only what fits: a bound button (its path not blank)
+    // shows its whole name and path as a tooltip; an unbound one none.
+    static void showBindingTip(TrackButton &track, const TrackBinding &binding);
 
     // The settings dialog, created hidden (its own load step runs) when not
     // loaded.

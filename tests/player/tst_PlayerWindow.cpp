@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace plovi;
@@ -68,6 +69,8 @@ class TestPlayerWindow : public QObject
     void centredOnFirstShow();
     void unreadableFileReported();
     void appliesSavedBindings();
+    void toolTipsOfBoundTracks();
+    void toolTipsFollowEverySave();
     void iconHasTwoSizes();
 };
 
@@ -390,6 +393,61 @@ void TestPlayerWindow::appliesSavedBindings()
     QCOMPARE(form.CmdTrack(14)->tag(), QString());
     QVERIFY(!form.CmdTrack(14)->isEnabled());
     QCOMPARE(h.bindingsBytes(), record("/m/a.mp3", "a") + record("/m/b.mp3", "b"));
+}
+
+// About seven characters fit on a button: a bound one tells its whole name and
+// path in a tooltip; the caption stays the name itself.
+void TestPlayerWindow::toolTipsOfBoundTracks()
+{
+    const QString longName = QStringLiteral("二十个字的歌曲名称正好是二十个字的长度啊");
+    PlayerHarness h;
+    h.writeBindings(record("/m/a.mp3", QStringLiteral("甲")) +
+                    record(QStringLiteral("/音乐/很长的文件夹/歌.mp3"), longName) +
+                    record("   ", "spaces") + record("/m/d.mp3", "") +
+                    record("/m/<i>.mp3", "<b>x</b>"));
+    PlayerWindow form(h.services());
+    QCOMPARE(longName.size(), 20);
+    QCOMPARE(form.CmdTrack(0)->toolTip(), QStringLiteral("甲\n/m/a.mp3"));
+    QCOMPARE(form.CmdTrack(1)->toolTip(), longName + QStringLiteral("\n/音乐/很长的文件夹/歌.mp3"));
+    QCOMPARE(form.CmdTrack(1)->text(), longName);
+    QCOMPARE(form.CmdTrack(2)->toolTip(), QString()); // a blank path binds nothing
+    QCOMPARE(form.CmdTrack(3)->toolTip(), QString("/m/d.mp3"));
+    // Shown as typed, not as markup.
+    QCOMPARE(form.CmdTrack(4)->toolTip(),
+             QString("<p style='white-space:pre'>&lt;b&gt;x&lt;/b&gt;<br>/m/&lt;i&gt;.mp3</p>"));
+    for (int16_t i = 5; i < kTrackSlots; ++i) {
+        QCOMPARE(form.CmdTrack(i)->toolTip(), QString());
+    }
+
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    TrackButton *track = form.CmdTrack(1);
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), track->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(track, &help);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), longName + QStringLiteral("\n/音乐/很长的文件夹/歌.mp3"));
+    QToolTip::hideText();
+}
+
+void TestPlayerWindow::toolTipsFollowEverySave()
+{
+    PlayerHarness h;
+    h.writeBindings(record("/m/a.mp3", "a") + record("/m/b.mp3", "b"));
+    PlayerWindow form(h.services());
+    QVERIFY(form.settingsDialog() != nullptr);
+    std::vector<TrackBinding> rows(kTrackSlots);
+    rows[0] = {"/m/new.mp3", QStringLiteral("新")};
+    rows[1] = {"", "b"};
+    rows[5] = {"/m/f.mp3", "  "};
+    emit form.settingsDialog()->saved(rows);
+    QCOMPARE(form.CmdTrack(0)->toolTip(), QStringLiteral("新\n/m/new.mp3"));
+    QCOMPARE(form.CmdTrack(1)->toolTip(), QString());
+    QCOMPARE(form.CmdTrack(5)->toolTip(), QString("/m/f.mp3"));
+
+    rows[0] = {};
+    emit form.settingsDialog()->saved(rows);
+    QCOMPARE(form.CmdTrack(0)->toolTip(), QString());
+    QCOMPARE(form.CmdTrack(5)->toolTip(), QString("/m/f.mp3"));
 }
 
 void TestPlayerWindow::iconHasTwoSizes()
