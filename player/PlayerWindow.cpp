@@ -231,15 +231,36 @@ void PlayerWindow::labelTracks(const std::vector<TrackBinding> &records)
 void PlayerWindow::applySavedBindings(const std::vector<TrackBinding> &records)
 {
     const size_t count = std::min(records.size(), m_cmdTrack.size());
+    EnabledFlags named{};
+    for (size_t k = 0; k < m_cmdTrack.size(); ++k) {
+        named[k] = k < count && !trimSpaces(records[k].ShortName).isEmpty();
+    }
     for (size_t k = 0; k < count; ++k) {
         TrackButton *track = m_cmdTrack[k];
-        const QString &name = records[k].ShortName;
-        const bool named = !trimSpaces(name).isEmpty();
-        track->setText(named ? name : QString());
-        track->setEnabled(named);
+        track->setText(named[k] ? records[k].ShortName : QString());
         track->setTag(records[k].FullPath);
         showBindingTip(*track, records[k]);
     }
+    if (m_timer1->isActive()) {
+        // A hover or click on another slot would load its file over the
+        // playing one; the names decide when playback ends.
+        m_enabledAfterPlayback = named;
+        return;
+    }
+    for (size_t k = 0; k < count; ++k) {
+        m_cmdTrack[k]->setEnabled(named[k]);
+    }
+}
+
+void PlayerWindow::releaseTracksAfterPlayback()
+{
+    if (!m_enabledAfterPlayback) {
+        return;
+    }
+    for (size_t k = 0; k < m_cmdTrack.size(); ++k) {
+        m_cmdTrack[k]->setEnabled((*m_enabledAfterPlayback)[k]);
+    }
+    m_enabledAfterPlayback.reset();
 }
 
 void PlayerWindow::showBindingTip(TrackButton &track, const TrackBinding &binding)
@@ -307,6 +328,7 @@ void PlayerWindow::CmdTrack_Click(int16_t index)
         media.stop();
         m_timer1->stop();
         Module1::EnableAllTracks(m_cmdTrack);
+        releaseTracksAfterPlayback();
         m_timer1->setTag(QString::number(-1));
         m_lblLcd3->setText(Module1::LcdText(media.duration()));
         clicked->setBackColor(QBColor(static_cast<int16_t>(r - 4)));
@@ -329,6 +351,7 @@ void PlayerWindow::Timer1_Timer()
         media.setFileName(media.fileName());
         media.stop();
         Module1::FinishPlayback(*m_timer1, m_cmdTrack);
+        releaseTracksAfterPlayback();
         giveFocusBack();
         return;
     }
