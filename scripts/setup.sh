@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsdl2-dev libmpg123-dev libfontconfig-dev
   libbenchmark-dev
-  fonts-wqy-zenhei
+  fonts-wqy-zenhei fonts-arphic-uming
   xvfb xauth xdotool libx11-dev openbox
   desktop-file-utils appstream dpkg-dev man-db x11-utils
 )

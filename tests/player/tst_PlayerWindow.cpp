@@ -1,4 +1,5 @@
 #include "CodePage.h"
+#include "Fonts.h"
 #include "PlayerHarness.h"
 #include "PlayerWindow.h"
 #include "SysColors.h"
@@ -51,6 +52,7 @@ class TestPlayerWindow : public QObject
 {
     Q_OBJECT
   private slots:
+    void initTestCase();
     void startUp_data();
     void startUp();
     void startUpFillsHiddenSettingsRows();
@@ -72,7 +74,15 @@ class TestPlayerWindow : public QObject
     void toolTipsOfBoundTracks();
     void toolTipsFollowEverySave();
     void iconHasTwoSizes();
+    void labelsShowTheirColoursExactly_data();
+    void labelsShowTheirColoursExactly();
 };
+
+void TestPlayerWindow::initTestCase()
+{
+    // As Plovi's main does before the first window.
+    registerFontSubstitutions();
+}
 
 void TestPlayerWindow::startUp_data()
 {
@@ -461,6 +471,52 @@ void TestPlayerWindow::iconHasTwoSizes()
     QCOMPARE(small.size(), QSize(16, 16));
     QCOMPARE(small.pixelColor(0, 0).alpha(), 0);   // a rounded badge: clear corner
     QCOMPARE(small.pixelColor(8, 8).alpha(), 255); // solid middle
+}
+
+void TestPlayerWindow::labelsShowTheirColoursExactly_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QColor>("back");
+    QTest::addColumn<QColor>("ink");
+    QTest::addColumn<int>("frame"); // pixels of border to leave out
+    const QColor blue(0, 0, 255);
+    const QColor orange(255, 128, 0);
+    const QColor cyan(0, 255, 255);
+    QTest::newRow("Label1 播放时间：") << "Label1" << blue << orange << 0;
+    QTest::newRow("Label2 剩余时间：") << "Label2" << blue << orange << 0;
+    QTest::newRow("LblLCD") << "LblLCD" << cyan << blue << 1;
+    QTest::newRow("LblLCD3") << "LblLCD3" << cyan << blue << 1;
+}
+
+// The labels as drawn on the screen: nearly every pixel of the text is exactly
+// the label's text colour (9 pt orange on blue must not turn brown).
+void TestPlayerWindow::labelsShowTheirColoursExactly()
+{
+    QFETCH(QString, name);
+    QFETCH(QColor, back);
+    QFETCH(QColor, ink);
+    QFETCH(int, frame);
+    PlayerHarness h;
+    PlayerWindow form(h.services());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto *label = form.findChild<QLabel *>(name);
+    QVERIFY(label != nullptr);
+    const QImage image = label->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect inside = image.rect().adjusted(frame, frame, -frame, -frame);
+    int inked = 0;
+    int exact = 0;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            if (pixel != back.rgb()) {
+                ++inked;
+                exact += pixel == ink.rgb() ? 1 : 0;
+            }
+        }
+    }
+    QVERIFY2(inked > 40, qPrintable(QString::number(inked)));
+    QVERIFY2(exact * 10 >= inked * 9, qPrintable(QStringLiteral("%1 of %2").arg(exact).arg(inked)));
 }
 
 QTEST_MAIN(TestPlayerWindow)
