@@ -18,7 +18,10 @@ QString QtFileDialog::filter() const
 bool QtFileDialog::showOpen()
 {
     const QString startIn = m_fileName.isEmpty() ? QString() : QFileInfo(m_fileName).absolutePath();
-    const QString picked = QFileDialog::getOpenFileName(m_parent, QString(), startIn, m_filter);
+    // Qt's own dialog, which speaks the programs' Chinese whatever the
+    // desktop's language (a native one follows the user's locale).
+    const QString picked = QFileDialog::getOpenFileName(m_parent, QString(), startIn, m_filter,
+                                                        nullptr, QFileDialog::DontUseNativeDialog);
     if (picked.isEmpty()) {
         return false;
     }

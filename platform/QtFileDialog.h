@@ -6,7 +6,8 @@
 
 class QWidget;
 
-// FileDialog through QFileDialog::getOpenFileName, modal over its parent.
+// FileDialog through QFileDialog::getOpenFileName (Qt's own dialog, never the
+// desktop's), modal over its parent.
 class QtFileDialog : public FileDialog
 {
   public:

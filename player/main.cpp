@@ -6,6 +6,7 @@
 #include "PlayerWindow.h"
 #include "ProcessLauncher.h"
 #include "QtFileDialog.h"
+#include "Translations.h"
 #include "WindowMove.h"
 
 #include <QApplication>
@@ -16,6 +17,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Plovi"));
     registerFontSubstitutions();
+    if (const Result<void> translated = installChineseTranslations(app); !translated) {
+        qWarning("%s", qPrintable(translated.error()));
+    }
 
     Mpg123MediaPlayer media;
     ProcessLauncher launcher;

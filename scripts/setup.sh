@@ -10,6 +10,7 @@ packages=(
   libsdl2-dev libmpg123-dev libfontconfig-dev
   libbenchmark-dev
   fonts-wqy-zenhei fonts-arphic-uming
+  qt6-translations-l10n locales libc-l10n
   xvfb xauth xdotool libx11-dev openbox
   desktop-file-utils appstream dpkg-dev man-db x11-utils
 )

@@ -1,8 +1,10 @@
 #include "QtFileDialog.h"
+#include "Translations.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -16,6 +18,8 @@ namespace {
 struct DialogSeen
 {
     bool found = false;
+    bool qtsOwn = false; // not the desktop's dialog
+    QString lookIn;      // the "Look in" label
     QString directory;
     QStringList nameFilters;
 };
@@ -32,6 +36,10 @@ void whenShown(DialogSeen &seen, const std::function<void(QFileDialog &)> &act)
         poll->stop();
         poll->deleteLater();
         seen.found = true;
+        seen.qtsOwn = dialog->testOption(QFileDialog::DontUseNativeDialog);
+        if (auto *label = dialog->findChild<QLabel *>("lookInLabel"); label != nullptr) {
+            seen.lookIn = label->text();
+        }
         seen.directory = dialog->directory().absolutePath();
         seen.nameFilters = dialog->nameFilters();
         act(*dialog);
@@ -45,9 +53,15 @@ class TestQtFileDialog : public QObject
 {
     Q_OBJECT
   private slots:
+    void initTestCase();
     void cancelKeepsFileName();
     void pickSetsFileName();
 };
+
+void TestQtFileDialog::initTestCase()
+{
+    QVERIFY(installChineseTranslations(*QCoreApplication::instance()).ok());
+}
 
 void TestQtFileDialog::cancelKeepsFileName()
 {
@@ -65,6 +79,9 @@ void TestQtFileDialog::cancelKeepsFileName()
     QCOMPARE(cdiag.fileName(), before);
     QCOMPARE(seen.directory, dir.path()); // starts where the last file was
     QCOMPARE(seen.nameFilters, QStringList{"*.mp3"});
+    // Qt's own dialog, in Chinese whatever the desktop's language.
+    QVERIFY(seen.qtsOwn);
+    QCOMPARE(seen.lookIn, QStringLiteral("查找范围："));
 }
 
 void TestQtFileDialog::pickSetsFileName()

@@ -1,7 +1,9 @@
+#include "../platform/ChineseLocale.h"
 #include "BindingsFile.h"
 #include "FileSizeLimit.h"
 #include "PlayerHarness.h"
 #include "PlayerWindow.h"
+#include "SystemErrorText.h"
 #include "TrackButton.h"
 #include "TrackSettingsDialog.h"
 #include "Twips.h"
@@ -103,6 +105,7 @@ class TestTrackSettingsDialog : public QObject
     void noEnterOrEscapeButton();
     void failedSaveKeepsDialogAndButtons();
     void saveOnFullDiskKeepsDialogAndFile();
+    void saveFailureSaysWhyInChinese();
     void aboutStartsNobixAndStaysOpen();
     void saveEmitsTheRows();
     void failedSaveOrCancelEmitsNothing_data();
@@ -507,12 +510,39 @@ void TestTrackSettingsDialog::saveOnFullDiskKeepsDialogAndFile()
         QCOMPARE(d.fullPathBox(0)->text(), QString("/edit.mp3"));
         QCOMPARE(h.messages.shown().size(), 1);
         QVERIFY(h.messages.shown().first().contains(h.bindingsPath));
-        QVERIFY(h.messages.shown().first().contains(QString::fromLocal8Bit(std::strerror(EFBIG))));
+        QVERIFY(h.messages.shown().first().contains(systemErrorText(EFBIG)));
     });
     QVERIFY(leftOpen);
     QCOMPARE(h.bindingsBytes(), old);
     QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"yygj"});
     QCOMPARE(captions(form), buttonsBefore);
+}
+
+// The system's reason inside the Chinese message is Chinese too, where the
+// system has its messages in Chinese.
+void TestTrackSettingsDialog::saveFailureSaysWhyInChinese()
+{
+    QTemporaryDir locales;
+    if (!reachChineseMessages(locales.path())) {
+        QSKIP("no zh_CN.UTF-8 locale or no Chinese glibc messages here");
+    }
+    PlayerHarness h;
+    QFile plain(h.dir.filePath("plain"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    h.bindingsPath = h.dir.filePath("plain/yygj"); // its folder is a file: ENOTDIR
+    PlayerWindow form(h.services());
+    withSettings(form, [&](TrackSettingsDialog &d) {
+        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+    });
+    // The file cannot be read either: told at start-up and by "设置".
+    const QString readFailed =
+        QStringLiteral("无法读取曲目设置文件“%1”：\n不是目录").arg(h.bindingsPath);
+    QCOMPARE(h.messages.shown(),
+             (QStringList{readFailed, readFailed,
+                          QStringLiteral("无法保存曲目设置文件“%1”：\n不是目录\n\n"
+                                         "设置没有保存，可以修改后再试。")
+                              .arg(h.bindingsPath)}));
 }
 
 void TestTrackSettingsDialog::aboutStartsNobixAndStaysOpen()
