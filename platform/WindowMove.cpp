@@ -37,6 +37,9 @@ class ManualMove : public QObject
             return true;
         case QEvent::MouseButtonRelease:
             if (static_cast<QMouseEvent *>(event)->button() == m_button) {
+                // Where the pointer let go: on a busy system the window can
+                // be left short of the last motion before the release.
+                m_window->move(QCursor::pos() - m_offset);
                 finish();
             }
             return true;
