@@ -1,5 +1,7 @@
 #include "FileAccess.h"
 
+#include "SystemErrorText.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -21,7 +23,7 @@ namespace {
 // Text of a failed system call.
 QString systemReason(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return systemErrorText(error);
 }
 
 // Appends what the file yields until its end or until limit bytes are in. The

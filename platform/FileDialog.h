@@ -13,8 +13,9 @@ class FileDialog
     virtual void setFilter(const QString &filter) = 0;
     [[nodiscard]] virtual QString filter() const = 0;
 
-    // Modal; returns when the user has picked a file or cancelled.
-    virtual void showOpen() = 0;
+    // Modal; returns once the user has picked a file (true, and FileName is
+    // that file) or cancelled (false, FileName unchanged).
+    [[nodiscard]] virtual bool showOpen() = 0;
 
     [[nodiscard]] virtual QString fileName() const = 0;
     virtual void setFileName(const QString &fileName) = 0;

@@ -15,13 +15,18 @@ QString QtFileDialog::filter() const
     return m_filter;
 }
 
-void QtFileDialog::showOpen()
+bool QtFileDialog::showOpen()
 {
     const QString startIn = m_fileName.isEmpty() ? QString() : QFileInfo(m_fileName).absolutePath();
-    const QString picked = QFileDialog::getOpenFileName(m_parent, QString(), startIn, m_filter);
-    if (!picked.isEmpty()) {
-        m_fileName = picked;
+    // Qt's own dialog, which speaks the programs' Chinese whatever the
+    // desktop's language (a native one follows the user's locale).
+    const QString picked = QFileDialog::getOpenFileName(m_parent, QString(), startIn, m_filter,
+                                                        nullptr, QFileDialog::DontUseNativeDialog);
+    if (picked.isEmpty()) {
+        return false;
     }
+    m_fileName = picked;
+    return true;
 }
 
 QString QtFileDialog::fileName() const

@@ -6,7 +6,8 @@
 
 class QWidget;
 
-// FileDialog through QFileDialog::getOpenFileName, modal over its parent.
+// FileDialog through QFileDialog::getOpenFileName (Qt's own dialog, never the
+// desktop's), modal over its parent.
 class QtFileDialog : public FileDialog
 {
   public:
@@ -14,7 +15,7 @@ class QtFileDialog : public FileDialog
 
     void setFilter(const QString &filter) override;
     [[nodiscard]] QString filter() const override;
-    void showOpen() override;
+    [[nodiscard]] bool showOpen() override;
     [[nodiscard]] QString fileName() const override;
     void setFileName(const QString &fileName) override;
 

@@ -10,12 +10,14 @@ namespace {
 
 const QString kManualMoveName = QStringLiteral("ManualWindowMove");
 
-// Follows the mouse while the window holds the grab; removes itself on release.
+// Follows the mouse while the window holds the grab; removes itself when the
+// button that started it is released.
 class ManualMove : public QObject
 {
   public:
-    explicit ManualMove(QWidget *window)
-        : QObject(window), m_window(window), m_offset(QCursor::pos() - window->pos())
+    ManualMove(QWidget *window, Qt::MouseButton button)
+        : QObject(window), m_window(window), m_button(button),
+          m_offset(QCursor::pos() - window->pos())
     {
         setObjectName(kManualMoveName);
         window->installEventFilter(this);
@@ -34,7 +36,10 @@ class ManualMove : public QObject
             m_window->move(QCursor::pos() - m_offset);
             return true;
         case QEvent::MouseButtonRelease:
-            if (static_cast<QMouseEvent *>(event)->buttons() == Qt::NoButton) {
+            if (static_cast<QMouseEvent *>(event)->button() == m_button) {
+                // Where the pointer let go: on a busy system the window can
+                // be left short of the last motion before the release.
+                m_window->move(QCursor::pos() - m_offset);
                 finish();
             }
             return true;
@@ -56,24 +61,25 @@ class ManualMove : public QObject
     }
 
     QWidget *const m_window;
+    const Qt::MouseButton m_button;
     const QPoint m_offset;
 };
 
 } // namespace
 
-bool beginWindowMove(QWidget *window)
+bool beginWindowMove(QWidget *window, Qt::MouseButton button)
 {
-    if (window == nullptr) {
+    if (window == nullptr || button == Qt::NoButton) {
         return false;
     }
     QWidget *topLevel = window->window();
-    if (QWindow *handle = topLevel->windowHandle();
-        handle != nullptr && handle->startSystemMove()) {
-        return true;
-    }
     if (topLevel->findChild<QObject *>(kManualMoveName, Qt::FindDirectChildrenOnly) != nullptr) {
         return true;
     }
-    new ManualMove(topLevel);
+    if (QWindow *handle = topLevel->windowHandle();
+        button == Qt::LeftButton && handle != nullptr && handle->startSystemMove()) {
+        return true;
+    }
+    new ManualMove(topLevel, button);
     return true;
 }

@@ -1,6 +1,5 @@
 #include "BindingsFile.h"
 
-#include "AppPaths.h"
 #include "CodePage.h"
 #include "FileAccess.h"
 
@@ -89,11 +88,6 @@ class FieldReader
 namespace plovi {
 
 BindingsFile::BindingsFile(QString path) : m_path(std::move(path)) {}
-
-QString BindingsFile::defaultPath()
-{
-    return QDir(programDir()).filePath(QStringLiteral("yygj"));
-}
 
 Result<std::vector<TrackBinding>> BindingsFile::read() const
 {

@@ -23,9 +23,6 @@ class BindingsFile
 
     explicit BindingsFile(QString path);
 
-    // <program directory>/yygj
-    [[nodiscard]] static QString defaultPath();
-
     [[nodiscard]] const QString &path() const { return m_path; }
 
     // The records, at most kTrackSlots, in file order, from at most

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTextDocument>
 
 // Every message text the player shows. Reasons are the system's own texts,
 // passed up unchanged by the lower layers.
@@ -25,6 +26,21 @@ namespace plovi::PlayerMessages {
         return QStringLiteral("找不到程序“%1”。").arg(name);
     }
     return QStringLiteral("无法启动程序“%1”：%2").arg(name, reason);
+}
+
+// Tooltip of a bound track button: the whole name (none when empty) over the
+// whole path, as plain text whatever characters they hold.
+[[nodiscard]] inline QString trackToolTip(const QString &name, const QString &path)
+{
+    const QString plain = name.isEmpty() ? path : name + QLatin1Char('\n') + path;
+    if (!Qt::mightBeRichText(plain)) {
+        return plain;
+    }
+    QString html = QStringLiteral("<p style='white-space:pre'>");
+    if (!name.isEmpty()) {
+        html += name.toHtmlEscaped() + QStringLiteral("<br>");
+    }
+    return html + path.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 [[nodiscard]] inline QString pathRefused(const QString &path)

@@ -3,6 +3,7 @@
 #include "ColourDraw.h"
 
 #include <QString>
+#include <QtCore/qnamespace.h>
 
 #include <functional>
 #include <memory>
@@ -28,14 +29,23 @@ struct PlayerServices
     std::function<std::unique_ptr<FileDialog>(QWidget *parent)> makeFileDialog;
     // Ends the program (CmdExit of the main window).
     std::function<void()> endProgram;
-    // Starts moving the window with the mouse (normally beginWindowMove).
-    std::function<bool(QWidget *window)> moveWindow;
-    // The bindings file (normally BindingsFile::defaultPath()).
+    // Starts moving the window with the mouse pressed with button; the move
+    // ends when that button is released (normally beginWindowMove).
+    std::function<bool(QWidget *window, Qt::MouseButton button)> moveWindow;
+    // The bindings file read while bindingsSavePath does not exist (normally
+    // BindingsLocation's readPath(): yygj beside the program, or its seed).
     QString bindingsPath;
     // Plays the tracks (normally audio::TrackPlayer).
     audio::MediaPlayer &media;
     // Source of u for the button colours; empty means the unseeded default.
     ColourDraw::UniformSource uniform{};
+    // Where saves go when that is not bindingsPath: an installed copy's file
+    // in the user's configuration folder, created with its parents by the
+    // first save and read from then on. Empty: saves replace bindingsPath.
+    QString bindingsSavePath{};
+
+    // The file the player reads now.
+    [[nodiscard]] QString currentBindingsPath() const;
 };
 
 } // namespace plovi

@@ -136,6 +136,14 @@ PlayerWindow::PlayerWindow(const PlayerServices &services, QWidget *parent)
     setTabOrder();
 
     Form_Load();
+
+    // Placed before it is shown: a window that moves while a window manager
+    // maps it can leave Qt with a stale window position, and the manager's
+    // own move would then start from the wrong place.
+    if (QScreen *screen = this->screen(); screen != nullptr) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
 }
 
 PlayerWindow::~PlayerWindow() = default;
@@ -190,7 +198,8 @@ void PlayerWindow::Form_Load()
 
     if (!read) {
         // Shown once the event loop runs, over the window being set up.
-        const QString text = PlayerMessages::readFailed(m_services.bindingsPath, read.error());
+        const QString text =
+            PlayerMessages::readFailed(m_services.currentBindingsPath(), read.error());
         QMetaObject::invokeMethod(
             this, [this, text] { m_services.messages.showError(this, {}, text); },
             Qt::QueuedConnection);
@@ -199,7 +208,7 @@ void PlayerWindow::Form_Load()
 
 Result<std::vector<TrackBinding>> PlayerWindow::readBindings()
 {
-    Result<std::vector<TrackBinding>> read = BindingsFile(m_services.bindingsPath).read();
+    Result<std::vector<TrackBinding>> read = BindingsFile(m_services.currentBindingsPath()).read();
     if (read && !read->empty()) {
         loadedSettingsDialog().setRecords(read.value());
     }
@@ -213,6 +222,7 @@ void PlayerWindow::labelTracks(const std::vector<TrackBinding> &records)
         TrackButton *track = m_cmdTrack[k];
         track->setText(records[k].ShortName);
         track->setTag(records[k].FullPath);
+        showBindingTip(*track, records[k]);
         if (trimSpaces(track->tag()).isEmpty()) {
             track->setEnabled(false);
         }
@@ -222,14 +232,47 @@ void PlayerWindow::labelTracks(const std::vector<TrackBinding> &records)
 void PlayerWindow::applySavedBindings(const std::vector<TrackBinding> &records)
 {
     const size_t count = std::min(records.size(), m_cmdTrack.size());
+    EnabledFlags named{};
+    for (size_t k = 0; k < m_cmdTrack.size(); ++k) {
+        named[k] = k < count && !trimSpaces(records[k].ShortName).isEmpty();
+    }
     for (size_t k = 0; k < count; ++k) {
         TrackButton *track = m_cmdTrack[k];
-        const QString &name = records[k].ShortName;
-        const bool named = !trimSpaces(name).isEmpty();
-        track->setText(named ? name : QString());
-        track->setEnabled(named);
+        track->setText(named[k] ? records[k].ShortName : QString());
         track->setTag(records[k].FullPath);
+        showBindingTip(*track, records[k]);
     }
+    if (m_timer1->isActive()) {
+        // A hover or click on another slot would load its file over the
+        // playing one; the names decide when playback ends.
+        m_enabledAfterPlayback = named;
+        return;
+    }
+    for (size_t k = 0; k < count; ++k) {
+        m_cmdTrack[k]->setEnabled(named[k]);
+    }
+}
+
+void PlayerWindow::releaseTracksAfterPlayback()
+{
+    if (!m_enabledAfterPlayback) {
+        return;
+    }
+    for (size_t k = 0; k < m_cmdTrack.size(); ++k) {
+        m_cmdTrack[k]->setEnabled((*m_enabledAfterPlayback)[k]);
+    }
+    m_enabledAfterPlayback.reset();
+}
+
+void PlayerWindow::showBindingTip(TrackButton &track, const TrackBinding &binding)
+{
+    if (trimSpaces(binding.FullPath).isEmpty()) {
+        track.setToolTip(QString());
+        return;
+    }
+    const bool named = !trimSpaces(binding.ShortName).isEmpty();
+    track.setToolTip(
+        PlayerMessages::trackToolTip(named ? binding.ShortName : QString(), binding.FullPath));
 }
 
 TrackSettingsDialog &PlayerWindow::loadedSettingsDialog()
@@ -248,7 +291,7 @@ void PlayerWindow::CmdSet_Click()
     TrackSettingsDialog &dialog = loadedSettingsDialog();
     if (!read) {
         m_services.messages.showError(
-            this, {}, PlayerMessages::readFailed(m_services.bindingsPath, read.error()));
+            this, {}, PlayerMessages::readFailed(m_services.currentBindingsPath(), read.error()));
     }
     dialog.exec();
     m_form2.reset();
@@ -286,6 +329,7 @@ void PlayerWindow::CmdTrack_Click(int16_t index)
         media.stop();
         m_timer1->stop();
         Module1::EnableAllTracks(m_cmdTrack);
+        releaseTracksAfterPlayback();
         m_timer1->setTag(QString::number(-1));
         m_lblLcd3->setText(Module1::LcdText(media.duration()));
         clicked->setBackColor(QBColor(static_cast<int16_t>(r - 4)));
@@ -308,6 +352,7 @@ void PlayerWindow::Timer1_Timer()
         media.setFileName(media.fileName());
         media.stop();
         Module1::FinishPlayback(*m_timer1, m_cmdTrack);
+        releaseTracksAfterPlayback();
         giveFocusBack();
         return;
     }
@@ -359,23 +404,10 @@ void PlayerWindow::CmdExit_Click()
     m_services.endProgram();
 }
 
-void PlayerWindow::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    if (m_placed) {
-        return;
-    }
-    m_placed = true;
-    if (QScreen *screen = this->screen(); screen != nullptr) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
-}
-
 void PlayerWindow::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
-    if (!m_services.moveWindow(this)) {
+    if (!m_services.moveWindow(this, event->button())) {
         QWidget::mousePressEvent(event);
     }
 }

@@ -17,6 +17,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QLabel;
@@ -39,7 +40,7 @@ class PlayerWindow : public QWidget
     using TrackButtons = std::array<TrackButton *, kTrackSlots>;
 
     // Runs the start-up (Form_Load): labels the track buttons from the
-    // bindings file. The window is centred on the screen when first shown.
+    // bindings file. The window is centred on its screen, ready to be shown.
     explicit PlayerWindow(const PlayerServices &services, QWidget *parent = nullptr);
     ~PlayerWindow() override;
 
@@ -56,7 +57,6 @@ class PlayerWindow : public QWidget
     [[nodiscard]] TrackSettingsDialog *settingsDialog() const { return m_form2.get(); }
 
   protected:
-    void showEvent(QShowEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -79,8 +79,15 @@ class PlayerWindow : public QWidget
     // whose path is blank is disabled.
     void labelTracks(const std::vector<TrackBinding> &records);
     // After a save: a button shows its name and is enabled only when the name
-    // is not blank.
+    // is not blank. During playback the buttons stay locked to the playing
+    // one and take the enabled flags of the save when playback ends.
     void applySavedBindings(const std::vector<TrackBinding> &records);
+    // Once playback has ended and every button is enabled: applies the
+    // flags of a save made during playback, if there was one.
+    void releaseTracksAfterPlayback();
+    // The caption shows only what fits: a bound button (its path not blank)
+    // shows its whole name and path as a tooltip; an unbound one none.
+    static void showBindingTip(TrackButton &track, const TrackBinding &binding);
 
     // The settings dialog, created hidden (its own load step runs) when not
     // loaded.
@@ -104,7 +111,9 @@ class PlayerWindow : public QWidget
     TaggedTimer *const m_timer1;
     std::unique_ptr<TrackSettingsDialog> m_form2;
     ColourDraw m_draw;
-    bool m_placed = false;
+    using EnabledFlags = std::array<bool, kTrackSlots>;
+    // Set by a save during playback, applied and cleared when it ends.
+    std::optional<EnabledFlags> m_enabledAfterPlayback;
 };
 
 } // namespace plovi

@@ -1,5 +1,12 @@
 #include "TrackSettingsDialog.h"
 
+#include "SystemErrorText.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+
 #include "BindingsFile.h"
 #include "FileDialog.h"
 #include "Fonts.h"
@@ -221,7 +228,9 @@ void TrackSettingsDialog::CmdFindTrack_Click(int16_t index)
 {
     const QString previous = m_cdiag->fileName();
     m_cdiag->setFilter(QStringLiteral("*.mp3"));
-    m_cdiag->showOpen();
+    if (!m_cdiag->showOpen()) {
+        return;
+    }
     const QString picked = trimSpaces(m_cdiag->fileName());
     if (!NoQuoteValidator::isStorable(picked)) {
         m_cdiag->setFileName(previous);
@@ -244,7 +253,14 @@ void TrackSettingsDialog::CmdExit_Click()
     for (int16_t i = 0; i < kTrackSlots; ++i) {
         rows.push_back({m_fullPath[i]->text(), m_shortName[i]->text()});
     }
-    const BindingsFile file(m_services.bindingsPath);
+    const bool elsewhere = !m_services.bindingsSavePath.isEmpty();
+    const BindingsFile file(elsewhere ? m_services.bindingsSavePath : m_services.bindingsPath);
+    if (elsewhere && !QDir().mkpath(QFileInfo(file.path()).absolutePath())) {
+        m_services.messages.showError(
+            this, {},
+            PlayerMessages::saveFailed(file.path(), systemErrorText(errno ? errno : EACCES)));
+        return;
+    }
     if (const Result<void> written = file.save(rows); !written) {
         m_services.messages.showError(this, {},
                                       PlayerMessages::saveFailed(file.path(), written.error()));

@@ -1,5 +1,5 @@
 #include "AudioSystem.h"
-#include "BindingsFile.h"
+#include "BindingsLocation.h"
 #include "Fonts.h"
 #include "MessageBoxReporter.h"
 #include "PlatformSelection.h"
@@ -7,6 +7,7 @@
 #include "ProcessLauncher.h"
 #include "QtFileDialog.h"
 #include "TrackPlayer.h"
+#include "Translations.h"
 #include "WindowMove.h"
 
 #include <QApplication>
@@ -17,7 +18,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Plovi"));
     registerFontSubstitutions();
+    if (const Result<void> translated = installChineseTranslations(app); !translated) {
+        qWarning("%s", qPrintable(translated.error()));
+    }
 
+    const BindingsLocation bindings = BindingsLocation::forRunningProgram();
     audio::AudioSystem audioSystem;
     audio::TrackPlayer media(audioSystem);
     ProcessLauncher launcher;
@@ -27,9 +32,11 @@ int main(int argc, char *argv[])
         messages,
         [](QWidget *parent) { return std::make_unique<QtFileDialog>(parent); },
         [] { QApplication::quit(); },
-        [](QWidget *window) { return beginWindowMove(window); },
-        plovi::BindingsFile::defaultPath(),
+        [](QWidget *window, Qt::MouseButton button) { return beginWindowMove(window, button); },
+        bindings.readPath(),
         media,
+        {},
+        bindings.installed() ? bindings.savePath() : QString(),
     };
     plovi::PlayerWindow form1(services);
     form1.show();

@@ -15,6 +15,7 @@
 #include "RuntimeError.h"
 #include "ScreenMetrics.h"
 #include "StartupWindow.h"
+#include "Translations.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -39,6 +40,8 @@ int runPopup(const QString &title, const AlertVariant &variant, audio::SoundPlay
     QApplication::setApplicationDisplayName(title);
     QApplication::setWindowIcon(programIcon());
     registerFontSubstitutions();
+    // Message boxes (a run-time error) speak Chinese like the alert itself.
+    static_cast<void>(installChineseTranslations(*QCoreApplication::instance()));
 
     DesktopLinkOpener links;
     ScreenMetrics screen;

@@ -10,8 +10,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsdl2-dev libmpg123-dev libfontconfig-dev
   libbenchmark-dev
-  fonts-wqy-zenhei
-  xvfb xauth xdotool libx11-dev
+  fonts-wqy-zenhei fonts-arphic-uming
+  qt6-translations-l10n locales libc-l10n
+  xvfb xauth xdotool libx11-dev openbox
   desktop-file-utils appstream dpkg-dev man-db x11-utils
 )
 missing=()

@@ -130,7 +130,7 @@ PlayerServices realServices(audio::MediaPlayer &media, ProgramLauncher &launcher
         messages,
         [](QWidget *parent) { return std::make_unique<QtFileDialog>(parent); },
         [] { QApplication::quit(); },
-        [](QWidget *window) { return beginWindowMove(window); },
+        [](QWidget *window, Qt::MouseButton button) { return beginWindowMove(window, button); },
         bindingsPath,
         media,
     };

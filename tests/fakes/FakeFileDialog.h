@@ -18,6 +18,8 @@ struct FakeFileDialogScript
     int created = 0;
     int shown = 0;
     QStringList filtersShown;
+    // The dialog's FileName as each ShowOpen began.
+    QStringList startedFrom;
 };
 
 class FakeFileDialog : public FileDialog
@@ -31,18 +33,21 @@ class FakeFileDialog : public FileDialog
 
     void setFilter(const QString &filter) override { m_filter = filter; }
     [[nodiscard]] QString filter() const override { return m_filter; }
-    void showOpen() override
+    bool showOpen() override
     {
         ++m_script->shown;
         m_script->filtersShown << m_filter;
+        m_script->startedFrom << m_fileName;
         if (m_script->answers.empty()) {
-            return;
+            return false;
         }
         const std::optional<QString> answer = m_script->answers.front();
         m_script->answers.pop_front();
-        if (answer) {
-            m_fileName = *answer;
+        if (!answer) {
+            return false;
         }
+        m_fileName = *answer;
+        return true;
     }
     [[nodiscard]] QString fileName() const override { return m_fileName; }
     void setFileName(const QString &fileName) override { m_fileName = fileName; }

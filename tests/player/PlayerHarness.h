@@ -22,8 +22,10 @@ struct PlayerHarness
     std::shared_ptr<FakeFileDialogScript> dialogs = std::make_shared<FakeFileDialogScript>();
     int endRequests = 0;
     QList<QWidget *> moveRequests;
+    QList<Qt::MouseButton> moveButtons; // the button of each move request
     QTemporaryDir dir;
     QString bindingsPath = dir.filePath(QStringLiteral("yygj"));
+    QString bindingsSavePath; // empty: saves go to bindingsPath
 
     // The fakes, with a real launcher or media player where one is given.
     [[nodiscard]] plovi::PlayerServices services(ProgramLauncher *realLauncher = nullptr,
@@ -34,13 +36,15 @@ struct PlayerHarness
             messages,
             FakeFileDialog::factory(dialogs),
             [this] { ++endRequests; },
-            [this](QWidget *w) {
+            [this](QWidget *w, Qt::MouseButton button) {
                 moveRequests << w;
+                moveButtons << button;
                 return true;
             },
             bindingsPath,
             realMedia != nullptr ? *realMedia : media,
             [this] { return uniforms.isEmpty() ? 0.0 : uniforms.takeFirst(); },
+            bindingsSavePath,
         };
     }
 

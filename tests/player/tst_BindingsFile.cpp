@@ -2,6 +2,7 @@
 #include "BindingsFile.h"
 #include "CodePage.h"
 #include "FileSizeLimit.h"
+#include "SystemErrorText.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -253,7 +254,7 @@ void TestBindingsFile::saveIntoFolderThatIsAFileFails()
     QVERIFY(writeBytes(dir.filePath("plain"), "keep"));
     const Result<void> written = BindingsFile(dir.filePath("plain/yygj")).save(fifteen({}));
     QVERIFY(!written.ok());
-    QCOMPARE(written.error(), QString::fromLocal8Bit(std::strerror(ENOTDIR)));
+    QCOMPARE(written.error(), systemErrorText(ENOTDIR));
     QCOMPARE(readBytes(dir.filePath("plain")), QByteArray("keep"));
     QCOMPARE(entries(dir.path()), QStringList{"plain"});
 }
@@ -287,7 +288,7 @@ void TestBindingsFile::saveFailsAtFileSizeLimit()
         QVERIFY(!written.ok());
         reason = written.error();
     }
-    QCOMPARE(reason, QString::fromLocal8Bit(std::strerror(EFBIG)));
+    QCOMPARE(reason, systemErrorText(EFBIG));
     QCOMPARE(readBytes(file.path()), old);
     QCOMPARE(entries(dir.path()), QStringList{"yygj"});
 }

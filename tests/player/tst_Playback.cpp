@@ -9,6 +9,7 @@
 #include "TrackSettingsDialog.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QtTest>
 
 using namespace plovi;
@@ -92,7 +93,8 @@ class TestPlayback : public QObject
     void clickOnEmptyPath();
     void hoverLoadsOnceAndStaysSilent();
     void hoverOverLoadedFileDoesNothing();
-    void saveDuringPlaybackThenClickAnotherSlot();
+    void saveDuringPlaybackKeepsOtherTracksLocked_data();
+    void saveDuringPlaybackKeepsOtherTracksLocked();
     void timer1KeepsTickingDuringSettings();
     void realTrackPlaysToItsEnd();
 
@@ -266,27 +268,64 @@ void TestPlayback::hoverOverLoadedFileDoesNothing()
     QCOMPARE(m_form->LblLCD()->text(), before);
 }
 
-void TestPlayback::saveDuringPlaybackThenClickAnotherSlot()
+void TestPlayback::saveDuringPlaybackKeepsOtherTracksLocked_data()
 {
+    QTest::addColumn<bool>("byClick"); // stopped by a click, else ended by itself
+    QTest::newRow("track ends") << false;
+    QTest::newRow("stopped by click") << true;
+}
+
+// A save while slot 0 plays relabels the buttons but leaves the others locked,
+// so no hover or click can load another file over the playing one. When
+// playback ends, a button is enabled when the save gave it a name.
+void TestPlayback::saveDuringPlaybackKeepsOtherTracksLocked()
+{
+    QFETCH(bool, byClick);
     m_h->media.setDuration(120.0);
     click(*m_form, 0);
     QCOMPARE(enabledFlags(*m_form), onlyEnabled(0));
 
     QTimer::singleShot(0, m_form.get(), [this] {
-        QTest::mouseClick(m_form->settingsDialog()->findChild<QPushButton *>("CmdExit"),
-                          Qt::LeftButton);
+        TrackSettingsDialog *dialog = m_form->settingsDialog();
+        dialog->shortNameBox(3)->setText(QStringLiteral("新名"));
+        dialog->fullPathBox(3)->setText(QStringLiteral("/music/new.mp3"));
+        dialog->shortNameBox(7)->setText(QString());
+        QTest::mouseClick(dialog->findChild<QPushButton *>("CmdExit"), Qt::LeftButton);
     });
     QTest::mouseClick(m_form->findChild<QPushButton *>("CmdSet"), Qt::LeftButton);
 
-    // The save enabled every named slot while the track goes on playing.
-    QCOMPARE(enabledFlags(*m_form), kAllEnabled);
+    QCOMPARE(m_form->CmdTrack(3)->text(), QStringLiteral("新名"));
+    QCOMPARE(m_form->CmdTrack(3)->tag(), QStringLiteral("/music/new.mp3"));
+    QCOMPARE(m_form->CmdTrack(7)->text(), QString());
+    QCOMPARE(enabledFlags(*m_form), onlyEnabled(0));
     QVERIFY(m_form->Timer1()->isActive());
 
-    click(*m_form, 9);
-    QCOMPARE(m_h->media.assigned().last(), QStringLiteral("/music/t9.mp3"));
-    QCOMPARE(m_h->media.calls().last(), QStringLiteral("stop"));
+    // Over a locked button the pointer loads nothing; the music plays on.
+    hover(*m_form, 9);
+    QCOMPARE(m_h->media.assigned(), QStringList{"/music/t0.mp3"});
+    QVERIFY(m_h->media.isPlaying());
+    m_h->media.setPosition(60.0);
+    tick(*m_form);
+    QCOMPARE(m_form->LblLCD3()->text(), QStringLiteral("01:00"));
+
+    if (byClick) {
+        click(*m_form, 0);
+    } else {
+        m_h->media.finish();
+        tick(*m_form);
+    }
     QVERIFY(!m_form->Timer1()->isActive());
-    QCOMPARE(m_form->Timer1()->tag(), QStringLiteral("-1"));
+    QList<bool> named = kAllEnabled;
+    named[7] = false;
+    QCOMPARE(enabledFlags(*m_form), named);
+
+    // Without another save the next playback ends with every button enabled.
+    click(*m_form, 3);
+    QCOMPARE(m_h->media.assigned().last(), QStringLiteral("/music/new.mp3"));
+    QCOMPARE(enabledFlags(*m_form), onlyEnabled(3));
+    m_h->media.finish();
+    tick(*m_form);
+    QCOMPARE(enabledFlags(*m_form), kAllEnabled);
 }
 
 void TestPlayback::timer1KeepsTickingDuringSettings()

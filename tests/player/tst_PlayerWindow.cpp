@@ -1,4 +1,5 @@
 #include "CodePage.h"
+#include "Fonts.h"
 #include "PlayerHarness.h"
 #include "PlayerWindow.h"
 #include "SysColors.h"
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace plovi;
@@ -50,6 +52,7 @@ class TestPlayerWindow : public QObject
 {
     Q_OBJECT
   private slots:
+    void initTestCase();
     void startUp_data();
     void startUp();
     void startUpFillsHiddenSettingsRows();
@@ -68,8 +71,18 @@ class TestPlayerWindow : public QObject
     void centredOnFirstShow();
     void unreadableFileReported();
     void appliesSavedBindings();
+    void toolTipsOfBoundTracks();
+    void toolTipsFollowEverySave();
     void iconHasTwoSizes();
+    void labelsShowTheirColoursExactly_data();
+    void labelsShowTheirColoursExactly();
 };
+
+void TestPlayerWindow::initTestCase()
+{
+    // As Plovi's main does before the first window.
+    registerFontSubstitutions();
+}
 
 void TestPlayerWindow::startUp_data()
 {
@@ -256,6 +269,7 @@ void TestPlayerWindow::pressMovesWindow()
     QCOMPARE(h.moveRequests.size(), moves ? 1 : 0);
     if (moves) {
         QCOMPARE(h.moveRequests.first(), &form);
+        QCOMPARE(h.moveButtons.first(), Qt::MouseButton(button));
     }
 }
 
@@ -391,6 +405,61 @@ void TestPlayerWindow::appliesSavedBindings()
     QCOMPARE(h.bindingsBytes(), record("/m/a.mp3", "a") + record("/m/b.mp3", "b"));
 }
 
+// About seven characters fit on a button: a bound one tells its whole name and
+// path in a tooltip; the caption stays the name itself.
+void TestPlayerWindow::toolTipsOfBoundTracks()
+{
+    const QString longName = QStringLiteral("二十个字的歌曲名称正好是二十个字的长度啊");
+    PlayerHarness h;
+    h.writeBindings(record("/m/a.mp3", QStringLiteral("甲")) +
+                    record(QStringLiteral("/音乐/很长的文件夹/歌.mp3"), longName) +
+                    record("   ", "spaces") + record("/m/d.mp3", "") +
+                    record("/m/<i>.mp3", "<b>x</b>"));
+    PlayerWindow form(h.services());
+    QCOMPARE(longName.size(), 20);
+    QCOMPARE(form.CmdTrack(0)->toolTip(), QStringLiteral("甲\n/m/a.mp3"));
+    QCOMPARE(form.CmdTrack(1)->toolTip(), longName + QStringLiteral("\n/音乐/很长的文件夹/歌.mp3"));
+    QCOMPARE(form.CmdTrack(1)->text(), longName);
+    QCOMPARE(form.CmdTrack(2)->toolTip(), QString()); // a blank path binds nothing
+    QCOMPARE(form.CmdTrack(3)->toolTip(), QString("/m/d.mp3"));
+    // Shown as typed, not as markup.
+    QCOMPARE(form.CmdTrack(4)->toolTip(),
+             QString("<p style='white-space:pre'>&lt;b&gt;x&lt;/b&gt;<br>/m/&lt;i&gt;.mp3</p>"));
+    for (int16_t i = 5; i < kTrackSlots; ++i) {
+        QCOMPARE(form.CmdTrack(i)->toolTip(), QString());
+    }
+
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    TrackButton *track = form.CmdTrack(1);
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), track->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(track, &help);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), longName + QStringLiteral("\n/音乐/很长的文件夹/歌.mp3"));
+    QToolTip::hideText();
+}
+
+void TestPlayerWindow::toolTipsFollowEverySave()
+{
+    PlayerHarness h;
+    h.writeBindings(record("/m/a.mp3", "a") + record("/m/b.mp3", "b"));
+    PlayerWindow form(h.services());
+    QVERIFY(form.settingsDialog() != nullptr);
+    std::vector<TrackBinding> rows(kTrackSlots);
+    rows[0] = {"/m/new.mp3", QStringLiteral("新")};
+    rows[1] = {"", "b"};
+    rows[5] = {"/m/f.mp3", "  "};
+    emit form.settingsDialog()->saved(rows);
+    QCOMPARE(form.CmdTrack(0)->toolTip(), QStringLiteral("新\n/m/new.mp3"));
+    QCOMPARE(form.CmdTrack(1)->toolTip(), QString());
+    QCOMPARE(form.CmdTrack(5)->toolTip(), QString("/m/f.mp3"));
+
+    rows[0] = {};
+    emit form.settingsDialog()->saved(rows);
+    QCOMPARE(form.CmdTrack(0)->toolTip(), QString());
+    QCOMPARE(form.CmdTrack(5)->toolTip(), QString("/m/f.mp3"));
+}
+
 void TestPlayerWindow::iconHasTwoSizes()
 {
     PlayerHarness h;
@@ -402,6 +471,52 @@ void TestPlayerWindow::iconHasTwoSizes()
     QCOMPARE(small.size(), QSize(16, 16));
     QCOMPARE(small.pixelColor(0, 0).alpha(), 0);   // a rounded badge: clear corner
     QCOMPARE(small.pixelColor(8, 8).alpha(), 255); // solid middle
+}
+
+void TestPlayerWindow::labelsShowTheirColoursExactly_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QColor>("back");
+    QTest::addColumn<QColor>("ink");
+    QTest::addColumn<int>("frame"); // pixels of border to leave out
+    const QColor blue(0, 0, 255);
+    const QColor orange(255, 128, 0);
+    const QColor cyan(0, 255, 255);
+    QTest::newRow("Label1 播放时间：") << "Label1" << blue << orange << 0;
+    QTest::newRow("Label2 剩余时间：") << "Label2" << blue << orange << 0;
+    QTest::newRow("LblLCD") << "LblLCD" << cyan << blue << 1;
+    QTest::newRow("LblLCD3") << "LblLCD3" << cyan << blue << 1;
+}
+
+// The labels as drawn on the screen: nearly every pixel of the text is exactly
+// the label's text colour (9 pt orange on blue must not turn brown).
+void TestPlayerWindow::labelsShowTheirColoursExactly()
+{
+    QFETCH(QString, name);
+    QFETCH(QColor, back);
+    QFETCH(QColor, ink);
+    QFETCH(int, frame);
+    PlayerHarness h;
+    PlayerWindow form(h.services());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto *label = form.findChild<QLabel *>(name);
+    QVERIFY(label != nullptr);
+    const QImage image = label->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect inside = image.rect().adjusted(frame, frame, -frame, -frame);
+    int inked = 0;
+    int exact = 0;
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            if (pixel != back.rgb()) {
+                ++inked;
+                exact += pixel == ink.rgb() ? 1 : 0;
+            }
+        }
+    }
+    QVERIFY2(inked > 40, qPrintable(QString::number(inked)));
+    QVERIFY2(exact * 10 >= inked * 9, qPrintable(QStringLiteral("%1 of %2").arg(exact).arg(inked)));
 }
 
 QTEST_MAIN(TestPlayerWindow)

@@ -6,6 +6,7 @@
 #include "Twips.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
@@ -81,6 +82,146 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// An X server of the test's own (Xvfb on a display it picks itself), with
+// xdotool to drive it and, on request, openbox as its window manager.
+class XSession
+{
+  public:
+    XSession()
+        : m_xvfb(QStandardPaths::findExecutable("Xvfb")),
+          m_xdotool(QStandardPaths::findExecutable("xdotool"))
+    {}
+
+    // Empty when every tool is there, else what is missing.
+    [[nodiscard]] QString missing(bool withWindowManager) const
+    {
+        QStringList absent;
+        if (m_xvfb.isEmpty()) {
+            absent << "Xvfb";
+        }
+        if (m_xdotool.isEmpty()) {
+            absent << "xdotool";
+        }
+        if (withWindowManager && QStandardPaths::findExecutable("openbox").isEmpty()) {
+            absent << "openbox";
+        }
+        return absent.join(", ");
+    }
+
+    // The environment for a program on this display: the xcb platform, no
+    // Wayland.
+    [[nodiscard]] const QProcessEnvironment &env() const { return m_env; }
+
+    bool start()
+    {
+        m_server.start(m_xvfb,
+                       {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        if (!m_server.waitForStarted(10000)) {
+            return false;
+        }
+        QByteArray number;
+        while (!number.contains('\n') && m_server.waitForReadyRead(15000)) {
+            number += m_server.readAllStandardOutput();
+        }
+        if (!number.contains('\n')) {
+            return false;
+        }
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert("DISPLAY", QStringLiteral(":%1").arg(QString::fromLatin1(number.trimmed())));
+        m_env.insert("QT_QPA_PLATFORM", "xcb");
+        m_env.remove("WAYLAND_DISPLAY");
+        return true;
+    }
+
+    // openbox with an empty configuration of its own (its defaults), no
+    // session manager; returns once it manages the screen.
+    bool startWindowManager()
+    {
+        if (!m_config.isValid()) {
+            return false;
+        }
+        const QString rc = m_config.filePath("rc.xml");
+        QFile file(rc);
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write("<?xml version=\"1.0\"?>\n"
+                       "<openbox_config xmlns=\"http://openbox.org/3.4/rc\"/>\n") < 0) {
+            return false;
+        }
+        file.close();
+        QProcessEnvironment env = m_env;
+        env.insert("XDG_CONFIG_HOME", m_config.path());
+        m_windowManager.setProcessEnvironment(env);
+        m_windowManager.start(QStandardPaths::findExecutable("openbox"),
+                              {"--sm-disable", "--config-file", rc});
+        if (!m_windowManager.waitForStarted(10000)) {
+            return false;
+        }
+        // xdotool reads the current desktop only from a window manager that
+        // publishes it.
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 15000) {
+            if (m_windowManager.state() != QProcess::Running) {
+                return false;
+            }
+            if (act({"get_desktop"})) {
+                return true;
+            }
+            QTest::qWait(100);
+        }
+        return false;
+    }
+
+    // xdotool's output, or empty when it failed.
+    QByteArray xdotool(const QStringList &args) const
+    {
+        QProcess tool;
+        return run(tool, args) ? tool.readAllStandardOutput().trimmed() : QByteArray();
+    }
+
+    // Whether xdotool did what args ask.
+    bool act(const QStringList &args) const
+    {
+        QProcess tool;
+        return run(tool, args);
+    }
+
+    // Top-left corner of a window, from xdotool; (-1, -1) when unknown.
+    [[nodiscard]] QPoint position(const QString &window) const
+    {
+        QPoint at(-1, -1);
+        for (const QByteArray &line :
+             xdotool({"getwindowgeometry", "--shell", window}).split('\n')) {
+            if (line.startsWith("X=")) {
+                at.setX(line.mid(2).toInt());
+            } else if (line.startsWith("Y=")) {
+                at.setY(line.mid(2).toInt());
+            }
+        }
+        return at;
+    }
+
+  private:
+    bool run(QProcess &tool, const QStringList &args) const
+    {
+        ProcessGuard guard(tool);
+        tool.setProcessEnvironment(m_env);
+        tool.start(m_xdotool, args);
+        return tool.waitForFinished(15000) && tool.exitStatus() == QProcess::NormalExit &&
+               tool.exitCode() == 0;
+    }
+
+    const QString m_xvfb;
+    const QString m_xdotool;
+    QProcessEnvironment m_env;
+    QTemporaryDir m_config;
+    // Declared last, so they end first: the window manager before the server.
+    QProcess m_server;
+    ProcessGuard m_serverGuard{m_server};
+    QProcess m_windowManager;
+    ProcessGuard m_windowManagerGuard{m_windowManager};
+};
+
 } // namespace
 
 class TestPloviEndToEnd : public QObject
@@ -91,6 +232,8 @@ class TestPloviEndToEnd : public QObject
     void startsAndStaysUp();
     void aboutStartsNobixBesideThePlayer();
     void aboutClickOnTheRealWindow();
+    void dragUnderWindowManager_data();
+    void dragUnderWindowManager();
     void aboutStartsTheRealNobix();
 };
 
@@ -146,57 +289,97 @@ void TestPloviEndToEnd::aboutStartsNobixBesideThePlayer()
 // The real executable on an X server of its own, clicked like a user would.
 void TestPloviEndToEnd::aboutClickOnTheRealWindow()
 {
-    const QString xvfb = QStandardPaths::findExecutable("Xvfb");
-    const QString xdotool = QStandardPaths::findExecutable("xdotool");
-    if (xvfb.isEmpty() || xdotool.isEmpty()) {
-        QSKIP("needs Xvfb and xdotool");
+    XSession x;
+    if (const QString absent = x.missing(false); !absent.isEmpty()) {
+        QSKIP(qPrintable("needs " + absent));
     }
     Install install;
     QVERIFY(install.make(nullptr));
+    QVERIFY2(x.start(), "Xvfb did not report its display");
 
-    QProcess server;
-    ProcessGuard serverGuard(server);
-    server.start(xvfb, {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-    QVERIFY(server.waitForStarted(10000));
-    QByteArray number;
-    while (!number.contains('\n') && server.waitForReadyRead(15000)) {
-        number += server.readAllStandardOutput();
-    }
-    QVERIFY2(number.contains('\n'), "Xvfb did not report its display");
-    const QString display = QStringLiteral(":%1").arg(QString::fromLatin1(number.trimmed()));
-
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", display);
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.remove("WAYLAND_DISPLAY");
     QProcess plovi;
     ProcessGuard ploviGuard(plovi);
-    plovi.setProcessEnvironment(env);
+    plovi.setProcessEnvironment(x.env());
     plovi.start(install.path("Plovi"), {});
     QVERIFY(plovi.waitForStarted(10000));
 
-    auto runTool = [&](const QStringList &args) {
-        QProcess tool;
-        ProcessGuard toolGuard(tool);
-        tool.setProcessEnvironment(env);
-        tool.start(xdotool, args);
-        if (!tool.waitForFinished(15000) || tool.exitCode() != 0) {
-            return QByteArray();
-        }
-        return tool.readAllStandardOutput().trimmed();
-    };
-    const QByteArray window = runTool({"search", "--sync", "--onlyvisible", "--name", "^Plovi$"});
+    const QByteArray window = x.xdotool({"search", "--sync", "--onlyvisible", "--name", "^Plovi$"});
     QVERIFY2(!window.isEmpty(), "the player's window did not appear");
     QCOMPARE(plovi.state(), QProcess::Running);
 
     // Middle of "关于" at 15 twips per pixel (Xvfb's default 96 DPI).
-    const int x = (390 + 315 / 2) / 15;
-    const int y = (7000 + 525 / 2) / 15;
+    const int x0 = (390 + 315 / 2) / 15;
+    const int y0 = (7000 + 525 / 2) / 15;
     const QString id = QString::fromLatin1(window.split('\n').first());
-    runTool({"mousemove", "--window", id, QString::number(x), QString::number(y), "click", "1"});
+    const QStringList clickAbout{"mousemove",         "--window", id, QString::number(x0),
+                                 QString::number(y0), "click",    "1"};
+    QVERIFY(x.act(clickAbout));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(install.marker()), 10000);
-    runTool({"mousemove", "--window", id, QString::number(x), QString::number(y), "click", "1"});
+    QVERIFY(x.act(clickAbout));
     QTRY_COMPARE_WITH_TIMEOUT(readAll(install.marker()).count('\n'), 2, 10000);
+    QCOMPARE(plovi.state(), QProcess::Running);
+}
+
+void TestPloviEndToEnd::dragUnderWindowManager_data()
+{
+    QTest::addColumn<int>("button"); // xdotool's button number
+    QTest::newRow("right") << 3;
+    QTest::newRow("middle") << 2;
+    QTest::newRow("left") << 1;
+}
+
+// The real executable under openbox: a press-drag-release with the button on
+// the window background moves the window by the drag, and the pointer moving
+// on afterwards leaves it where it is.
+void TestPloviEndToEnd::dragUnderWindowManager()
+{
+    QFETCH(int, button);
+    XSession x;
+    if (const QString absent = x.missing(true); !absent.isEmpty()) {
+        QSKIP(qPrintable("needs " + absent));
+    }
+    Install install;
+    QVERIFY(install.make(nullptr));
+    QVERIFY2(x.start(), "Xvfb did not report its display");
+    QVERIFY2(x.startWindowManager(), "openbox did not take the screen");
+
+    QProcess plovi;
+    ProcessGuard ploviGuard(plovi);
+    plovi.setProcessEnvironment(x.env());
+    plovi.start(install.path("Plovi"), {});
+    QVERIFY(plovi.waitForStarted(10000));
+    const QByteArray window = x.xdotool({"search", "--sync", "--onlyvisible", "--name", "^Plovi$"});
+    QVERIFY2(!window.isEmpty(), "the player's window did not appear");
+    const QString id = QString::fromLatin1(window.split('\n').first());
+
+    QPoint start;
+    QTRY_VERIFY_WITH_TIMEOUT((start = x.position(id)).x() >= 0, 5000);
+    // The margin of window background left of Shape1, level with the track
+    // buttons.
+    QPoint pointer = start + QPoint(1, 250);
+    const QString number = QString::number(button);
+    auto pointTo = [&x](QPoint at) {
+        return x.act({"mousemove", "--sync", QString::number(at.x()), QString::number(at.y())});
+    };
+    QVERIFY(pointTo(pointer));
+    QVERIFY(x.act({"mousedown", number}));
+    const QPoint step(8, 4);
+    for (int n = 0; n < 5; ++n) {
+        pointer += step;
+        QVERIFY(pointTo(pointer));
+        QTest::qWait(50);
+    }
+    QVERIFY(x.act({"mouseup", number}));
+    const QPoint dropped = start + QPoint(40, 20);
+    QTRY_COMPARE_WITH_TIMEOUT(x.position(id), dropped, 5000);
+
+    for (int n = 0; n < 4; ++n) {
+        pointer += QPoint(15, 15);
+        QVERIFY(pointTo(pointer));
+        QTest::qWait(50);
+    }
+    QTest::qWait(500);
+    QCOMPARE(x.position(id), dropped);
     QCOMPARE(plovi.state(), QProcess::Running);
 }
 

@@ -1,7 +1,9 @@
+#include "../platform/ChineseLocale.h"
 #include "BindingsFile.h"
 #include "FileSizeLimit.h"
 #include "PlayerHarness.h"
 #include "PlayerWindow.h"
+#include "SystemErrorText.h"
 #include "TrackButton.h"
 #include "TrackSettingsDialog.h"
 #include "Twips.h"
@@ -93,7 +95,7 @@ class TestTrackSettingsDialog : public QObject
     void cancelChangesNothing();
     void deleteThenSaveOrCancel_data();
     void deleteThenSaveOrCancel();
-    void browseRemembersFileName();
+    void browseFillsPathOnlyWhenPicked();
     void browseRefusesQuote_data();
     void browseRefusesQuote();
     void nameBoxLimit();
@@ -103,6 +105,8 @@ class TestTrackSettingsDialog : public QObject
     void noEnterOrEscapeButton();
     void failedSaveKeepsDialogAndButtons();
     void saveOnFullDiskKeepsDialogAndFile();
+    void installedCopySavesIntoUserFolder();
+    void saveFailureSaysWhyInChinese();
     void aboutStartsNobixAndStaysOpen();
     void saveEmitsTheRows();
     void failedSaveOrCancelEmitsNothing_data();
@@ -329,30 +333,36 @@ void TestTrackSettingsDialog::deleteThenSaveOrCancel()
     }
 }
 
-void TestTrackSettingsDialog::browseRemembersFileName()
+// A picked file fills the row's path box; a cancelled browse leaves the box
+// as it was, typed or bound. The file dialog starts where the last pick was.
+void TestTrackSettingsDialog::browseFillsPathOnlyWhenPicked()
 {
     PlayerHarness h;
+    h.writeBindings(record("", "") + record("", "") + record("", "") + record("", "") +
+                    record("", "") + record("/m/bound.mp3", "bound"));
     PlayerWindow form(h.services());
     h.dialogs->answers = {std::nullopt, QStringLiteral("  /music/a.mp3 "), std::nullopt};
     withSettings(form, [&](TrackSettingsDialog &d) {
         d.fullPathBox(1)->setText("/typed.mp3");
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 1), Qt::LeftButton);
-        QCOMPARE(d.fullPathBox(1)->text(), QString()); // first browse cancelled
+        QCOMPARE(d.fullPathBox(1)->text(), QString("/typed.mp3")); // first browse cancelled
         d.shortNameBox(3)->setText("keep");
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 3), Qt::LeftButton);
         QCOMPARE(d.fullPathBox(3)->text(), QString("/music/a.mp3"));
         QCOMPARE(d.shortNameBox(3)->text(), QString("keep"));
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 5), Qt::LeftButton);
-        QCOMPARE(d.fullPathBox(5)->text(), QString("/music/a.mp3"));
+        QCOMPARE(d.fullPathBox(5)->text(), QString("/m/bound.mp3")); // cancelled after a pick
     });
     QCOMPARE(h.dialogs->shown, 3);
     QCOMPARE(h.dialogs->filtersShown, QStringList({"*.mp3", "*.mp3", "*.mp3"}));
+    QCOMPARE(h.dialogs->startedFrom, QStringList({"", "", "  /music/a.mp3 "}));
     const int created = h.dialogs->created;
     withSettings(form, [&](TrackSettingsDialog &d) {
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 5), Qt::LeftButton);
-        QCOMPARE(d.fullPathBox(5)->text(), QString()); // a new loading forgets
+        QCOMPARE(d.fullPathBox(5)->text(), QString("/m/bound.mp3"));
     });
     QCOMPARE(h.dialogs->created, created + 1);
+    QCOMPARE(h.dialogs->startedFrom.last(), QString()); // a new loading forgets
 }
 
 void TestTrackSettingsDialog::browseRefusesQuote_data()
@@ -377,8 +387,10 @@ void TestTrackSettingsDialog::browseRefusesQuote()
         QCOMPARE(h.messages.shown().size(), 1);
         QVERIFY(h.messages.shown().first().contains(picked));
         QTest::mouseClick(rowButton(&d, "CmdFindTrack", 4), Qt::LeftButton);
-        QCOMPARE(d.fullPathBox(4)->text(), QString("/music/ok.mp3"));
+        QCOMPARE(d.fullPathBox(4)->text(), QString()); // cancelled
     });
+    // The refused path is not kept: the next browse starts from the last good one.
+    QCOMPARE(h.dialogs->startedFrom, QStringList({"", "/music/ok.mp3", "/music/ok.mp3"}));
 }
 
 void TestTrackSettingsDialog::nameBoxLimit()
@@ -479,6 +491,33 @@ void TestTrackSettingsDialog::failedSaveKeepsDialogAndButtons()
     QVERIFY(form.isEnabled());
 }
 
+// An installed copy starts from the seed beside the program, saves into the
+// user's configuration folder (created by the save) and reads that from then on.
+void TestTrackSettingsDialog::installedCopySavesIntoUserFolder()
+{
+    PlayerHarness h;
+    const QByteArray seed = record("/seed.mp3", "seed").repeated(15);
+    h.writeBindings(seed);
+    h.bindingsSavePath = h.dir.filePath("config/plovi/yygj");
+    PlayerWindow form(h.services());
+    QCOMPARE(form.CmdTrack(0)->text(), QString("seed"));
+    const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
+        QCOMPARE(d.shortNameBox(0)->text(), QString("seed"));
+        d.shortNameBox(0)->setText("mine");
+        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+    });
+    QVERIFY(!leftOpen);
+    QVERIFY(h.messages.shown().isEmpty());
+    QCOMPARE(h.bindingsBytes(), seed);
+    QFile saved(h.bindingsSavePath);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(saved.readAll().startsWith(record("/seed.mp3", "mine")));
+    QCOMPARE(form.CmdTrack(0)->text(), QString("mine"));
+    QString reread;
+    withSettings(form, [&](TrackSettingsDialog &d) { reread = d.shortNameBox(0)->text(); });
+    QCOMPARE(reread, QString("mine"));
+}
+
 void TestTrackSettingsDialog::saveOnFullDiskKeepsDialogAndFile()
 {
     PlayerHarness h;
@@ -499,12 +538,39 @@ void TestTrackSettingsDialog::saveOnFullDiskKeepsDialogAndFile()
         QCOMPARE(d.fullPathBox(0)->text(), QString("/edit.mp3"));
         QCOMPARE(h.messages.shown().size(), 1);
         QVERIFY(h.messages.shown().first().contains(h.bindingsPath));
-        QVERIFY(h.messages.shown().first().contains(QString::fromLocal8Bit(std::strerror(EFBIG))));
+        QVERIFY(h.messages.shown().first().contains(systemErrorText(EFBIG)));
     });
     QVERIFY(leftOpen);
     QCOMPARE(h.bindingsBytes(), old);
     QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"yygj"});
     QCOMPARE(captions(form), buttonsBefore);
+}
+
+// The system's reason inside the Chinese message is Chinese too, where the
+// system has its messages in Chinese.
+void TestTrackSettingsDialog::saveFailureSaysWhyInChinese()
+{
+    QTemporaryDir locales;
+    if (!reachChineseMessages(locales.path())) {
+        QSKIP("no zh_CN.UTF-8 locale or no Chinese glibc messages here");
+    }
+    PlayerHarness h;
+    QFile plain(h.dir.filePath("plain"));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    h.bindingsPath = h.dir.filePath("plain/yygj"); // its folder is a file: ENOTDIR
+    PlayerWindow form(h.services());
+    withSettings(form, [&](TrackSettingsDialog &d) {
+        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+    });
+    // The file cannot be read either: told at start-up and by "设置".
+    const QString readFailed =
+        QStringLiteral("无法读取曲目设置文件“%1”：\n不是目录").arg(h.bindingsPath);
+    QCOMPARE(h.messages.shown(),
+             (QStringList{readFailed, readFailed,
+                          QStringLiteral("无法保存曲目设置文件“%1”：\n不是目录\n\n"
+                                         "设置没有保存，可以修改后再试。")
+                              .arg(h.bindingsPath)}));
 }
 
 void TestTrackSettingsDialog::aboutStartsNobixAndStaysOpen()
