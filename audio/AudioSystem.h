@@ -20,7 +20,9 @@ namespace audio {
 // SIGINT keep ending the program. When no driver was chosen through
 // SDL_AUDIODRIVER and the subsystem cannot start, or the first device cannot be
 // opened (no sound server, no sound card), it switches to SDL's "dummy"
-// driver, which consumes samples in real time without a sound card.
+// driver, which consumes samples in real time without a sound card. That
+// switch restarts the subsystem inside OutputDevice::open(), on the opening
+// thread, under the system's lock and only while no device is open.
 class AudioSystem
 {
   public:
