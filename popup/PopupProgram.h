@@ -15,7 +15,8 @@ int runPopup(const QString &title, const AlertVariant &variant, SoundPlayer &sou
 
 // The whole of a pop-up program's main(): chooses the Qt platform, creates the
 // QApplication (loading the font configuration alongside) and the real
-// one-shot sound player, then runs the pop-up. Returns the exit status.
+// one-shot sound player, then runs the pop-up. Returns the exit status. The
+// arguments after argv[0] are ignored; Qt never sees them.
 int popupMain(int argc, char *argv[], const QString &title, const AlertVariant &variant);
 
 } // namespace popup
