@@ -90,6 +90,11 @@ AlertWindow::AlertWindow(const AlertServices &services, const AlertVariant &vari
     m_swing->start();
     m_aniGif1->raise();
 
+    // The timings are the alert's behaviour: a coarse timer would let the
+    // hold end up to 5 % early or late.
+    for (QTimer *timer : {m_tmrOpen, m_tmrAlert, m_tmrClose}) {
+        timer->setTimerType(Qt::PreciseTimer);
+    }
     m_tmrOpen->setObjectName(QStringLiteral("tmrOpen"));
     m_tmrOpen->setInterval(kOpenInterval);
     m_tmrAlert->setObjectName(QStringLiteral("tmrAlert"));
