@@ -11,6 +11,7 @@
 #include "SoundPlayer.h"
 #include "SysColors.h"
 
+#include <QCloseEvent>
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
@@ -201,11 +202,25 @@ void AlertWindow::tmrClose_Timer()
         g_alertCount = 0;
     }
     m_tmrClose->stop();
+    m_ending = true;
     if (m_startWindow != nullptr) {
         m_startWindow->close();
     }
     close();
     m_services.quit();
+}
+
+void AlertWindow::closeEvent(QCloseEvent *event)
+{
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (!m_ending) {
+        m_ending = true;
+        m_services.quit();
+    }
 }
 
 double AlertWindow::pictureWidth() const

@@ -67,6 +67,13 @@ class AlertWindow : public QWidget
     void tmrAlert_Timer();
     void tmrClose_Timer();
 
+  protected:
+    // A close request from the window system (spontaneous) is refused: the
+    // user cannot end an alert early. A close by the program before the
+    // last closing tick ends the program, which would otherwise run on
+    // without a window.
+    void closeEvent(QCloseEvent *event) override;
+
   private:
     [[nodiscard]] double pictureWidth() const;
     [[nodiscard]] double pictureHeight() const;
@@ -94,6 +101,7 @@ class AlertWindow : public QWidget
     int32_t m_borderWidth = 0;
     int32_t m_borderHeight = 0;
     int32_t m_alertNumber = 0;
+    bool m_ending = false; // the program is being ended
 };
 
 } // namespace popup

@@ -8,8 +8,10 @@
 
 #include "AppPaths.h"
 
+#include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QPointer>
 #include <QTimer>
 #include <QtTest>
 
@@ -104,6 +106,8 @@ class TestPopupAlert : public QObject
     void animationWithoutFramesLeavesLabelEmpty();
     void imageLoadingReportsWhatCannotBeRead();
     void formLoadShowsOneAlertAndStaysHidden();
+    void closeRequestsFromTheWindowSystemAreRefused();
+    void alertClosedBeforeItsEndEndsTheProgram();
 };
 
 void TestPopupAlert::displayAlertPlacesFlatWindowAtCorner()
@@ -461,6 +465,72 @@ void TestPopupAlert::formLoadShowsOneAlertAndStaysHidden()
     QVERIFY(alert->findChild<QTimer *>(QStringLiteral("tmrOpen"))->isActive());
     QCOMPARE(fakes.sound.played.size(), 1);
     delete alert;
+}
+
+namespace {
+
+// The alert that Form_Load showed.
+AlertWindow *shownAlert()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *alert = qobject_cast<AlertWindow *>(w)) {
+            return alert;
+        }
+    }
+    return nullptr;
+}
+
+// What a window manager's close request (WM_DELETE_WINDOW) becomes: a close
+// event on the platform window, which reaches the widget as a spontaneous
+// one. Returns whether the window accepted it.
+bool requestClose(QWidget *window)
+{
+    QCloseEvent request;
+    QCoreApplication::sendEvent(window->windowHandle(), &request);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return request.isAccepted();
+}
+
+} // namespace
+
+void TestPopupAlert::closeRequestsFromTheWindowSystemAreRefused()
+{
+    PopupFakes fakes;
+    const NobixVariant variant;
+    StartupWindow form1(fakes.services(), variant);
+    form1.Form_Load();
+    form1.winId(); // the hidden window exists on the screen too
+    QPointer<AlertWindow> alert = shownAlert();
+    QVERIFY(alert != nullptr);
+    alert->tmrOpen_Timer();
+
+    QVERIFY(!requestClose(alert));
+    QVERIFY(!requestClose(&form1));
+    QVERIFY(alert != nullptr);
+    QVERIFY(alert->isVisible());
+    QVERIFY(!form1.isVisible());
+    QVERIFY(alert->findChild<QTimer *>(QStringLiteral("tmrOpen"))->isActive());
+    QCOMPARE(fakes.quits, 0);
+
+    // The alert goes on and ends the program by itself, once.
+    QTRY_COMPARE_WITH_TIMEOUT(fakes.quits, 1, 6000);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(alert.isNull());
+    QCOMPARE(fakes.quits, 1);
+}
+
+void TestPopupAlert::alertClosedBeforeItsEndEndsTheProgram()
+{
+    PopupFakes fakes;
+    const NobixVariant variant;
+    StartupWindow form1(fakes.services(), variant);
+    form1.Form_Load();
+    AlertWindow *alert = shownAlert();
+    QVERIFY(alert != nullptr);
+    QCOMPARE(fakes.quits, 0);
+    // Without the alert and its timers nothing would ever end the process.
+    QVERIFY(alert->close());
+    QCOMPARE(fakes.quits, 1);
 }
 
 QTEST_MAIN(TestPopupAlert)
