@@ -17,6 +17,7 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -149,6 +150,15 @@ void AlertWindow::DisplayAlert(const QString &message, int32_t duration)
     m_geometry.setLeft(m_services.scale.perPixelX * m_fullScreenWidth - Width());
     m_geometry.setTop(m_services.scale.perPixelY * m_fullScreenHeight -
                       (pictureHeight() + m_borderHeight) * (g_alertCount - 1) + kTopOffset);
+    m_device = DeviceGeometry(m_services.screen.devicePixelRatio());
+    const QRect flat = m_device.toDevice(m_geometry.pixels());
+    QPoint corner(flat.x() + flat.width(), flat.y() + flat.height());
+    const QRect area = m_services.screen.availableDeviceGeometry();
+    if (!area.isEmpty()) {
+        corner.rx() = std::min(corner.x(), area.x() + area.width());
+        corner.ry() = std::min(corner.y(), area.y() + area.height());
+    }
+    m_deviceCorner = corner;
     applyGeometry();
 
     show();
@@ -243,7 +253,9 @@ void AlertWindow::resizeKeepingBottom(double height)
 
 void AlertWindow::applyGeometry()
 {
-    setGeometry(m_geometry.pixels());
+    const QRect logical = m_geometry.pixels();
+    setGeometry(m_deviceCorner ? m_device.fit(logical, m_deviceCorner->x(), m_deviceCorner->y())
+                               : logical);
 }
 
 } // namespace popup
