@@ -10,7 +10,7 @@ packages=(
   libsdl2-dev libmpg123-dev libfontconfig-dev
   libbenchmark-dev
   fonts-wqy-zenhei
-  xvfb xauth xdotool libx11-dev
+  xvfb xauth xdotool libx11-dev openbox wmctrl
   desktop-file-utils appstream dpkg-dev man-db x11-utils
 )
 missing=()
