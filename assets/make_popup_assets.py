@@ -36,6 +36,17 @@ def convert(*args):
     run(["convert", *args])
 
 
+def flat_on_white(draw, path):
+    # Draws on a transparent ground, then makes every pixel either opaque or
+    # pure white: white is the pictures' transparent colour, and an edge
+    # blended with the white ground (254,254,254 and the like) would stay
+    # opaque and show as a pale fringe on the alert's gradient.
+    convert("-size", "112x121", "xc:none", *draw,
+            "-channel", "A", "-threshold", "50%", "+channel",
+            "-background", "white", "-alpha", "remove", "-alpha", "off",
+            "-type", "TrueColor", *PNG_OPTS, path)
+
+
 def polygon(points):
     return "polygon " + " ".join(f"{x:.1f},{y:.1f}" for x, y in points)
 
@@ -99,13 +110,13 @@ def make_nobix_art(path):
         "-fill", "#E9B949", "-stroke", ink, "-strokewidth", "2",
         "-draw", polygon([(8, 60), (56, 26), (104, 60)]),
         "-draw", "rectangle 8,60 104,110",
-        # the contact card
-        "-fill", "#FDFBF3", "-stroke", ink, "-strokewidth", "2",
+        # the contact card, cream: clearly apart from the transparent white
+        "-fill", "#FBF3DC", "-stroke", ink, "-strokewidth", "2",
         "-draw", "roundrectangle 14,6 84,90 5,5",
         "-fill", "#3F7DD1", "-stroke", "none",
         "-draw", "roundrectangle 15,7 83,17 4,4",
         "-draw", "rectangle 15,12 83,17",
-        "-fill", "#FDFBF3",
+        "-fill", "#FBF3DC",
         "-draw", "circle 20,12 20,14", "-draw", "circle 26,12 26,14",
         # portrait
         "-fill", "#DCE8F7", "-stroke", ink, "-strokewidth", "1.5",
@@ -134,15 +145,24 @@ def make_nobix_art(path):
         "-font", "DejaVu-Sans-Bold", "-pointsize", "15", "-gravity", "NorthWest",
         "-draw", "text 47,84 '@'",
     ]
-    convert("-size", "112x121", "xc:white", *draw, "-type", "TrueColor", *PNG_OPTS, path)
+    flat_on_white(draw, path)
 
 
 def make_tarvel_art(path):
-    # A boxed program with its disc at the top left, a rule under the heading
-    # (y 40..56), and a dark panel (y 64..118) on which the two program names
-    # are written, each with a small emblem in front of it.
+    # A boxed program with its disc at the top left; a dark plate (x 16..108,
+    # y 39..61) behind the heading (22,40, about 56 x 18); a panel (y 64..120)
+    # behind the two program names (16,72 and 22,100, about 75 x 16 each),
+    # each with a small emblem at x 4..12, clear of the text.
+    #
+    # Colours against the labels' (WCAG contrast): the heading RGB(255,0,255)
+    # reads at 5.6:1 on the plate. The names are RGB(255,192,128), blue
+    # RGB(0,0,255) under the pointer; no backdrop gives both 4.5:1 (the first
+    # needs luminance <= 0.096, the second >= 0.50), so the panel has the
+    # luminance that serves both best, 0.233: 2.31:1 each.
     ink = "#1F2D4D"
-    panel = "#1E3560"
+    plate = "#1A1433"
+    panel = "#5687C5"
+    emblem = "#FFF3E0"
     draw = [
         # disc behind the box
         "-fill", "#D7DEE8", "-stroke", "#6C7A92", "-strokewidth", "1.5",
@@ -151,49 +171,46 @@ def make_tarvel_art(path):
         "-draw", "ellipse 46,16 13,13 200,260",
         "-fill", "#F5C6E6",
         "-draw", "ellipse 46,16 13,13 20,80",
-        "-fill", "#FAFAFA", "-stroke", "#6C7A92", "-strokewidth", "1",
+        "-fill", "#E3E9F0", "-stroke", "#6C7A92", "-strokewidth", "1",
         "-draw", "circle 46,16 46,20",
         # box: top, side, front
         "-fill", "#7FB2F0", "-stroke", ink, "-strokewidth", "1.5",
-        "-draw", polygon([(8, 14), (20, 6), (44, 6), (32, 14)]),
+        "-draw", polygon([(8, 12), (20, 4), (44, 4), (32, 12)]),
         "-fill", "#2F5FA8",
-        "-draw", polygon([(32, 14), (44, 6), (44, 30), (32, 38)]),
+        "-draw", polygon([(32, 12), (44, 4), (44, 28), (32, 36)]),
         "-fill", "#4C86D9",
-        "-draw", "rectangle 8,14 32,38",
+        "-draw", "rectangle 8,12 32,36",
         "-fill", "#FFC94A", "-stroke", "none",
-        "-draw", "circle 20,25 20,30",
+        "-draw", "circle 20,23 20,28",
         "-fill", "#2BB3A3",
-        "-draw", polygon([(9, 34), (14, 29), (19, 33), (25, 27), (31, 33), (31, 37), (9, 37)]),
+        "-draw", polygon([(9, 32), (14, 27), (19, 31), (25, 25), (31, 31), (31, 35), (9, 35)]),
         # info badge on the box
         "-fill", "#E0473C", "-stroke", "#8E1F17", "-strokewidth", "1.5",
-        "-draw", "circle 58,30 58,38",
+        "-draw", "circle 58,28 58,36",
         "-fill", "#FFF4E8", "-stroke", "none",
-        "-draw", "rectangle 57,25 59,26",
-        "-draw", "rectangle 57,28 59,34",
-        # rule under the heading
-        "-fill", "#E86AD0",
-        "-draw", "rectangle 16,58 70,58",
-        "-fill", "#F4B3E6",
-        "-draw", "rectangle 16,59 70,59",
-        # the dark panel for the program names
+        "-draw", "rectangle 57,23 59,24",
+        "-draw", "rectangle 57,26 59,32",
+        # the plate behind the heading, edged in the heading's pink
+        "-fill", plate, "-stroke", "#E86AD0", "-strokewidth", "1",
+        "-draw", "roundrectangle 16,39 108,61 5,5",
+        # the panel behind the program names
         "-fill", panel, "-stroke", "#0E1E3C", "-strokewidth", "2",
-        "-draw", "roundrectangle 4,64 106,118 8,8",
-        "-fill", "#2C4A80", "-stroke", "none",
-        "-draw", "rectangle 12,93 98,93",
+        "-draw", "roundrectangle 1,64 110,119 8,8",
+        "-fill", "#3F6DA8", "-stroke", "none",
+        "-draw", "rectangle 8,93 102,93",
         # emblem of the media player: a note
-        "-fill", "#FFC080",
-        "-draw", "rectangle 12,73 13,81",
-        "-draw", "ellipse 10,81 2,2 0,360",
-        "-draw", "rectangle 12,73 15,74",
+        "-fill", emblem,
+        "-draw", "rectangle 9,73 10,81",
+        "-draw", "ellipse 7,81 2,2 0,360",
+        "-draw", "rectangle 9,73 12,74",
         # emblem of the number picker: a lottery ball
-        "-fill", "#FFC080",
-        "-draw", "circle 15,106 15,111",
+        "-draw", "circle 8,107 8,111",
         "-fill", panel,
-        "-draw", "rectangle 14,104 16,108",
-        "-fill", "#FFC080",
-        "-draw", "rectangle 15,104 15,108",
+        "-draw", "rectangle 7,105 9,109",
+        "-fill", emblem,
+        "-draw", "rectangle 8,105 8,109",
     ]
-    convert("-size", "112x121", "xc:white", *draw, "-type", "TrueColor", *PNG_OPTS, path)
+    flat_on_white(draw, path)
 
 
 FRAMES = 13

@@ -6,6 +6,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -39,6 +40,33 @@ int ScreenMetrics::fullScreenHeight() const
     }
     const QRect area = screen->availableGeometry();
     return std::max(0, area.y() + area.height() - captionHeight());
+}
+
+double ScreenMetrics::devicePixelRatio() const
+{
+    const QScreen *screen = primaryScreen();
+    return screen != nullptr ? screen->devicePixelRatio() : 1.0;
+}
+
+QRect ScreenMetrics::availableDeviceGeometry() const
+{
+    const QScreen *screen = primaryScreen();
+    if (screen == nullptr) {
+        return {};
+    }
+    // Qt keeps a screen's origin in device pixels and scales the rest of its
+    // areas from there.
+    const double ratio = screen->devicePixelRatio();
+    const QPoint origin = screen->geometry().topLeft();
+    const QRect area = screen->availableGeometry();
+    return QRect(origin.x() + deviceLength(area.x() - origin.x(), ratio),
+                 origin.y() + deviceLength(area.y() - origin.y(), ratio),
+                 deviceLength(area.width(), ratio), deviceLength(area.height(), ratio));
+}
+
+int ScreenMetrics::deviceLength(int logical, double ratio)
+{
+    return static_cast<int>(std::nearbyint(logical * ratio));
 }
 
 int ScreenMetrics::captionHeight()

@@ -11,11 +11,13 @@
 #include "SoundPlayer.h"
 #include "SysColors.h"
 
+#include <QCloseEvent>
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -90,6 +92,11 @@ AlertWindow::AlertWindow(const AlertServices &services, const AlertVariant &vari
     m_swing->start();
     m_aniGif1->raise();
 
+    // The timings are the alert's behaviour: a coarse timer would let the
+    // hold end up to 5 % early or late.
+    for (QTimer *timer : {m_tmrOpen, m_tmrAlert, m_tmrClose}) {
+        timer->setTimerType(Qt::PreciseTimer);
+    }
     m_tmrOpen->setObjectName(QStringLiteral("tmrOpen"));
     m_tmrOpen->setInterval(kOpenInterval);
     m_tmrAlert->setObjectName(QStringLiteral("tmrAlert"));
@@ -143,6 +150,15 @@ void AlertWindow::DisplayAlert(const QString &message, int32_t duration)
     m_geometry.setLeft(m_services.scale.perPixelX * m_fullScreenWidth - Width());
     m_geometry.setTop(m_services.scale.perPixelY * m_fullScreenHeight -
                       (pictureHeight() + m_borderHeight) * (g_alertCount - 1) + kTopOffset);
+    m_device = DeviceGeometry(m_services.screen.devicePixelRatio());
+    const QRect flat = m_device.toDevice(m_geometry.pixels());
+    QPoint corner(flat.x() + flat.width(), flat.y() + flat.height());
+    const QRect area = m_services.screen.availableDeviceGeometry();
+    if (!area.isEmpty()) {
+        corner.rx() = std::min(corner.x(), area.x() + area.width());
+        corner.ry() = std::min(corner.y(), area.y() + area.height());
+    }
+    m_deviceCorner = corner;
     applyGeometry();
 
     show();
@@ -196,11 +212,25 @@ void AlertWindow::tmrClose_Timer()
         g_alertCount = 0;
     }
     m_tmrClose->stop();
+    m_ending = true;
     if (m_startWindow != nullptr) {
         m_startWindow->close();
     }
     close();
     m_services.quit();
+}
+
+void AlertWindow::closeEvent(QCloseEvent *event)
+{
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (!m_ending) {
+        m_ending = true;
+        m_services.quit();
+    }
 }
 
 double AlertWindow::pictureWidth() const
@@ -223,7 +253,9 @@ void AlertWindow::resizeKeepingBottom(double height)
 
 void AlertWindow::applyGeometry()
 {
-    setGeometry(m_geometry.pixels());
+    const QRect logical = m_geometry.pixels();
+    setGeometry(m_deviceCorner ? m_device.fit(logical, m_deviceCorner->x(), m_deviceCorner->y())
+                               : logical);
 }
 
 } // namespace popup

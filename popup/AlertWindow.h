@@ -9,12 +9,14 @@
 // PictureBox. Every text the pop-ups show lives in PopupTexts.h.
 
 #include "AlertServices.h"
+#include "DeviceGeometry.h"
 #include "TwipsGeometry.h"
 
 #include <QWidget>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class GradientRect;
 class QLabel;
@@ -30,7 +32,10 @@ class PictureBox;
 // corner of the usable screen area, it unrolls upward (tmrOpen), holds
 // (tmrAlert), rolls back down (tmrClose) and then ends the program. Its bottom
 // edge never moves. All positions and sizes are in twips and read back as
-// whole pixels.
+// whole pixels. On the device the window keeps the right and bottom edges of
+// the flat window, drawn in on the screen's available area, whatever the
+// device-pixel ratio; its device size may then differ from the logical one by
+// a pixel or two.
 class AlertWindow : public QWidget
 {
     Q_OBJECT
@@ -67,18 +72,30 @@ class AlertWindow : public QWidget
     void tmrAlert_Timer();
     void tmrClose_Timer();
 
+  protected:
+    // A close request from the window system (spontaneous) is refused: the
+    // user cannot end an alert early. A close by the program before the
+    // last closing tick ends the program, which would otherwise run on
+    // without a window.
+    void closeEvent(QCloseEvent *event) override;
+
   private:
     [[nodiscard]] double pictureWidth() const;
     [[nodiscard]] double pictureHeight() const;
     // Changes the height and moves the top by the change actually made, so
     // the bottom edge stays on its pixel.
     void resizeKeepingBottom(double height);
+    // Places the window from m_geometry, on the device corner once there is
+    // one.
     void applyGeometry();
 
     const AlertServices m_services;
     const AlertVariant &m_variant;
     QWidget *const m_startWindow;
     TwipsGeometry m_geometry;
+    DeviceGeometry m_device{1.0};
+    // Device pixel one past the window's right edge and bottom edge.
+    std::optional<QPoint> m_deviceCorner;
 
     PictureBox *const m_picture;
     QLabel *const m_image2;
@@ -94,6 +111,7 @@ class AlertWindow : public QWidget
     int32_t m_borderWidth = 0;
     int32_t m_borderHeight = 0;
     int32_t m_alertNumber = 0;
+    bool m_ending = false; // the program is being ended
 };
 
 } // namespace popup

@@ -68,7 +68,12 @@ int popupMain(int argc, char *argv[], const QString &title, const AlertVariant &
     selectQtPlatform();
     FontConfigPreload fonts;        // overlaps the connection to the display
     audio::AudioSystem audioSystem; // and SDL's start
-    QApplication app(argc, argv);
+    // The programs take no arguments, Qt's own options (-platform, -style,
+    // -reverse, ...) included: Qt sees the program name only. QApplication
+    // keeps references to both, so they live as long as it does.
+    int qtArgc = argc > 0 ? 1 : 0;
+    char *qtArgv[] = {argc > 0 ? argv[0] : nullptr, nullptr};
+    QApplication app(qtArgc, qtArgv);
     static_cast<void>(fonts.wait()); // when it failed, Qt loads the fonts itself
     audio::OneShotSoundPlayer sound(audioSystem);
     return runPopup(title, variant, sound);

@@ -18,7 +18,7 @@ int runPopup(const QString &title, const AlertVariant &variant, audio::SoundPlay
 // The whole of a pop-up program's main(): chooses the Qt platform, creates the
 // QApplication (loading the font configuration and starting SDL's audio
 // alongside) and the real one-shot sound player, then runs the pop-up. Returns
-// the exit status.
+// the exit status. The arguments after argv[0] are ignored; Qt never sees them.
 int popupMain(int argc, char *argv[], const QString &title, const AlertVariant &variant);
 
 } // namespace popup

@@ -3,6 +3,8 @@
 #include "AlertWindow.h"
 #include "PopupTexts.h"
 
+#include <QCloseEvent>
+
 namespace popup {
 
 StartupWindow::StartupWindow(const AlertServices &services, const AlertVariant &variant)
@@ -15,6 +17,11 @@ void StartupWindow::Form_Load()
 {
     hide();
     ShowAlert(texts::kWelcome.toString());
+}
+
+void StartupWindow::closeEvent(QCloseEvent *event)
+{
+    event->setAccepted(!event->spontaneous());
 }
 
 void StartupWindow::ShowAlert(const QString &message)

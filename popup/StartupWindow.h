@@ -26,6 +26,11 @@ class StartupWindow : public QWidget
     // How long an alert holds, in milliseconds.
     static constexpr int32_t kAlertDuration = 3000;
 
+  protected:
+    // A close request from the window system (spontaneous) is refused; the
+    // alert closes this window at its end.
+    void closeEvent(QCloseEvent *event) override;
+
   private:
     void ShowAlert(const QString &message);
 

@@ -1,6 +1,7 @@
 #include "TarvelVariant.h"
 
 #include "Fonts.h"
+#include "HollowLabel.h"
 #include "LabelLayout.h"
 #include "LinkLabel.h"
 #include "LinkOpener.h"
@@ -69,7 +70,7 @@ QString TarvelVariant::title()
 
 void TarvelVariant::createLabels(const LabelSite &site) const
 {
-    auto *label1 = new QLabel(texts::kSoftwareInfo.toString(), site.pictureBox);
+    auto *label1 = new HollowLabel(texts::kSoftwareInfo.toString(), site.pictureBox);
     label1->setObjectName(QStringLiteral("Label1"));
     layoutLabel(label1, site.scale, 330, 600, headingFont(), kHeadingColour);
 

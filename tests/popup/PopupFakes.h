@@ -37,8 +37,12 @@ struct FakeScreen final : ScreenMetrics
 {
     int width = 1024;
     int height = 719;
+    double ratio = 1.0;
+    QRect deviceArea; // empty: no screen to keep to
     [[nodiscard]] int fullScreenWidth() const override { return width; }
     [[nodiscard]] int fullScreenHeight() const override { return height; }
+    [[nodiscard]] double devicePixelRatio() const override { return ratio; }
+    [[nodiscard]] QRect availableDeviceGeometry() const override { return deviceArea; }
 };
 
 struct FakeFailures final : FailureReporter

@@ -8,7 +8,10 @@
 
 #include "AppPaths.h"
 
+#include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QPointer>
 #include <QTimer>
 #include <QtTest>
 
@@ -89,8 +92,12 @@ class TestPopupAlert : public QObject
     void openingUnrollsUpwardWithFixedBottom_data() { addMotionRows(); }
     void openingUnrollsUpwardWithFixedBottom();
     void holdStartsOnTickThatFindsWindowOpen();
+    void timersArePrecise();
+    void holdLastsItsDurationFromTheOpenTick();
     void closingRollsDownAndEndsProgram_data() { addMotionRows(); }
     void closingRollsDownAndEndsProgram();
+    void deviceCornerStaysOnTheScreen_data();
+    void deviceCornerStaysOnTheScreen();
     void secondAlertStacksHigherAndOnlyLatestResetsCount();
     void alertCountOverflowIsRuntimeError();
     void negativeDurationIsRuntimeError();
@@ -101,6 +108,8 @@ class TestPopupAlert : public QObject
     void animationWithoutFramesLeavesLabelEmpty();
     void imageLoadingReportsWhatCannotBeRead();
     void formLoadShowsOneAlertAndStaysHidden();
+    void closeRequestsFromTheWindowSystemAreRefused();
+    void alertClosedBeforeItsEndEndsTheProgram();
 };
 
 void TestPopupAlert::displayAlertPlacesFlatWindowAtCorner()
@@ -201,6 +210,34 @@ void TestPopupAlert::holdStartsOnTickThatFindsWindowOpen()
     QCOMPARE(rig.fakes.quits, 0);
 }
 
+void TestPopupAlert::timersArePrecise()
+{
+    AlertRig rig({15, 15}, 1024, 719);
+    for (const char *name : {"tmrOpen", "tmrAlert", "tmrClose"}) {
+        QCOMPARE(rig.timer(name)->timerType(), Qt::PreciseTimer);
+    }
+}
+
+// A coarse timer may fire up to 5 % early (2850 ms for 3000 ms); a precise
+// one never does.
+void TestPopupAlert::holdLastsItsDurationFromTheOpenTick()
+{
+    AlertRig rig({15, 15}, 1024, 719);
+    QTimer *open = rig.timer("tmrOpen");
+    QTimer *hold = rig.timer("tmrAlert");
+    QElapsedTimer sinceOpen;
+    qint64 held = -1;
+    connect(open, &QTimer::timeout, hold, [&] {
+        if (hold->isActive() && !sinceOpen.isValid()) {
+            sinceOpen.start();
+        }
+    });
+    connect(hold, &QTimer::timeout, open, [&] { held = sinceOpen.elapsed(); });
+    rig.form->DisplayAlert(QString(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(held >= 0, 6000);
+    QVERIFY2(held >= 3000 && held < 3300, qPrintable(QString::number(held)));
+}
+
 void TestPopupAlert::closingRollsDownAndEndsProgram()
 {
     QFETCH(double, perPixel);
@@ -244,6 +281,91 @@ void TestPopupAlert::closingRollsDownAndEndsProgram()
         QCOMPARE(heights.first(), 1875.0);
         QCOMPARE(heights.last(), 105.0);
         QCOMPARE(heights.size(), 60);
+    }
+}
+
+void TestPopupAlert::deviceCornerStaysOnTheScreen_data()
+{
+    QTest::addColumn<double>("ratio");
+    QTest::addColumn<int>("screenWidth"); // logical, as Qt reports a 1024 x 768 screen
+    QTest::addColumn<int>("screenHeight");
+    QTest::addColumn<QRect>("deviceArea");
+    QTest::addColumn<int>("deviceBottom");
+
+    // The flat window at 15 twips per pixel: top (height x 15 + 160) / 15
+    // rounded, 5 tall; bottom = top x ratio rounded + 5 x ratio rounded.
+    // 1.25: 606 and 5 -> 758 + 6 = 764 (the logical bottom 611 x 1.25 would
+    // be 763.75).
+    QTest::newRow("1.25") << 1.25 << 819 << 595 << QRect(0, 0, 1024, 768) << 764;
+    // 1.5: right edge 683 x 1.5 = 1024.5 would pass the screen's 1024; 504
+    // and 5 -> 756 + 8 = 764.
+    QTest::newRow("1.5") << 1.5 << 683 << 493 << QRect(0, 0, 1024, 768) << 764;
+    // 2: 376 and 5 -> 752 + 10 = 762.
+    QTest::newRow("2") << 2.0 << 512 << 365 << QRect(0, 0, 1024, 768) << 762;
+    // A bottom below the available area is drawn in to it.
+    QTest::newRow("1.25, bottom drawn in") << 1.25 << 819 << 595 << QRect(0, 0, 1024, 760) << 760;
+}
+
+// Qt puts x, y, width and height on the device each times the ratio,
+// rounded; window managers keep device sizes to multiples of the ratio
+// rounded. Through the opening and the closing the device bottom and right
+// edges stay where they were, on the screen.
+void TestPopupAlert::deviceCornerStaysOnTheScreen()
+{
+    QFETCH(double, ratio);
+    QFETCH(int, screenWidth);
+    QFETCH(int, screenHeight);
+    QFETCH(QRect, deviceArea);
+    QFETCH(int, deviceBottom);
+
+    AlertRig rig({15, 15}, screenWidth, screenHeight);
+    rig.fakes.screen.ratio = ratio;
+    rig.fakes.screen.deviceArea = deviceArea;
+    const int increment = qRound(ratio);
+    int tallest = 0;
+    // What is wrong with the window's place on the device; empty if nothing.
+    auto deviceFault = [&]() -> QString {
+        const QRect g = rig.form->geometry();
+        tallest = std::max(tallest, g.height());
+        const QRect d(qRound(g.x() * ratio), qRound(g.y() * ratio), qRound(g.width() * ratio),
+                      qRound(g.height() * ratio));
+        const QString at =
+            QStringLiteral(" at %1x%2+%3+%4").arg(d.width()).arg(d.height()).arg(d.x()).arg(d.y());
+        if (d.x() + d.width() != 1024) {
+            return QStringLiteral("right edge") + at;
+        }
+        if (d.y() + d.height() != deviceBottom) {
+            return QStringLiteral("bottom edge") + at;
+        }
+        if (!deviceArea.contains(d)) {
+            return QStringLiteral("off the screen") + at;
+        }
+        if (d.width() % increment != 0 || d.height() % increment != 0) {
+            return QStringLiteral("size off the increment") + at;
+        }
+        return {};
+    };
+
+    rig.form->DisplayAlert(QString(), 3000);
+    const double bottom = rig.bottom();
+    QString fault = deviceFault();
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    while (rig.timer("tmrOpen")->isActive()) {
+        rig.form->tmrOpen_Timer();
+        fault = deviceFault();
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        QCOMPARE(rig.bottom(), bottom);
+    }
+    // Open, 1905 twips are 127 logical pixels, give or take two for the fit.
+    QVERIFY2(std::abs(tallest - 127) <= 2, qPrintable(QString::number(tallest)));
+    rig.form->tmrAlert_Timer();
+    while (rig.fakes.quits == 0) {
+        rig.form->tmrClose_Timer();
+        if (rig.fakes.quits == 0) {
+            fault = deviceFault();
+            QVERIFY2(fault.isEmpty(), qPrintable(fault));
+            QCOMPARE(rig.bottom(), bottom);
+        }
     }
 }
 
@@ -430,6 +552,72 @@ void TestPopupAlert::formLoadShowsOneAlertAndStaysHidden()
     QVERIFY(alert->findChild<QTimer *>(QStringLiteral("tmrOpen"))->isActive());
     QCOMPARE(fakes.sound.played.size(), 1);
     delete alert;
+}
+
+namespace {
+
+// The alert that Form_Load showed.
+AlertWindow *shownAlert()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *alert = qobject_cast<AlertWindow *>(w)) {
+            return alert;
+        }
+    }
+    return nullptr;
+}
+
+// What a window manager's close request (WM_DELETE_WINDOW) becomes: a close
+// event on the platform window, which reaches the widget as a spontaneous
+// one. Returns whether the window accepted it.
+bool requestClose(QWidget *window)
+{
+    QCloseEvent request;
+    QCoreApplication::sendEvent(window->windowHandle(), &request);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return request.isAccepted();
+}
+
+} // namespace
+
+void TestPopupAlert::closeRequestsFromTheWindowSystemAreRefused()
+{
+    PopupFakes fakes;
+    const NobixVariant variant;
+    StartupWindow form1(fakes.services(), variant);
+    form1.Form_Load();
+    form1.winId(); // the hidden window exists on the screen too
+    QPointer<AlertWindow> alert = shownAlert();
+    QVERIFY(alert != nullptr);
+    alert->tmrOpen_Timer();
+
+    QVERIFY(!requestClose(alert));
+    QVERIFY(!requestClose(&form1));
+    QVERIFY(alert != nullptr);
+    QVERIFY(alert->isVisible());
+    QVERIFY(!form1.isVisible());
+    QVERIFY(alert->findChild<QTimer *>(QStringLiteral("tmrOpen"))->isActive());
+    QCOMPARE(fakes.quits, 0);
+
+    // The alert goes on and ends the program by itself, once.
+    QTRY_COMPARE_WITH_TIMEOUT(fakes.quits, 1, 6000);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(alert.isNull());
+    QCOMPARE(fakes.quits, 1);
+}
+
+void TestPopupAlert::alertClosedBeforeItsEndEndsTheProgram()
+{
+    PopupFakes fakes;
+    const NobixVariant variant;
+    StartupWindow form1(fakes.services(), variant);
+    form1.Form_Load();
+    AlertWindow *alert = shownAlert();
+    QVERIFY(alert != nullptr);
+    QCOMPARE(fakes.quits, 0);
+    // Without the alert and its timers nothing would ever end the process.
+    QVERIFY(alert->close());
+    QCOMPARE(fakes.quits, 1);
 }
 
 QTEST_MAIN(TestPopupAlert)

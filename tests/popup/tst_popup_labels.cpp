@@ -105,6 +105,7 @@ class TestPopupLabels : public QObject
     void hoverStyleIsOneWay_data();
     void hoverStyleIsOneWay();
     void headingNeverChanges();
+    void headingIsDrawnHollow();
     void nobixOpensMailOnAnyButtonPress_data();
     void nobixOpensMailOnAnyButtonPress();
     void nobixDoubleClickOpensOnce();
@@ -221,6 +222,98 @@ void TestPopupLabels::headingNeverChanges()
     QVERIFY(!heading->font().underline());
     QCOMPARE(heading->palette().color(QPalette::WindowText), QColor(255, 0, 255));
     QVERIFY(rig.fakes.links.requests.isEmpty());
+}
+
+namespace {
+
+// A label's own painting on a transparent image: no background, no parent.
+QImage paintedAlone(QLabel *label)
+{
+    QImage image(label->size(), QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    label->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+// Areas of unpainted pixels (alpha below `ink`) that the painting encloses:
+// not joined to the image's border through other unpainted pixels.
+int enclosedAreas(const QImage &image, int ink)
+{
+    const int w = image.width();
+    const int h = image.height();
+    QList<int> area(w * h, -1); // -1 unvisited, 0 painted or reached, 1 enclosed
+    auto blank = [&](int x, int y) { return qAlpha(image.pixel(x, y)) < ink; };
+    int enclosed = 0;
+    for (int start = 0; start < w * h; ++start) {
+        if (area[start] != -1 || !blank(start % w, start / w)) {
+            continue;
+        }
+        QList<int> todo{start};
+        area[start] = 0;
+        bool touchesBorder = false;
+        while (!todo.isEmpty()) {
+            const int at = todo.takeLast();
+            const int x = at % w;
+            const int y = at / w;
+            touchesBorder = touchesBorder || x == 0 || y == 0 || x == w - 1 || y == h - 1;
+            for (const QPoint step : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
+                const int nx = x + step.x();
+                const int ny = y + step.y();
+                if (nx >= 0 && ny >= 0 && nx < w && ny < h && area[ny * w + nx] == -1 &&
+                    blank(nx, ny)) {
+                    area[ny * w + nx] = 0;
+                    todo << ny * w + nx;
+                }
+            }
+        }
+        enclosed += touchesBorder ? 0 : 1;
+    }
+    return enclosed;
+}
+
+} // namespace
+
+// The heading asks for a hollow decorative face; no free font has one, so
+// the heading draws the outlines of its characters. Drawn filled by an
+// ordinary label the same four characters enclose only the few counters of
+// their glyphs (口 in 信, 自 and 心 in 息); drawn hollow, nearly every stroke
+// encloses an inside of its own.
+void TestPopupLabels::headingIsDrawnHollow()
+{
+    LabelRig rig(g_tarvel);
+    QLabel *heading = rig.label(QStringLiteral("Label1"));
+    QCOMPARE(heading->text(), QStringLiteral("软件信息"));
+    QCOMPARE(heading->pos(), QPoint(22, 40));
+
+    QLabel filled(heading->text());
+    filled.setFont(heading->font());
+    filled.setPalette(heading->palette());
+    filled.resize(heading->size());
+    const QImage hollowImage = paintedAlone(heading);
+    const QImage filledImage = paintedAlone(&filled);
+
+    // In the heading's colour, RGB(255,0,255): the drawing's fully covered
+    // pixels have it exactly, its edges are that colour, partly covering.
+    int opaque = 0;
+    for (int y = 0; y < hollowImage.height(); ++y) {
+        for (int x = 0; x < hollowImage.width(); ++x) {
+            const QRgb p = hollowImage.pixel(x, y);
+            if (qAlpha(p) == 255) {
+                ++opaque;
+                QCOMPARE(QColor(p), QColor(255, 0, 255));
+            } else if (qAlpha(p) > 64) {
+                QVERIFY2(qRed(p) >= 250 && qGreen(p) <= 5 && qBlue(p) >= 250,
+                         qPrintable(QColor(p).name()));
+            }
+        }
+    }
+    QVERIFY(opaque > 50);
+
+    const int hollow = enclosedAreas(hollowImage, 128);
+    const int solid = enclosedAreas(filledImage, 128);
+    QVERIFY2(
+        hollow >= 2 * solid + 8,
+        qPrintable(QStringLiteral("%1 enclosed areas hollow, %2 filled").arg(hollow).arg(solid)));
 }
 
 void TestPopupLabels::nobixOpensMailOnAnyButtonPress_data()
