@@ -3,8 +3,10 @@
 # the installed tree: the exact file list, the programs, the chimes, the
 # bin/plovi link, the desktop entry, the icons at every size, the AppStream
 # metainfo and the manual pages, with desktop-file-validate, appstreamcli and
-# man. Where dpkg-deb and dpkg-shlibdeps are present it also builds the
-# Debian package with cpack and checks its name, fields and file list.
+# man. On an X server (Xvfb) it runs the installed player with a fresh HOME:
+# a save through its settings dialog and the pop-up started by 关于. Where
+# dpkg-deb and dpkg-shlibdeps are present it also builds the Debian package
+# with cpack and checks its name, fields and file list.
 #
 #   tests/dist/check_install.sh [build-dir]      (default: build)
 set -euo pipefail
@@ -112,29 +114,96 @@ for page in man1/plovi.1.gz zh_CN/man1/plovi.1.gz; do
     fail "$page shows no text"
 done
 
-# The player's window class, which StartupWMClass names, seen on a real X
-# server: started through the link, as the desktop entry does.
+# The installed player in use, on a real X server, started through the link as
+# the desktop entry does, with a fresh HOME: its window class is the one
+# StartupWMClass names; it starts with no records and writes nothing at start;
+# a binding saved through 设置 lands in $XDG_CONFIG_HOME/plovi/yygj and nothing
+# in the installed folder changes; 关于 starts the installed Nobix, which finds
+# its chime (SDL's disk driver writes what it plays into a file; a pop-up that
+# finds no chime opens no device and writes no file).
 if command -v Xvfb >/dev/null && command -v xprop >/dev/null && command -v xdotool >/dev/null; then
   exec 3<> <(:)
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!
   if read -r -t 10 display <&3; then
-    DISPLAY=:$display SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb HOME=$tmp/home \
-      XDG_CONFIG_HOME=$tmp/home/.config "$link" >/dev/null 2>&1 &
+    export DISPLAY=:$display
+    config=$tmp/home/.config
+    mkdir -p "$tmp/home" "$tmp/cwd"
+    private_before=$(cd "$usr/$private" && ls -l --time-style=+%s.%N)
+    (cd "$tmp/cwd" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$tmp/chime.raw QT_QPA_PLATFORM=xcb \
+      HOME=$tmp/home XDG_CONFIG_HOME=$config exec "$link") >"$tmp/player.log" 2>&1 &
     player=$!
-    wm_class=""
-    for _ in $(seq 100); do
-      sleep 0.1
-      window=$(DISPLAY=:$display xdotool search --onlyvisible --pid "$player" 2>/dev/null | head -n 1) || true
-      if [ -n "$window" ]; then
-        wm_class=$(DISPLAY=:$display xprop -id "$window" WM_CLASS)
-        break
+    # The topmost visible window of the player other than the given one.
+    window_of() {
+      local w
+      for w in $(xdotool search --onlyvisible --pid "$player" 2>/dev/null); do
+        [ "$w" != "${1:-}" ] && { echo "$w"; return 0; }
+      done
+      return 1
+    }
+    wait_window() {
+      local w
+      for _ in $(seq 100); do
+        w=$(window_of "${1:-}") && { echo "$w"; return 0; }
+        sleep 0.1
+      done
+      return 1
+    }
+    # Clicks at a point given in twips from a window's top left corner, scaled
+    # by the window's width against its width in twips.
+    click_twips() {
+      local window=$1 width_twips=$2 x=$3 y=$4 geometry
+      geometry=$(xdotool getwindowgeometry --shell "$window")
+      eval "$geometry"
+      xdotool mousemove "$((X + x * WIDTH / width_twips))" "$((Y + y * WIDTH / width_twips))" click 1
+      sleep 0.3
+    }
+    if form1=$(wait_window); then
+      wm_class=$(xprop -id "$form1" WM_CLASS)
+      [ "$wm_class" = 'WM_CLASS(STRING) = "plovi", "Plovi"' ] ||
+        fail "the installed player's WM_CLASS is '$wm_class'"
+      sleep 0.5
+      [ ! -e "$config/plovi" ] || fail "the player wrote into $config/plovi at start"
+      click_twips "$form1" 1440 217 7262 # 设置
+      if form2=$(wait_window "$form1"); then
+        click_twips "$form2" 8040 2930 622 # the first row's path box
+        xdotool type --delay 5 "$usr/$private/msgcome.wav"
+        click_twips "$form2" 8040 6442 622 # its name box
+        xdotool type --delay 5 "chime"
+        click_twips "$form2" 8040 1702 4417 # 保存并退出
+        for _ in $(seq 50); do [ -e "$config/plovi/yygj" ] && break; sleep 0.1; done
+        expected_yygj=$(printf '"%s","chime"\r\n' "$usr/$private/msgcome.wav"
+          for _ in $(seq 14); do printf '"",""\r\n'; done)
+        [ -f "$config/plovi/yygj" ] && [ "$(cat "$config/plovi/yygj")" = "$expected_yygj" ] ||
+          fail "the saved bindings are not the one record typed on a dialog with none: $(cat -A "$config/plovi/yygj" 2>&1 | head -n 3)"
+      else
+        fail "设置 opened no settings dialog"
       fi
-    done
+      [ "$(cd "$usr/$private" && ls -l --time-style=+%s.%N)" = "$private_before" ] ||
+        fail "the installed folder changed while the player ran"
+      click_twips "$form1" 1440 547 7262 # 关于
+      nobix=""
+      for _ in $(seq 50); do
+        for exe in /proc/[0-9]*/exe; do
+          [ "$(readlink "$exe" 2>/dev/null)" = "$usr/$private/Nobix" ] && nobix=${exe//[^0-9]/}
+        done
+        [ -n "$nobix" ] && break
+        sleep 0.1
+      done
+      if [ -n "$nobix" ]; then
+        for _ in $(seq 100); do kill -0 "$nobix" 2>/dev/null || break; sleep 0.1; done
+        kill "$nobix" 2>/dev/null && fail "the installed Nobix did not end by itself"
+        [ -s "$tmp/chime.raw" ] && [ "$(od -An -v -tx1 "$tmp/chime.raw" | tr -s ' ' '\n' | sort -u | wc -l)" -gt 3 ] ||
+          fail "the installed Nobix played no chime"
+      else
+        fail "关于 did not start the installed Nobix"
+      fi
+    else
+      fail "the installed player showed no window: $(cat "$tmp/player.log")"
+    fi
     kill "$player" 2>/dev/null || true
     wait "$player" 2>/dev/null || true
-    [ "$wm_class" = 'WM_CLASS(STRING) = "plovi", "Plovi"' ] ||
-      fail "the installed player's WM_CLASS is '$wm_class'"
+    unset DISPLAY
   else
     fail "Xvfb did not start"
   fi
@@ -142,7 +211,7 @@ if command -v Xvfb >/dev/null && command -v xprop >/dev/null && command -v xdoto
   wait "$xvfb" 2>/dev/null || true
   exec 3>&-
 else
-  echo "check_install: no Xvfb, xprop or xdotool: the window class is not checked"
+  echo "check_install: no Xvfb, xprop or xdotool: the installed player is not run"
 fi
 
 # ---- The Debian package ------------------------------------------------------
@@ -159,6 +228,9 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
     [ -n "$(field Maintainer)" ] || fail "no maintainer"
     for lib in libqt6widgets6 libqt6gui6 libqt6core6 libsdl2-2.0-0 libmpg123-0 libc6; do
       field Depends | grep -q "\b$lib\b" || fail "Depends lacks $lib: $(field Depends)"
+    done
+    for package in fonts-arphic-uming qt6-translations-l10n; do
+      field Recommends | grep -q "\b$package\b" || fail "Recommends lacks $package: $(field Recommends)"
     done
     contents=$(dpkg-deb -c "$deb")
     files=$(awk '$1 !~ /^d/ {print $6}' <<<"$contents" | sed 's|^\./usr/||' | sort)
@@ -179,13 +251,6 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
 else
   echo "check_install: no dpkg-deb or dpkg-shlibdeps: the Debian package is not checked"
 fi
-
-# ---- The installed player in use ----------------------------------------------
-# To be written once the player reads and saves through BindingsLocation:
-# start $link offscreen with XDG_CONFIG_HOME in $tmp and no user file, check
-# that it starts with every slot unset, save one binding through 设置, and
-# check that $XDG_CONFIG_HOME/plovi/yygj holds it while nothing was written
-# into $usr/$private.
 
 if ((failures)); then
   echo "check_install: $failures check(s) failed" >&2
