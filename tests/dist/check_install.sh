@@ -143,7 +143,7 @@ if command -v Xvfb >/dev/null && command -v xprop >/dev/null && command -v xdoto
     }
     wait_window() {
       local w
-      for _ in $(seq 100); do
+      for _ in $(seq 300); do
         w=$(window_of "${1:-}") && { echo "$w"; return 0; }
         sleep 0.1
       done
@@ -171,7 +171,7 @@ if command -v Xvfb >/dev/null && command -v xprop >/dev/null && command -v xdoto
         click_twips "$form2" 8040 6442 622 # its name box
         xdotool type --delay 5 "chime"
         click_twips "$form2" 8040 1702 4417 # 保存并退出
-        for _ in $(seq 50); do [ -e "$config/plovi/yygj" ] && break; sleep 0.1; done
+        for _ in $(seq 300); do [ -e "$config/plovi/yygj" ] && break; sleep 0.1; done
         expected_yygj=$(printf '"%s","chime"\r\n' "$usr/$private/msgcome.wav"
           for _ in $(seq 14); do printf '"",""\r\n'; done)
         [ -f "$config/plovi/yygj" ] && [ "$(cat "$config/plovi/yygj")" = "$expected_yygj" ] ||
@@ -183,7 +183,7 @@ if command -v Xvfb >/dev/null && command -v xprop >/dev/null && command -v xdoto
         fail "the installed folder changed while the player ran"
       click_twips "$form1" 1440 547 7262 # 关于
       nobix=""
-      for _ in $(seq 50); do
+      for _ in $(seq 300); do
         for exe in /proc/[0-9]*/exe; do
           [ "$(readlink "$exe" 2>/dev/null)" = "$usr/$private/Nobix" ] && nobix=${exe//[^0-9]/}
         done
@@ -191,7 +191,7 @@ if command -v Xvfb >/dev/null && command -v xprop >/dev/null && command -v xdoto
         sleep 0.1
       done
       if [ -n "$nobix" ]; then
-        for _ in $(seq 100); do kill -0 "$nobix" 2>/dev/null || break; sleep 0.1; done
+        for _ in $(seq 300); do kill -0 "$nobix" 2>/dev/null || break; sleep 0.1; done
         kill "$nobix" 2>/dev/null && fail "the installed Nobix did not end by itself"
         [ -s "$tmp/chime.raw" ] && [ "$(od -An -v -tx1 "$tmp/chime.raw" | tr -s ' ' '\n' | sort -u | wc -l)" -gt 3 ] ||
           fail "the installed Nobix played no chime"
