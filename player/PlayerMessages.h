@@ -71,4 +71,16 @@ namespace plovi::PlayerMessages {
     return QStringLiteral("下面没有空行了，%1 个文件没有放入。").arg(count);
 }
 
+// Tooltip of a bound track button whose file is missing or unreadable, as
+// plain text whatever characters the path holds.
+[[nodiscard]] inline QString missingFile(const QString &path)
+{
+    const QString plain = QStringLiteral("找不到文件：") + path;
+    if (!Qt::mightBeRichText(plain)) {
+        return plain;
+    }
+    return QStringLiteral("<p style='white-space:pre'>") + plain.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
 } // namespace plovi::PlayerMessages
