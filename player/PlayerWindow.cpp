@@ -311,10 +311,10 @@ void PlayerWindow::checkTrackFiles(size_t count)
             // Detached: a check stuck on a dead mount holds up nothing, not
             // even the end of the program.
             std::thread([check = m_services.fileCheck, path,
-                         promise = std::move(promise)]() mutable {
-                promise.start();
-                promise.addResult(check->isReadable(path));
-                promise.finish();
+                         answer = std::move(promise)]() mutable {
+                answer.start();
+                answer.addResult(check->isReadable(path));
+                answer.finish();
             }).detach();
         } catch (const std::system_error &) {
             // No thread to spare: the button stays unmarked.

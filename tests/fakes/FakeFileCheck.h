@@ -9,9 +9,9 @@
 #include <mutex>
 
 // A file check for the player's tests: every path is readable except those
-// listed as missing. While held, every call waits (at most a minute) until
-// released, like a check stuck on a dead network mount. Calls come from
-// worker threads.
+// listed as missing when the call begins. While held, every call waits (at
+// most five seconds) until released, like a check stuck on a dead network
+// mount. Calls come from worker threads.
 class FakeFileCheck final : public plovi::TrackFileCheck
 {
   public:
@@ -19,9 +19,9 @@ class FakeFileCheck final : public plovi::TrackFileCheck
     {
         std::unique_lock lock(m_mutex);
         m_asked << path;
-        m_changed.notify_all();
-        m_changed.wait_for(lock, std::chrono::minutes(1), [this] { return !m_held; });
-        return !m_missing.contains(path);
+        const bool readable = !m_missing.contains(path);
+        m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return !m_held; });
+        return readable;
     }
 
     void setMissing(const QStringList &paths)
