@@ -48,4 +48,39 @@ namespace plovi::PlayerMessages {
     return QStringLiteral("所选文件的路径含有双引号或换行，无法保存到曲目设置中：\n%1").arg(path);
 }
 
+// Files dropped on the settings dialog that it does not take, one line each.
+[[nodiscard]] inline QString dropNotLocal(const QString &url)
+{
+    return QStringLiteral("只能放入本机上的文件：%1").arg(url);
+}
+
+[[nodiscard]] inline QString dropFolder(const QString &path)
+{
+    return QStringLiteral("“%1”是文件夹，不是音频文件。").arg(path);
+}
+
+[[nodiscard]] inline QString dropNotAudio(const QString &path)
+{
+    return QStringLiteral("“%1”不是能播放的音频文件，或者无法读取。").arg(path);
+}
+
+// count files of one drop found no row with an empty path below the one
+// they were dropped on.
+[[nodiscard]] inline QString dropLeftOver(int count)
+{
+    return QStringLiteral("下面没有空行了，%1 个文件没有放入。").arg(count);
+}
+
+// Tooltip of a bound track button whose file is missing or unreadable, as
+// plain text whatever characters the path holds.
+[[nodiscard]] inline QString missingFile(const QString &path)
+{
+    const QString plain = QStringLiteral("找不到文件：") + path;
+    if (!Qt::mightBeRichText(plain)) {
+        return plain;
+    }
+    return QStringLiteral("<p style='white-space:pre'>") + plain.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
 } // namespace plovi::PlayerMessages

@@ -19,6 +19,8 @@ class MediaPlayer;
 
 namespace plovi {
 
+class TrackFileCheck;
+
 // What the player's windows do to the world, passed in so tests can pass fakes.
 struct PlayerServices
 {
@@ -43,9 +45,18 @@ struct PlayerServices
     // in the user's configuration folder, created with its parents by the
     // first save and read from then on. Empty: saves replace bindingsPath.
     QString bindingsSavePath{};
+    // Tells the bound tracks whose file is missing; called on worker threads
+    // and kept alive by them (normally ReadableFileCheck).
+    std::shared_ptr<const TrackFileCheck> fileCheck{};
 
     // The file the player reads now.
     [[nodiscard]] QString currentBindingsPath() const;
+    // A track's path as the file system sees it: a relative path is taken
+    // from the folder holding the bindings file the player reads now, so a
+    // folder of tracks moves with its yygj; the file keeps the path as typed.
+    // Absolute paths, blank ones and ones with a drive letter ("c:\\*.mp3")
+    // stay as they are.
+    [[nodiscard]] QString resolveTrackPath(const QString &path) const;
 };
 
 } // namespace plovi

@@ -14,16 +14,21 @@
 #include "SysColors.h"
 #include "TaggedTimer.h"
 #include "TrackButton.h"
+#include "TrackFileCheck.h"
 #include "TrackSettingsDialog.h"
 #include "Twips.h"
 
 #include <QEvent>
+#include <QFutureWatcher>
 #include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPromise>
 #include <QScreen>
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 
 namespace plovi {
 
@@ -96,6 +101,8 @@ PlayerWindow::PlayerWindow(const PlayerServices &services, QWidget *parent)
     setFont(songTiFont(9));
     paint(this, kWindowBack, 0);
     setFixedSize(twips::toPixelsX(1440), twips::toPixelsY(7620));
+    // Binding happens in the settings dialog, where "取消" can undo it.
+    setAcceptDrops(false);
 
     m_shape1->setObjectName(QStringLiteral("Shape1"));
     twips::setGeometry(m_shape1, 30, 30, 1395, 7545);
@@ -157,6 +164,7 @@ void PlayerWindow::buildTrackButtons()
         twips::setGeometry(track, 60, 1560 + 360 * i, 1305, 315);
         // Hovering a button shows its track's length.
         track->setMouseTracking(true);
+        track->setAcceptDrops(false);
         connect(track, &QPushButton::clicked, this, [this, i] { CmdTrack_Click(i); });
         connect(track, &TrackButton::mouseMoved, this, [this, i] { CmdTrack_MouseMove(i); });
         m_cmdTrack[i] = track;
@@ -227,6 +235,7 @@ void PlayerWindow::labelTracks(const std::vector<TrackBinding> &records)
             track->setEnabled(false);
         }
     }
+    checkTrackFiles(count);
 }
 
 void PlayerWindow::applySavedBindings(const std::vector<TrackBinding> &records)
@@ -242,6 +251,7 @@ void PlayerWindow::applySavedBindings(const std::vector<TrackBinding> &records)
         track->setTag(records[k].FullPath);
         showBindingTip(*track, records[k]);
     }
+    checkTrackFiles(count);
     if (m_timer1->isActive()) {
         // A hover or click on another slot would load its file over the
         // playing one; the names decide when playback ends.
@@ -266,6 +276,7 @@ void PlayerWindow::releaseTracksAfterPlayback()
 
 void PlayerWindow::showBindingTip(TrackButton &track, const TrackBinding &binding)
 {
+    track.setFileMissing(false);
     if (trimSpaces(binding.FullPath).isEmpty()) {
         track.setToolTip(QString());
         return;
@@ -273,6 +284,42 @@ void PlayerWindow::showBindingTip(TrackButton &track, const TrackBinding &bindin
     const bool named = !trimSpaces(binding.ShortName).isEmpty();
     track.setToolTip(
         PlayerMessages::trackToolTip(named ? binding.ShortName : QString(), binding.FullPath));
+}
+
+void PlayerWindow::checkTrackFiles(size_t count)
+{
+    m_fileChecks = std::make_unique<QObject>();
+    if (!m_services.fileCheck) {
+        return;
+    }
+    for (size_t k = 0; k < count && k < m_cmdTrack.size(); ++k) {
+        TrackButton *const track = m_cmdTrack[k];
+        if (trimSpaces(track->tag()).isEmpty()) {
+            continue;
+        }
+        const QString path = m_services.resolveTrackPath(track->tag());
+        auto *watcher = new QFutureWatcher<bool>(m_fileChecks.get());
+        connect(watcher, &QFutureWatcherBase::finished, watcher, [watcher, track, path] {
+            if (watcher->future().resultCount() > 0 && !watcher->result()) {
+                track->setFileMissing(true);
+                track->setToolTip(PlayerMessages::missingFile(path));
+            }
+        });
+        QPromise<bool> promise;
+        watcher->setFuture(promise.future());
+        try {
+            // Detached: a check stuck on a dead mount holds up nothing, not
+            // even the end of the program.
+            std::thread([check = m_services.fileCheck, path,
+                         answer = std::move(promise)]() mutable {
+                answer.start();
+                answer.addResult(check->isReadable(path));
+                answer.finish();
+            }).detach();
+        } catch (const std::system_error &) {
+            // No thread to spare: the button stays unmarked.
+        }
+    }
 }
 
 TrackSettingsDialog &PlayerWindow::loadedSettingsDialog()
@@ -317,15 +364,16 @@ void PlayerWindow::CmdTrack_Click(int16_t index)
     clicked->setBackColor(QBColor(static_cast<int16_t>(r - 3)));
 
     audio::MediaPlayer &media = m_services.media;
+    const QString file = m_services.resolveTrackPath(clicked->tag());
     if (!m_timer1->isActive()) {
-        media.setFileName(clicked->tag());
+        media.setFileName(file);
         Module1::LockToTrack(m_cmdTrack, index);
         m_timer1->start();
         m_timer1->setTag(QString::number(index));
         m_lblLcd->setText(Module1::LcdText(media.duration()));
     } else {
         // Reloaded from the start and halted, so the next click plays it anew.
-        media.setFileName(clicked->tag());
+        media.setFileName(file);
         media.stop();
         m_timer1->stop();
         Module1::EnableAllTracks(m_cmdTrack);
@@ -371,12 +419,12 @@ void PlayerWindow::Timer1_Timer()
 void PlayerWindow::CmdTrack_MouseMove(int16_t index)
 {
     audio::MediaPlayer &media = m_services.media;
-    const QString &tag = m_cmdTrack.at(index)->tag();
-    if (tag == media.fileName()) {
+    const QString file = m_services.resolveTrackPath(m_cmdTrack.at(index)->tag());
+    if (file == media.fileName()) {
         return;
     }
     // Loaded for its length only: the stop comes before any sample is played.
-    media.setFileName(tag);
+    media.setFileName(file);
     m_lblLcd->setText(Module1::LcdText(media.duration()));
     media.stop();
 }

@@ -21,6 +21,7 @@
 #include <vector>
 
 class QLabel;
+class QObject;
 
 namespace plovi {
 
@@ -86,8 +87,14 @@ class PlayerWindow : public QWidget
     // flags of a save made during playback, if there was one.
     void releaseTracksAfterPlayback();
     // The caption shows only what fits: a bound button (its path not blank)
-    // shows its whole name and path as a tooltip; an unbound one none.
+    // shows its whole name and path as a tooltip; an unbound one none. Clears
+    // the missing-file mark until the next check.
     static void showBindingTip(TrackButton &track, const TrackBinding &binding);
+    // Checks the files of the first count buttons that are bound, each on a
+    // worker thread of its own; a button whose file is missing is marked and
+    // its tooltip says so when the answer arrives. Answers of an earlier
+    // check are dropped, and so are those arriving after the window is gone.
+    void checkTrackFiles(size_t count);
 
     // The settings dialog, created hidden (its own load step runs) when not
     // loaded.
@@ -114,6 +121,8 @@ class PlayerWindow : public QWidget
     using EnabledFlags = std::array<bool, kTrackSlots>;
     // Set by a save during playback, applied and cleared when it ends.
     std::optional<EnabledFlags> m_enabledAfterPlayback;
+    // Parent of the watchers of the latest file check; replaced by each check.
+    std::unique_ptr<QObject> m_fileChecks;
 };
 
 } // namespace plovi

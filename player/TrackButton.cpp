@@ -7,7 +7,10 @@
 
 namespace {
 constexpr int kButtonFace = 15;
-}
+// Legs of the missing-file corner, in device-independent pixels: clear of a
+// centred caption on the 87-pixel-wide button.
+constexpr int kMarkSize = 7;
+} // namespace
 
 namespace plovi {
 
@@ -29,6 +32,15 @@ void TrackButton::setBackColor(int32_t bgr)
     update();
 }
 
+void TrackButton::setFileMissing(bool missing)
+{
+    if (missing == m_fileMissing) {
+        return;
+    }
+    m_fileMissing = missing;
+    update();
+}
+
 void TrackButton::mouseMoveEvent(QMouseEvent *event)
 {
     emit mouseMoved();
@@ -40,6 +52,15 @@ void TrackButton::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const QBrush face(toQColor(m_backColor));
     qDrawWinButton(&painter, rect(), palette(), isDown(), &face);
+    if (m_fileMissing) {
+        // Inside the bevel at the top right; a white edge keeps it apart
+        // from a red face.
+        const QPoint corner = rect().topRight() + QPoint(-2, 2);
+        const QPolygon mark({corner, corner - QPoint(kMarkSize, 0), corner + QPoint(0, kMarkSize)});
+        painter.setPen(Qt::white);
+        painter.setBrush(QColor(220, 0, 0));
+        painter.drawPolygon(mark);
+    }
     paintCaption(painter);
 }
 

@@ -21,6 +21,12 @@ class TrackButton : public CommandButton
     [[nodiscard]] int32_t backColor() const { return m_backColor; }
     void setBackColor(int32_t bgr);
 
+    // Marks a bound button whose file is missing or unreadable with a small
+    // red corner that leaves the caption and the back colour in view. Only
+    // the look changes: a click behaves the same.
+    [[nodiscard]] bool fileMissing() const { return m_fileMissing; }
+    void setFileMissing(bool missing);
+
   signals:
     // Any mouse movement over the button (only an enabled button gets them).
     void mouseMoved();
@@ -32,6 +38,7 @@ class TrackButton : public CommandButton
   private:
     QString m_tag;
     int32_t m_backColor;
+    bool m_fileMissing = false;
 };
 
 } // namespace plovi

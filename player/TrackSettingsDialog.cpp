@@ -15,13 +15,17 @@
 #include "PlayerMessages.h"
 #include "ProgramLauncher.h"
 #include "SysColors.h"
+#include "TrackTags.h"
 #include "Twips.h"
 
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -58,6 +62,43 @@ QString indexed(const char *name, int16_t i)
 {
     return QStringLiteral("%1_%2").arg(QString::fromUtf8(name)).arg(i);
 }
+
+// Text the bindings file can carry: no double quote, line breaks as spaces.
+QString storable(QString text)
+{
+    text.remove(QLatin1Char('"'));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text.trimmed();
+}
+
+// The first maxLength UTF-16 units of text, less one where the cut would
+// split a surrogate pair.
+QString cutTo(const QString &text, int maxLength)
+{
+    if (text.size() <= maxLength) {
+        return text;
+    }
+    const qsizetype end = text.at(maxLength - 1).isHighSurrogate() ? maxLength - 1 : maxLength;
+    return text.left(end);
+}
+
+// The name a dropped track gives an empty name box: its title tag, else its
+// file name without the extension; cut to what the box holds.
+QString trackName(const QString &path, const std::optional<QString> &title, int maxLength)
+{
+    QString name = storable(title.value_or(QString()));
+    if (name.isEmpty()) {
+        name = storable(QFileInfo(path).completeBaseName());
+    }
+    return cutTo(name, maxLength);
+}
+
+// A dropped file that may go into a row.
+struct DroppedTrack
+{
+    QString path;
+    std::optional<QString> title;
+};
 
 } // namespace
 
@@ -120,12 +161,16 @@ void TrackSettingsDialog::buildRows()
         pal.setColor(QPalette::WindowText, rowNumberColour);
         number->setPalette(pal);
         m_lblTrackNo[i] = number;
+        number->setAcceptDrops(true);
+        number->installEventFilter(this);
 
         auto *path = new QLineEdit(this);
         path->setObjectName(indexed("完整路经", i));
         path->setFont(songTiFont(kControlPoints));
         path->setValidator(new NoQuoteValidator(path));
         twips::setGeometry(path, 930, rowTop(i), 4000, 285);
+        path->setAcceptDrops(true);
+        path->installEventFilter(this);
         m_fullPath[i] = path;
 
         QPushButton *find = makeButton(QStringLiteral("浏览"), this, indexed("CmdFindTrack", i));
@@ -139,6 +184,8 @@ void TrackSettingsDialog::buildRows()
         name->setMaxLength(kShortNameMaxLength);
         name->setValidator(new NoQuoteValidator(name));
         twips::setGeometry(name, 5670, rowTop(i), 1545, 285);
+        name->setAcceptDrops(true);
+        name->installEventFilter(this);
         m_shortName[i] = name;
 
         QPushButton *remove = makeButton(QStringLiteral("删除"), this, indexed("CmdDelete", i));
@@ -221,6 +268,89 @@ void TrackSettingsDialog::keyPressEvent(QKeyEvent *event)
         return;
     default:
         QDialog::keyPressEvent(event);
+    }
+}
+
+bool TrackSettingsDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    // Dropped files are taken here before a box would insert their URLs as
+    // text; other drags (text into a box) go on as usual.
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) {
+        return QDialog::eventFilter(watched, event);
+    }
+    auto *drop = static_cast<QDropEvent *>(event);
+    const int16_t row = dropRow(watched);
+    if (row < 0 || drop->mimeData() == nullptr || !drop->mimeData()->hasUrls()) {
+        return QDialog::eventFilter(watched, event);
+    }
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    if (type == QEvent::Drop) {
+        dropFiles(row, drop->mimeData()->urls());
+    }
+    return true;
+}
+
+int16_t TrackSettingsDialog::dropRow(const QObject *w) const
+{
+    for (int16_t i = 0; i < kTrackSlots; ++i) {
+        if (w == m_lblTrackNo[i] || w == m_fullPath[i] || w == m_shortName[i]) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void TrackSettingsDialog::dropFiles(int16_t row, const QList<QUrl> &urls)
+{
+    QStringList told;
+    std::vector<DroppedTrack> tracks;
+    for (const QUrl &url : urls) {
+        if (!url.isLocalFile()) {
+            told << PlayerMessages::dropNotLocal(url.toDisplayString());
+            continue;
+        }
+        const QString path = url.toLocalFile();
+        if (!NoQuoteValidator::isStorable(path)) {
+            told << PlayerMessages::pathRefused(path);
+        } else if (QFileInfo(path).isDir()) {
+            told << PlayerMessages::dropFolder(path);
+        } else if (const Result<audio::TrackTags> tags = audio::TrackTags::read(path); !tags) {
+            told << PlayerMessages::dropNotAudio(path);
+        } else {
+            tracks.push_back({path, tags->title()});
+        }
+    }
+
+    int leftOver = 0;
+    int16_t target = row;
+    for (size_t k = 0; k < tracks.size(); ++k) {
+        if (k > 0) {
+            do {
+                ++target;
+            } while (target < kTrackSlots && !trimSpaces(m_fullPath[target]->text()).isEmpty());
+        }
+        if (target >= kTrackSlots) {
+            leftOver = static_cast<int>(tracks.size() - k);
+            break;
+        }
+        m_fullPath[target]->setText(tracks[k].path);
+        QLineEdit *name = m_shortName[target];
+        if (name->text().isEmpty()) {
+            name->setText(trackName(tracks[k].path, tracks[k].title, name->maxLength()));
+        }
+    }
+    if (leftOver > 0) {
+        told << PlayerMessages::dropLeftOver(leftOver);
+    }
+    if (!told.isEmpty()) {
+        // Told after the drop has ended, so the program the files came from
+        // is not held up by the message box.
+        const QString text = told.join(QLatin1Char('\n'));
+        QMetaObject::invokeMethod(
+            this, [this, text] { m_services.messages.showError(this, {}, text); },
+            Qt::QueuedConnection);
     }
 }
 

@@ -14,6 +14,7 @@ class FileDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QUrl;
 
 namespace plovi {
 
@@ -21,6 +22,9 @@ namespace plovi {
 // 完整路经 array), "浏览", the name box and "删除"; then "保存并退出", "关于",
 // "取消". One object is one loading of the dialog: the owner deletes it when
 // it closes (unload), which also forgets the file dialog's file name.
+//
+// Audio files dropped on a row (its label, path box or name box) fill its
+// path box and those of the empty rows below it; only the boxes change.
 class TrackSettingsDialog : public QDialog
 {
     Q_OBJECT
@@ -43,6 +47,7 @@ class TrackSettingsDialog : public QDialog
   protected:
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
     void Form_Load();
@@ -54,6 +59,14 @@ class TrackSettingsDialog : public QDialog
 
     void buildRows();
     void setTabOrder();
+
+    // The row whose label, path box or name box w is; -1 for any other.
+    [[nodiscard]] int16_t dropRow(const QObject *w) const;
+    // The first file goes into row, the others into the rows below it whose
+    // path is blank, in order. Each file arriving in a row with an empty name
+    // box names it (title tag, else file name). Refusals and files left over
+    // are told in one message once the drop has ended.
+    void dropFiles(int16_t row, const QList<QUrl> &urls);
 
     const PlayerServices m_services;
     const std::unique_ptr<FileDialog> m_cdiag;

@@ -6,6 +6,7 @@
 #include "PlayerWindow.h"
 #include "ProcessLauncher.h"
 #include "QtFileDialog.h"
+#include "ReadableFileCheck.h"
 #include "TrackPlayer.h"
 #include "Translations.h"
 #include "WindowMove.h"
@@ -37,6 +38,7 @@ int main(int argc, char *argv[])
         media,
         {},
         bindings.installed() ? bindings.savePath() : QString(),
+        std::make_shared<plovi::ReadableFileCheck>(),
     };
     plovi::PlayerWindow form1(services);
     form1.show();

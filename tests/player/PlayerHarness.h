@@ -1,5 +1,6 @@
 #pragma once
 
+#include "../fakes/FakeFileCheck.h"
 #include "../fakes/FakeFileDialog.h"
 #include "../fakes/FakeLauncher.h"
 #include "../fakes/FakeMediaPlayer.h"
@@ -19,6 +20,8 @@ struct PlayerHarness
     // Values of u handed to the colour draw, in order; 0 once they run out.
     QList<double> uniforms;
     FakeMessageReporter messages;
+    // Shared with the worker threads that call it, which may outlive a test.
+    std::shared_ptr<FakeFileCheck> fileCheck = std::make_shared<FakeFileCheck>();
     std::shared_ptr<FakeFileDialogScript> dialogs = std::make_shared<FakeFileDialogScript>();
     int endRequests = 0;
     QList<QWidget *> moveRequests;
@@ -45,6 +48,7 @@ struct PlayerHarness
             realMedia != nullptr ? *realMedia : media,
             [this] { return uniforms.isEmpty() ? 0.0 : uniforms.takeFirst(); },
             bindingsSavePath,
+            fileCheck,
         };
     }
 
