@@ -32,7 +32,7 @@ void TestAudioFileLoader::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_expected = expectedTracks();
-    QCOMPARE(m_expected.size(), 3);
+    QCOMPARE(m_expected.size(), 4);
 }
 
 void TestAudioFileLoader::exactLength_data()
@@ -41,6 +41,7 @@ void TestAudioFileLoader::exactLength_data()
     QTest::newRow("CBR with LAME header") << QStringLiteral("chord_cbr.mp3");
     QTest::newRow("VBR without header") << QStringLiteral("chord_vbr_noheader.mp3");
     QTest::newRow("8-bit mono WAV") << QStringLiteral("beep.wav");
+    QTest::newRow("FLAC") << QStringLiteral("other.flac");
 }
 
 // The announced length matches the generator's count, and decoding delivers
@@ -125,7 +126,8 @@ void TestAudioFileLoader::refused_data()
     QTest::newRow("broken WAV header") << wav.fileName();
     QTest::newRow("truncated MP3") << audioFixture(QStringLiteral("truncated.mp3"));
     QTest::newRow("corrupt MP3") << audioFixture(QStringLiteral("corrupt.mp3"));
-    QTest::newRow("FLAC") << audioFixture(QStringLiteral("other.flac"));
+    QTest::newRow("video without sound")
+        << audioFixture(QStringLiteral("formats/silent_video.mkv"));
 }
 
 void TestAudioFileLoader::refused()
