@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTextDocument>
 
 // Every message text the player shows. Reasons are the system's own texts,
@@ -46,6 +47,14 @@ namespace plovi::PlayerMessages {
 [[nodiscard]] inline QString pathRefused(const QString &path)
 {
     return QStringLiteral("所选文件的路径含有双引号或换行，无法保存到曲目设置中：\n%1").arg(path);
+}
+
+// Filter of the file dialog behind "浏览": patterns[0] ("*.mp3") alone, then
+// every pattern that plays, then all files; Qt's ";;" between entries.
+[[nodiscard]] inline QString trackFileFilter(const QStringList &patterns)
+{
+    return patterns.value(0) +
+           QStringLiteral(";;所有音频文件 (%1);;所有文件 (*)").arg(patterns.join(QLatin1Char(' ')));
 }
 
 } // namespace plovi::PlayerMessages

@@ -4,6 +4,7 @@
 #include "Mp3Source.h"
 #include "PcmSource.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,6 +23,7 @@ class TestAudioFileLoader : public QObject
     void refused_data();
     void refused();
     void truncatedAfterTags();
+    void fileNamePatternsCoverEveryFixture();
 
   private:
     QTemporaryDir m_dir;
@@ -161,6 +163,23 @@ void TestAudioFileLoader::truncatedAfterTags()
     QVERIFY(loads(id3v2 + stream + id3v1));
     QVERIFY(!loads(id3v2 + stream.left(stream.size() - 1) + id3v1));
     QVERIFY(!loads(id3v2 + stream.left(stream.size() - 200)));
+}
+
+// Every committed fixture that plays is offered by its extension, MP3 first.
+void TestAudioFileLoader::fileNamePatternsCoverEveryFixture()
+{
+    const QStringList patterns = audio::AudioFileLoader::fileNamePatterns();
+    QCOMPARE(patterns.value(0), QStringLiteral("*.mp3"));
+    QCOMPARE(QStringList(patterns).removeDuplicates(), 0);
+    QStringList names =
+        m_expected.keys() + expectedTracks(QStringLiteral("formats/expected.txt")).keys();
+    QCOMPARE(names.size(), 24);
+    for (const QString &name : names) {
+        const QString pattern = QStringLiteral("*.") + QFileInfo(name).suffix();
+        QVERIFY2(patterns.contains(pattern), qPrintable(pattern));
+    }
+    for (const QString &pattern : patterns)
+        QCOMPARE(pattern, pattern.toLower());
 }
 
 QTEST_GUILESS_MAIN(TestAudioFileLoader)
