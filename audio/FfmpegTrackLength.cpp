@@ -223,6 +223,64 @@ Result<Measured> checkedStatedLength(BufferedFileReader &file, const AVInputForm
     return Measured{stated, Method::Header};
 }
 
+// Compressed samples in fixed blocks (ADPCM and the like): every packet's
+// frames from its size, as the decoder counts them, without decoding. The
+// last packet is decoded, strictly, so that blocks that do not decode there,
+// or yield other than their count, are found at load. A codec whose frames
+// the size does not tell is decoded whole.
+Result<Measured> blockPacketScan(BufferedFileReader &file, const AVInputFormat *format)
+{
+    Result<std::unique_ptr<FfmpegDecoder>> opened =
+        FfmpegDecoder::open(file, format, ScanIoBytes, AV_EF_CRCCHECK | AV_EF_EXPLODE);
+    if (!opened)
+        return Failure{opened.error()};
+    FfmpegDecoder &scan = *opened.value();
+    const auto freePacket = [](AVPacket *p) { av_packet_free(&p); };
+    std::unique_ptr<AVPacket, decltype(freePacket)> packet(av_packet_alloc(), freePacket);
+    std::unique_ptr<AVPacket, decltype(freePacket)> last(av_packet_alloc(), freePacket);
+    std::unique_ptr<AVFrame, void (*)(AVFrame *)> frame(av_frame_alloc(),
+                                                        [](AVFrame *f) { av_frame_free(&f); });
+    if (packet == nullptr || last == nullptr || frame == nullptr)
+        return Failure{QStringLiteral("out of memory")};
+    int64_t frames = 0;
+    int lastFrames = 0;
+    int result = 0;
+    while ((result = scan.demuxer().readPacket(packet.get())) >= 0) {
+        if (packet->stream_index != scan.streamIndex()) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        if ((packet->flags & AV_PKT_FLAG_CORRUPT) != 0) {
+            av_packet_unref(packet.get());
+            return damaged(QStringLiteral("a packet is cut short"));
+        }
+        lastFrames = av_get_audio_frame_duration2(scan.stream()->codecpar, packet->size);
+        if (lastFrames <= 0) {
+            av_packet_unref(packet.get());
+            return decodeScan(file, format);
+        }
+        frames += lastFrames;
+        av_packet_unref(last.get());
+        av_packet_move_ref(last.get(), packet.get());
+    }
+    const int ioError = scan.demuxer().context()->pb->error;
+    if (result != AVERROR_EOF || (ioError < 0 && ioError != AVERROR_EOF))
+        return damaged(FfmpegDemuxer::errorText(result != AVERROR_EOF ? result : ioError));
+    if (frames == 0)
+        return Measured{0, Method::Packets};
+    int decoded = 0;
+    result = avcodec_send_packet(scan.codec(), last.get());
+    if (result >= 0)
+        result = avcodec_send_packet(scan.codec(), nullptr);
+    while (result >= 0 && (result = avcodec_receive_frame(scan.codec(), frame.get())) >= 0)
+        decoded += frame->nb_samples;
+    if (result != AVERROR_EOF)
+        return damaged(FfmpegDemuxer::errorText(result));
+    if (decoded != lastFrames)
+        return damaged(QStringLiteral("the last block does not decode to its length"));
+    return Measured{frames, Method::Packets};
+}
+
 Result<Measured> riffWaveLength(BufferedFileReader &file, const AVInputFormat *format,
                                 const AVCodecParameters *codec)
 {
@@ -234,9 +292,7 @@ Result<Measured> riffWaveLength(BufferedFileReader &file, const AVInputFormat *f
         return decodeScan(file, format);
     if (isPcm(codec->codec_id))
         return Measured{data->bytes / blockBytes, Method::Header};
-    // Compressed samples (ADPCM and the like) are decoded: only that shows
-    // whether they are what the header says.
-    return decodeScan(file, format);
+    return blockPacketScan(file, format);
 }
 
 Result<Measured> aiffLength(BufferedFileReader &file, const AVInputFormat *format,

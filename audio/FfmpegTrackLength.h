@@ -18,9 +18,9 @@ class FfmpegDecoder;
 // STREAMINFO, the last granule position of Ogg (less Opus's pre-skip), the
 // header of other lossless formats (WavPack, APE, ALAC in MP4). AAC is
 // counted by its packets: ADTS frame headers, the sample table of an MP4 file
-// (its packets where it is fragmented). The rest is decoded once (WMA,
-// Matroska, ADPCM in WAV, ...). A file cut short or damaged where the
-// measurement looks fails.
+// (its packets where it is fragmented); so are fixed blocks in WAV (ADPCM),
+// each from its size. The rest is decoded once (WMA, Matroska, ...). A file
+// cut short or damaged where the measurement looks fails.
 class FfmpegTrackLength
 {
   public:
