@@ -132,9 +132,13 @@ bool generateInputs()
 }
 
 // Each format from "three.wav" (the video container also gets a picture
-// track), then twenty of it joined without re-encoding for the hour.
+// track), then twenty of it joined without re-encoding for the hour. Lossless
+// formats state their length in one header, which joining would leave at
+// three minutes: their hour is encoded from an hour of WAV.
 bool generateFormatInputs()
 {
+    if (!run("sox", {input("three.wav"), input("sixty.wav"), "repeat", "19"}))
+        return false;
     for (const FormatInput &format : formats()) {
         const QString three = input(formatFile(format, 3));
         QStringList arguments = {"-v", "error", "-y"};
@@ -166,6 +170,8 @@ bool generateFormatInputs()
         if (format.name == "aac_adts")
             join << "-f"
                  << "adts";
+        if (format.lossless)
+            join = QStringList{"-v", "error", "-y", "-i", input("sixty.wav")} << format.encoding;
         if (!run("ffmpeg", join << input(formatFile(format, 60))))
             return false;
         if (format.lossless) {
