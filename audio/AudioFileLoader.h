@@ -3,6 +3,7 @@
 #include "Result.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -10,14 +11,20 @@ namespace audio {
 
 class PcmSource;
 
-// Opens an audio file as a decoded track of exact length: RIFF/WAVE through
-// SDL's loader, everything else as MPEG audio. Other formats, damaged files,
-// files that are not audio and anything but a regular file fail with a
-// reason, without blocking; nothing throws.
+// Opens an audio file as a decoded track of exact length, by its content:
+// RIFF/WAVE and every format FFmpeg recognises through FFmpeg, except MPEG
+// audio, which goes to libmpg123 like anything FFmpeg does not recognise.
+// Both read the file as they play, never whole. Damaged files, files that are
+// not audio and anything but a regular file fail with a reason, without
+// blocking; nothing throws.
 class AudioFileLoader
 {
   public:
     [[nodiscard]] static Result<std::unique_ptr<PcmSource>> load(const QString &path);
+    // File name patterns of the formats that play, for a file dialog: "*.mp3"
+    // first, then every other extension ("*.flac", ...), lower case. The
+    // content decides what a file is; the name decides nothing.
+    [[nodiscard]] static QStringList fileNamePatterns();
 };
 
 } // namespace audio

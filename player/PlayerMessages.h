@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTextDocument>
 
 // Every message text the player shows. Reasons are the system's own texts,
@@ -81,6 +82,14 @@ namespace plovi::PlayerMessages {
     }
     return QStringLiteral("<p style='white-space:pre'>") + plain.toHtmlEscaped() +
            QStringLiteral("</p>");
+}
+
+// Filter of the file dialog behind "浏览": patterns[0] ("*.mp3") alone, then
+// every pattern that plays, then all files; Qt's ";;" between entries.
+[[nodiscard]] inline QString trackFileFilter(const QStringList &patterns)
+{
+    return patterns.value(0) +
+           QStringLiteral(";;所有音频文件 (%1);;所有文件 (*)").arg(patterns.join(QLatin1Char(' ')));
 }
 
 } // namespace plovi::PlayerMessages

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "AudioFileLoader.h"
 #include "BindingsFile.h"
 #include "FileDialog.h"
 #include "Fonts.h"
@@ -357,7 +358,7 @@ void TrackSettingsDialog::dropFiles(int16_t row, const QList<QUrl> &urls)
 void TrackSettingsDialog::CmdFindTrack_Click(int16_t index)
 {
     const QString previous = m_cdiag->fileName();
-    m_cdiag->setFilter(QStringLiteral("*.mp3"));
+    m_cdiag->setFilter(PlayerMessages::trackFileFilter(audio::AudioFileLoader::fileNamePatterns()));
     if (!m_cdiag->showOpen()) {
         return;
     }

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libsdl2-dev libmpg123-dev libavformat-dev libfontconfig-dev
+  libsdl2-dev libmpg123-dev libavformat-dev libavcodec-dev libswresample-dev libfontconfig-dev
   libbenchmark-dev
   fonts-wqy-zenhei fonts-arphic-uming
   qt6-translations-l10n locales libc-l10n

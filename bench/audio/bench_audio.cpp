@@ -1,10 +1,13 @@
 // Audio figures, each with its baseline measured in the same run:
-//  - load latency (assignment to an exact duration) against reading the file once;
-//  - time from the assignment to the first samples handed to the device;
-//  - CPU share of playback against decoding alone;
+//  - load latency (assignment to an exact duration) against reading the file once,
+//    for MP3 and, per format FFmpeg plays, for a 3- and a 60-minute file, also
+//    against ffprobe run on the same file as a process;
+//  - time from the assignment to the first samples handed to the device, also
+//    for a track whose rate differs from the one before;
+//  - CPU share of playback against decoding alone, per format;
 //  - how long a process that played a one-shot sound takes to end, against one
 //    that played none.
-// Inputs are generated into a temporary folder with sox and lame.
+// Inputs are generated into a temporary folder with sox, lame and ffmpeg.
 #include "BenchAudioInput.h"
 
 #include "AudioFileLoader.h"
@@ -21,6 +24,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -42,6 +46,46 @@ namespace {
 QTemporaryDir *g_dir = nullptr;
 audio::AudioSystem *g_audio = nullptr;
 std::map<std::string, int64_t> g_expectedFrames;
+
+// A format FFmpeg plays: how ffmpeg encodes the three-minute input into it,
+// and whether its length is known by construction (lossless).
+struct FormatInput
+{
+    std::string name;
+    std::string suffix;
+    QStringList encoding;
+    bool lossless = false;
+};
+
+const std::vector<FormatInput> &formats()
+{
+    static const std::vector<FormatInput> list = {
+        {"flac", ".flac", {"-c:a", "flac"}, true},
+        {"vorbis", ".ogg", {"-c:a", "libvorbis", "-q:a", "5"}, false},
+        {"opus", ".opus", {"-c:a", "libopus", "-b:a", "160k"}, false},
+        {"aac_m4a", ".m4a", {"-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart"}, false},
+        {"aac_adts", ".aac", {"-c:a", "aac", "-b:a", "192k", "-f", "adts"}, false},
+        {"wma", ".wma", {"-c:a", "wmav2", "-b:a", "192k"}, false},
+        {"alac", "_alac.m4a", {"-c:a", "alac", "-movflags", "+faststart"}, true},
+        {"wavpack", ".wv", {"-c:a", "wavpack"}, true},
+        {"aiff", ".aiff", {"-c:a", "pcm_s16be"}, true},
+        {"wav", ".wav", {"-c:a", "pcm_s16le"}, true},
+        {"wav_adpcm", "_adpcm.wav", {"-c:a", "adpcm_ms"}, false},
+        {"mkv_video", ".mkv", {"-c:a", "libvorbis", "-q:a", "5"}, false},
+    };
+    return list;
+}
+
+// "<format>_3min<suffix>" or "<format>_60min<suffix>".
+std::string formatFile(const FormatInput &format, int minutes)
+{
+    return format.name + "_" + std::to_string(minutes) + "min" + format.suffix;
+}
+
+auto minimum()
+{
+    return [](const std::vector<double> &v) { return *std::min_element(v.begin(), v.end()); };
+}
 
 using benchinput::decodeAll;
 using benchinput::processCpuSeconds;
@@ -87,6 +131,70 @@ bool generateInputs()
     return true;
 }
 
+// Each format from "three.wav" (the video container also gets a picture
+// track), then twenty of it joined without re-encoding for the hour. Lossless
+// formats state their length in one header, which joining would leave at
+// three minutes: their hour is encoded from an hour of WAV.
+bool generateFormatInputs()
+{
+    if (!run("sox", {input("three.wav"), input("sixty.wav"), "repeat", "19"}))
+        return false;
+    for (const FormatInput &format : formats()) {
+        const QString three = input(formatFile(format, 3));
+        QStringList arguments = {"-v", "error", "-y"};
+        if (format.name == "mkv_video")
+            arguments << "-f"
+                      << "lavfi"
+                      << "-i"
+                      << "color=c=blue:s=16x16:r=1:d=180";
+        arguments << "-i" << input("three.wav");
+        if (format.name == "mkv_video")
+            arguments << "-map"
+                      << "0:v"
+                      << "-map"
+                      << "1:a"
+                      << "-c:v"
+                      << "mjpeg";
+        arguments << format.encoding << three;
+        QFile list(input(format.name + ".txt"));
+        if (!run("ffmpeg", arguments) || !list.open(QIODevice::WriteOnly))
+            return false;
+        for (int i = 0; i < 20; ++i)
+            list.write(QByteArray("file '") + QFile::encodeName(three) + "'\n");
+        list.close();
+        QStringList join = {"-v", "error",         "-y",   "-f", "concat", "-safe", "0",
+                            "-i", list.fileName(), "-map", "0",  "-c",     "copy"};
+        if (format.suffix.ends_with(".m4a"))
+            join << "-movflags"
+                 << "+faststart";
+        if (format.name == "aac_adts")
+            join << "-f"
+                 << "adts";
+        if (format.lossless)
+            join = QStringList{"-v", "error", "-y", "-i", input("sixty.wav")} << format.encoding;
+        if (!run("ffmpeg", join << input(formatFile(format, 60))))
+            return false;
+        if (format.lossless) {
+            g_expectedFrames[formatFile(format, 3)] = int64_t(180) * 44100;
+            g_expectedFrames[formatFile(format, 60)] = int64_t(3600) * 44100;
+        }
+    }
+    return true;
+}
+
+// ffprobe asked for the duration, as a process, start to end.
+void BM_FfprobeProcess(benchmark::State &state, const std::string &name)
+{
+    const QString path = input(name);
+    for (auto _ : state) {
+        if (!run("ffprobe",
+                 {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path})) {
+            state.SkipWithError("ffprobe failed");
+            break;
+        }
+    }
+}
+
 void BM_ReadFileOnce(benchmark::State &state, const std::string &name)
 {
     const QString path = input(name);
@@ -117,16 +225,19 @@ void BM_ReadFileIntoMemory(benchmark::State &state, const std::string &name)
     }
 }
 
+// The length is checked where it is known by construction; elsewhere it is
+// reported.
 void BM_LoadToExactDuration(benchmark::State &state, const std::string &name)
 {
     audio::TrackPlayer player(*g_audio);
     const QString path = input(name);
-    const int64_t expected = g_expectedFrames[name];
+    const auto known = g_expectedFrames.find(name);
     for (auto _ : state) {
         player.setFileName(path);
         benchmark::DoNotOptimize(player.duration());
         player.stop();
-        if (player.frameCount() != expected) {
+        if (player.frameCount() <= 0 ||
+            (known != g_expectedFrames.end() && player.frameCount() != known->second)) {
             state.SkipWithError("length not exact");
             break;
         }
@@ -149,6 +260,27 @@ void BM_TimeToFirstSamples(benchmark::State &state)
     }
 }
 
+// The three-minute file of a format, assigned after a 44.1 kHz stereo MP3
+// played: a format at another rate (Opus, 48 kHz) reopens the device.
+void BM_TimeToFirstSamplesAfterMp3(benchmark::State &state, const std::string &name)
+{
+    audio::TrackPlayer player(*g_audio);
+    const QString before = input("lame3_cbr.mp3");
+    const QString path = input(name);
+    for (auto _ : state) {
+        player.setFileName(before);
+        while (player.playedFrames() == 0)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        const auto start = std::chrono::steady_clock::now();
+        player.setFileName(path);
+        while (player.playedFrames() == 0)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        const auto end = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        player.stop();
+    }
+}
+
 // Decoding alone, as a share of one core over the track's duration.
 void BM_DecodeOnlyCpuShare(benchmark::State &state)
 {
@@ -159,13 +291,14 @@ void BM_DecodeOnlyCpuShare(benchmark::State &state)
 
 // Playback of a 3-minute track on the device, the UI thread asleep. The window
 // is PLOVI_BENCH_PLAY_SECONDS long (default 20; 180 plays the whole track).
-void BM_PlaybackCpuShare(benchmark::State &state)
+// played_vs_wall near 1 shows the track really played.
+void BM_PlaybackCpuShare(benchmark::State &state, const std::string &name)
 {
     const char *setting = std::getenv("PLOVI_BENCH_PLAY_SECONDS");
     const int seconds = setting != nullptr ? std::atoi(setting) : 20;
     audio::TrackPlayer player(*g_audio);
     for (auto _ : state) {
-        player.setFileName(input("lame3_cbr.mp3"));
+        player.setFileName(input(name));
         while (player.playedFrames() == 0)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
         const double cpu = processCpuSeconds();
@@ -240,38 +373,38 @@ void registerBenchmarks()
             ->Unit(benchmark::kMillisecond)
             ->Repetitions(5)
             ->ReportAggregatesOnly(true)
-            ->ComputeStatistics("min", [](const std::vector<double> &v) {
-                return *std::min_element(v.begin(), v.end());
-            });
+            ->ComputeStatistics("min", minimum());
         benchmark::RegisterBenchmark(("ReadFileIntoMemory/" + file).c_str(), BM_ReadFileIntoMemory,
                                      file)
             ->Unit(benchmark::kMillisecond)
             ->Repetitions(5)
             ->ReportAggregatesOnly(true)
-            ->ComputeStatistics("min", [](const std::vector<double> &v) {
-                return *std::min_element(v.begin(), v.end());
-            });
+            ->ComputeStatistics("min", minimum());
+        benchmark::RegisterBenchmark(("FfprobeProcess/" + file).c_str(), BM_FfprobeProcess, file)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(3)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly(true)
+            ->ComputeStatistics("min", minimum());
         benchmark::RegisterBenchmark(("LoadToExactDuration/" + file).c_str(),
                                      BM_LoadToExactDuration, file)
             ->Unit(benchmark::kMillisecond)
             ->Repetitions(5)
             ->ReportAggregatesOnly(true)
-            ->ComputeStatistics("min", [](const std::vector<double> &v) {
-                return *std::min_element(v.begin(), v.end());
-            });
+            ->ComputeStatistics("min", minimum());
     }
     benchmark::RegisterBenchmark("TimeToFirstSamples", BM_TimeToFirstSamples)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond)
         ->Iterations(20)
         ->Repetitions(3)
-        ->ComputeStatistics("min", [](const std::vector<double> &v) {
-            return *std::min_element(v.begin(), v.end());
-        });
+        ->ComputeStatistics("min", minimum());
     benchmark::RegisterBenchmark("DecodeOnlyCpuShare/3min", BM_DecodeOnlyCpuShare)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
-    benchmark::RegisterBenchmark("PlaybackCpuShare/3min", BM_PlaybackCpuShare)
+    benchmark::RegisterBenchmark("PlaybackCpuShare/3min", BM_PlaybackCpuShare,
+                                 std::string("lame3_cbr.mp3"))
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
     for (const char *mode : {"none", "finished", "playing"})
@@ -281,9 +414,55 @@ void registerBenchmarks()
             ->Unit(benchmark::kMillisecond)
             ->Iterations(10)
             ->Repetitions(3)
-            ->ComputeStatistics("min", [](const std::vector<double> &v) {
-                return *std::min_element(v.begin(), v.end());
-            });
+            ->ComputeStatistics("min", minimum());
+}
+
+void registerFormatBenchmarks()
+{
+    for (const FormatInput &format : formats()) {
+        for (const int minutes : {3, 60}) {
+            const std::string file = formatFile(format, minutes);
+            benchmark::RegisterBenchmark(("LoadToExactDuration/" + file).c_str(),
+                                         BM_LoadToExactDuration, file)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->Repetitions(5)
+                ->ReportAggregatesOnly(true)
+                ->ComputeStatistics("min", minimum());
+            benchmark::RegisterBenchmark(("FfprobeProcess/" + file).c_str(), BM_FfprobeProcess,
+                                         file)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->Iterations(3)
+                ->Repetitions(5)
+                ->ReportAggregatesOnly(true)
+                ->ComputeStatistics("min", minimum());
+            benchmark::RegisterBenchmark(("ReadFileOnce/" + file).c_str(), BM_ReadFileOnce, file)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->Repetitions(5)
+                ->ReportAggregatesOnly(true)
+                ->ComputeStatistics("min", minimum());
+        }
+    }
+    for (const FormatInput &format : formats()) {
+        const std::string file = formatFile(format, 3);
+        benchmark::RegisterBenchmark(("TimeToFirstSamples/" + file + "/after_mp3").c_str(),
+                                     BM_TimeToFirstSamplesAfterMp3, file)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(10)
+            ->Repetitions(3)
+            ->ReportAggregatesOnly(true)
+            ->ComputeStatistics("min", minimum());
+    }
+    for (const FormatInput &format : formats()) {
+        const std::string file = formatFile(format, 3);
+        benchmark::RegisterBenchmark(("PlaybackCpuShare/" + file).c_str(), BM_PlaybackCpuShare,
+                                     file)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1);
+    }
 }
 
 } // namespace
@@ -297,13 +476,14 @@ int main(int argc, char **argv)
     g_audio = &audioSystem;
     QTemporaryDir dir;
     g_dir = &dir;
-    if (!dir.isValid() || !generateInputs() ||
+    if (!dir.isValid() || !generateInputs() || !generateFormatInputs() ||
         !run("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", input("long.wav"), "synth", "5",
                      "sine", "440"})) {
-        std::fprintf(stderr, "cannot generate the inputs (sox and lame needed)\n");
+        std::fprintf(stderr, "cannot generate the inputs (sox, lame and ffmpeg needed)\n");
         return 1;
     }
     registerBenchmarks();
+    registerFormatBenchmarks();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -6,7 +6,7 @@
 #include <QStringList>
 
 // The committed audio fixtures and the exact lengths recorded when they were
-// generated (tests/fixtures/make_audio_fixtures.sh).
+// generated (tests/fixtures/make_audio_fixtures.sh, make_format_fixtures.sh).
 struct ExpectedTrack
 {
     qint64 frames = 0;
@@ -19,10 +19,14 @@ inline QString audioFixture(const QString &name)
     return QStringLiteral(PLOVI_FIXTURES_DIR "/audio/") + name;
 }
 
-inline QHash<QString, ExpectedTrack> expectedTracks()
+// list: "expected.txt" for the MP3 and WAV fixtures, "formats/expected.txt"
+// for the formats FFmpeg plays (tests/fixtures/make_format_fixtures.sh), whose
+// names are relative to formats/.
+inline QHash<QString, ExpectedTrack>
+expectedTracks(const QString &list = QStringLiteral("expected.txt"))
 {
     QHash<QString, ExpectedTrack> tracks;
-    QFile file(audioFixture(QStringLiteral("expected.txt")));
+    QFile file(audioFixture(list));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return tracks;
     while (!file.atEnd()) {

@@ -4,6 +4,7 @@
 #include "Mp3Source.h"
 #include "PcmSource.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -22,6 +23,7 @@ class TestAudioFileLoader : public QObject
     void refused_data();
     void refused();
     void truncatedAfterTags();
+    void fileNamePatternsCoverEveryFixture();
 
   private:
     QTemporaryDir m_dir;
@@ -32,7 +34,7 @@ void TestAudioFileLoader::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_expected = expectedTracks();
-    QCOMPARE(m_expected.size(), 3);
+    QCOMPARE(m_expected.size(), 4);
 }
 
 void TestAudioFileLoader::exactLength_data()
@@ -41,6 +43,7 @@ void TestAudioFileLoader::exactLength_data()
     QTest::newRow("CBR with LAME header") << QStringLiteral("chord_cbr.mp3");
     QTest::newRow("VBR without header") << QStringLiteral("chord_vbr_noheader.mp3");
     QTest::newRow("8-bit mono WAV") << QStringLiteral("beep.wav");
+    QTest::newRow("FLAC") << QStringLiteral("other.flac");
 }
 
 // The announced length matches the generator's count, and decoding delivers
@@ -125,7 +128,8 @@ void TestAudioFileLoader::refused_data()
     QTest::newRow("broken WAV header") << wav.fileName();
     QTest::newRow("truncated MP3") << audioFixture(QStringLiteral("truncated.mp3"));
     QTest::newRow("corrupt MP3") << audioFixture(QStringLiteral("corrupt.mp3"));
-    QTest::newRow("FLAC") << audioFixture(QStringLiteral("other.flac"));
+    QTest::newRow("video without sound")
+        << audioFixture(QStringLiteral("formats/silent_video.mkv"));
 }
 
 void TestAudioFileLoader::refused()
@@ -159,6 +163,23 @@ void TestAudioFileLoader::truncatedAfterTags()
     QVERIFY(loads(id3v2 + stream + id3v1));
     QVERIFY(!loads(id3v2 + stream.left(stream.size() - 1) + id3v1));
     QVERIFY(!loads(id3v2 + stream.left(stream.size() - 200)));
+}
+
+// Every committed fixture that plays is offered by its extension, MP3 first.
+void TestAudioFileLoader::fileNamePatternsCoverEveryFixture()
+{
+    const QStringList patterns = audio::AudioFileLoader::fileNamePatterns();
+    QCOMPARE(patterns.value(0), QStringLiteral("*.mp3"));
+    QCOMPARE(QStringList(patterns).removeDuplicates(), 0);
+    QStringList names =
+        m_expected.keys() + expectedTracks(QStringLiteral("formats/expected.txt")).keys();
+    QCOMPARE(names.size(), 24);
+    for (const QString &name : names) {
+        const QString pattern = QStringLiteral("*.") + QFileInfo(name).suffix();
+        QVERIFY2(patterns.contains(pattern), qPrintable(pattern));
+    }
+    for (const QString &pattern : patterns)
+        QCOMPARE(pattern, pattern.toLower());
 }
 
 QTEST_GUILESS_MAIN(TestAudioFileLoader)

@@ -354,7 +354,20 @@ void TestTrackSettingsDialog::browseFillsPathOnlyWhenPicked()
         QCOMPARE(d.fullPathBox(5)->text(), QString("/m/bound.mp3")); // cancelled after a pick
     });
     QCOMPARE(h.dialogs->shown, 3);
-    QCOMPARE(h.dialogs->filtersShown, QStringList({"*.mp3", "*.mp3", "*.mp3"}));
+    QCOMPARE(h.dialogs->filtersShown.size(), 3);
+    QCOMPARE(h.dialogs->filtersShown.count(h.dialogs->filtersShown[0]), 3);
+    // MP3 alone first, as always; then every extension that plays; then all files.
+    const QStringList filters = h.dialogs->filtersShown[0].split(QStringLiteral(";;"));
+    QCOMPARE(filters.size(), 3);
+    QCOMPARE(filters[0], QStringLiteral("*.mp3"));
+    QVERIFY(filters[1].startsWith(QStringLiteral("所有音频文件 (*.mp3 ")));
+    QVERIFY(filters[1].endsWith(QLatin1Char(')')));
+    const QStringList audioPatterns =
+        filters[1].mid(8).chopped(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const char *pattern : {"*.mp3", "*.flac", "*.ogg", "*.opus", "*.m4a", "*.aac", "*.wma",
+                                "*.ape", "*.wv", "*.aiff", "*.wav", "*.mkv", "*.mp4"})
+        QVERIFY2(audioPatterns.contains(QLatin1String(pattern)), pattern);
+    QCOMPARE(filters[2], QStringLiteral("所有文件 (*)"));
     QCOMPARE(h.dialogs->startedFrom, QStringList({"", "", "  /music/a.mp3 "}));
     const int created = h.dialogs->created;
     withSettings(form, [&](TrackSettingsDialog &d) {

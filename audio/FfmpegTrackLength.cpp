@@ -1,0 +1,355 @@
+#include "FfmpegTrackLength.h"
+
+#include "BufferedFileReader.h"
+#include "ContainerLayout.h"
+#include "FfmpegDecoder.h"
+#include "FfmpegDemuxer.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/intreadwrite.h>
+}
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+namespace audio {
+
+namespace {
+
+using Measured = FfmpegTrackLength::Measured;
+using Method = FfmpegTrackLength::Method;
+
+// Each read FFmpeg makes while measuring: large enough for few calls on a
+// scan, small enough that a seek wastes little.
+constexpr int ScanIoBytes = 64 * 1024;
+// How far before the stated end the check of a lossless file starts
+// decoding, in fractions of a second: the last frame or two.
+constexpr int64_t TailDivisor = 10;
+
+bool isPcm(AVCodecID codec)
+{
+    return codec >= AV_CODEC_ID_FIRST_AUDIO && codec < AV_CODEC_ID_ADPCM_IMA_QT;
+}
+
+bool isLossless(AVCodecID codec)
+{
+    const AVCodecDescriptor *descriptor = avcodec_descriptor_get(codec);
+    return descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_LOSSLESS) != 0;
+}
+
+bool startsWith(BufferedFileReader &file, const char *magic, int64_t offset)
+{
+    char bytes[4];
+    return file.read(offset, bytes, sizeof bytes) == sizeof bytes &&
+           std::memcmp(bytes, magic, 4) == 0;
+}
+
+// The stream's duration as a frame count, where its time base counts frames.
+std::optional<int64_t> statedFrames(const AVStream *stream, int rate)
+{
+    if (stream->duration == AV_NOPTS_VALUE || stream->duration <= 0 || stream->time_base.num != 1 ||
+        stream->time_base.den != rate)
+        return std::nullopt;
+    return stream->duration;
+}
+
+// Frames at rate from a time in the stream's time base.
+int64_t toFrames(int64_t time, AVRational timeBase, int rate)
+{
+    return av_rescale_q(time, timeBase, AVRational{1, rate});
+}
+
+Failure damaged(const QString &why)
+{
+    return Failure{QStringLiteral("damaged: %1").arg(why)};
+}
+
+Failure shorterThanAnnounced()
+{
+    return Failure{
+        QStringLiteral("truncated: the file ends before the samples its header announces")};
+}
+
+// Decodes the whole stream; the frames it yields.
+Result<Measured> decodeScan(BufferedFileReader &file, const AVInputFormat *format)
+{
+    Result<std::unique_ptr<FfmpegDecoder>> scan = FfmpegDecoder::open(file, format, ScanIoBytes);
+    if (!scan)
+        return Failure{scan.error()};
+    int64_t frames = 0;
+    for (;;) {
+        const FfmpegDecoder::Step step = scan.value()->next();
+        if (step == FfmpegDecoder::Step::End)
+            return Measured{frames, Method::DecodeScan};
+        if (step == FfmpegDecoder::Step::Error)
+            return damaged(scan.value()->errorText());
+        frames += scan.value()->frame()->nb_samples;
+    }
+}
+
+// Reads every packet of an AAC stream in MP4 without decoding it: each
+// packet decodes to as many frames as the longest one spans (the last one's
+// duration leaves out padding the decoder still delivers), less the encoder
+// delay that skip side data marks.
+Result<Measured> mp4PacketScan(BufferedFileReader &file, const AVInputFormat *format,
+                               int streamIndex, int rate)
+{
+    Result<std::unique_ptr<FfmpegDemuxer>> opened = FfmpegDemuxer::open(file, format, ScanIoBytes);
+    if (!opened)
+        return Failure{opened.error()};
+    FfmpegDemuxer &demuxer = *opened.value();
+    AVFormatContext *context = demuxer.context();
+    if (streamIndex >= static_cast<int>(context->nb_streams))
+        return decodeScan(file, format);
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        if (static_cast<int>(i) != streamIndex)
+            context->streams[i]->discard = AVDISCARD_ALL;
+    }
+    const AVRational timeBase = context->streams[streamIndex]->time_base;
+    std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(),
+                                                           [](AVPacket *p) { av_packet_free(&p); });
+    if (packet == nullptr)
+        return Failure{QStringLiteral("out of memory")};
+    int64_t packets = 0;
+    int64_t longest = 0;
+    int64_t skipped = 0;
+    int64_t firstPts = AV_NOPTS_VALUE;
+    int result = 0;
+    while ((result = demuxer.readPacket(packet.get())) >= 0) {
+        if (packet->stream_index == streamIndex) {
+            // Fragments may leave durations out: the first two packets'
+            // times tell them.
+            if (packets == 0)
+                firstPts = packet->pts;
+            else if (packets == 1 && firstPts != AV_NOPTS_VALUE && packet->pts != AV_NOPTS_VALUE)
+                longest = std::max(longest, toFrames(packet->pts - firstPts, timeBase, rate));
+            if ((packet->flags & AV_PKT_FLAG_CORRUPT) != 0) {
+                av_packet_unref(packet.get());
+                return damaged(QStringLiteral("a packet is cut short"));
+            }
+            std::size_t sideBytes = 0;
+            const uint8_t *side =
+                av_packet_get_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, &sideBytes);
+            if (side != nullptr && sideBytes >= 8)
+                skipped += int64_t(AV_RL32(side)) + int64_t(AV_RL32(side + 4));
+            ++packets;
+            longest = std::max(longest, toFrames(packet->duration, timeBase, rate));
+        }
+        av_packet_unref(packet.get());
+    }
+    const int ioError = context->pb->error;
+    if (result != AVERROR_EOF || (ioError < 0 && ioError != AVERROR_EOF))
+        return damaged(FfmpegDemuxer::errorText(result != AVERROR_EOF ? result : ioError));
+    return Measured{std::max<int64_t>(packets * longest - skipped, 0), Method::Packets};
+}
+
+// AAC in MP4, from the sample table alone: as many frames per packet as the
+// first packet spans, less the encoder delay the edit list moves before time
+// zero. A fragmented file keeps its tables in its fragments: its packets are
+// read instead.
+Result<Measured> mp4AacLength(BufferedFileReader &file, const FfmpegDecoder &playback, int rate)
+{
+    AVStream *stream = playback.stream();
+    const int entries = avformat_index_get_entries_count(stream);
+    if (entries < 2 || ContainerLayout::isoFragmented(file))
+        return mp4PacketScan(file, playback.demuxer().context()->iformat, playback.streamIndex(),
+                             rate);
+    int64_t end = 0;
+    for (int i = 0; i < entries; ++i) {
+        const AVIndexEntry *entry = avformat_index_get_entry(stream, i);
+        end = std::max(end, entry->pos + entry->size);
+    }
+    if (end > file.size())
+        return Failure{QStringLiteral("truncated: packets lie past the end of the file")};
+    const int64_t first = avformat_index_get_entry(stream, 0)->timestamp;
+    const int64_t frameLength =
+        toFrames(avformat_index_get_entry(stream, 1)->timestamp - first, stream->time_base, rate);
+    const int64_t delay = std::max<int64_t>(-toFrames(first, stream->time_base, rate), 0);
+    return Measured{std::max<int64_t>(entries * frameLength - delay, 0), Method::Packets};
+}
+
+// ADTS: every frame header, each frame 1,024 frames at the headers' rate, or
+// 2,048 at twice that where the decoder finds SBR.
+Result<Measured> adtsLength(BufferedFileReader &file, const AVInputFormat *format, int rate)
+{
+    const Result<ContainerLayout::AdtsStream> stream = ContainerLayout::adtsStream(file);
+    if (!stream)
+        return Failure{stream.error()};
+    if (rate == stream->sampleRate)
+        return Measured{stream->frames, Method::Packets};
+    if (rate == 2 * stream->sampleRate)
+        return Measured{2 * stream->frames, Method::Packets};
+    return decodeScan(file, format);
+}
+
+// Decodes from shortly before the stated end to the end of the file, with
+// checksums checked where the codec has them: the file must be whole and
+// reach the stated end.
+Result<Measured> checkedStatedLength(BufferedFileReader &file, const AVInputFormat *format,
+                                     int rate, int64_t stated)
+{
+    Result<std::unique_ptr<FfmpegDecoder>> opened =
+        FfmpegDecoder::open(file, format, ScanIoBytes, AV_EF_CRCCHECK | AV_EF_EXPLODE);
+    if (!opened)
+        return Failure{opened.error()};
+    FfmpegDecoder &scan = *opened.value();
+    const AVStream *stream = scan.stream();
+    const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    const int64_t from = stated - rate / TailDivisor;
+    if (from > 0) {
+        const int64_t target = start + av_rescale_q(from, AVRational{1, rate}, stream->time_base);
+        // Where it cannot seek, the check decodes from the start.
+        (void)av_seek_frame(scan.demuxer().context(), scan.streamIndex(), target,
+                            AVSEEK_FLAG_BACKWARD);
+    }
+    int64_t end = 0;
+    for (;;) {
+        const FfmpegDecoder::Step step = scan.next();
+        if (step == FfmpegDecoder::Step::End)
+            break;
+        if (step == FfmpegDecoder::Step::Error)
+            return damaged(scan.errorText());
+        const AVFrame *frame = scan.frame();
+        const int64_t pts = frame->best_effort_timestamp;
+        const int64_t at =
+            pts != AV_NOPTS_VALUE ? toFrames(pts - start, stream->time_base, rate) : end;
+        end = at + frame->nb_samples;
+    }
+    if (end < stated)
+        return shorterThanAnnounced();
+    return Measured{stated, Method::Header};
+}
+
+// Compressed samples in fixed blocks (ADPCM and the like): every packet's
+// frames from its size, as the decoder counts them, without decoding. The
+// last packet is decoded, strictly, so that blocks that do not decode there,
+// or yield other than their count, are found at load. A codec whose frames
+// the size does not tell is decoded whole.
+Result<Measured> blockPacketScan(BufferedFileReader &file, const AVInputFormat *format)
+{
+    Result<std::unique_ptr<FfmpegDecoder>> opened =
+        FfmpegDecoder::open(file, format, ScanIoBytes, AV_EF_CRCCHECK | AV_EF_EXPLODE);
+    if (!opened)
+        return Failure{opened.error()};
+    FfmpegDecoder &scan = *opened.value();
+    const auto freePacket = [](AVPacket *p) { av_packet_free(&p); };
+    std::unique_ptr<AVPacket, decltype(freePacket)> packet(av_packet_alloc(), freePacket);
+    std::unique_ptr<AVPacket, decltype(freePacket)> last(av_packet_alloc(), freePacket);
+    std::unique_ptr<AVFrame, void (*)(AVFrame *)> frame(av_frame_alloc(),
+                                                        [](AVFrame *f) { av_frame_free(&f); });
+    if (packet == nullptr || last == nullptr || frame == nullptr)
+        return Failure{QStringLiteral("out of memory")};
+    int64_t frames = 0;
+    int lastFrames = 0;
+    int result = 0;
+    while ((result = scan.demuxer().readPacket(packet.get())) >= 0) {
+        if (packet->stream_index != scan.streamIndex()) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        if ((packet->flags & AV_PKT_FLAG_CORRUPT) != 0) {
+            av_packet_unref(packet.get());
+            return damaged(QStringLiteral("a packet is cut short"));
+        }
+        lastFrames = av_get_audio_frame_duration2(scan.stream()->codecpar, packet->size);
+        if (lastFrames <= 0) {
+            av_packet_unref(packet.get());
+            return decodeScan(file, format);
+        }
+        frames += lastFrames;
+        av_packet_unref(last.get());
+        av_packet_move_ref(last.get(), packet.get());
+    }
+    const int ioError = scan.demuxer().context()->pb->error;
+    if (result != AVERROR_EOF || (ioError < 0 && ioError != AVERROR_EOF))
+        return damaged(FfmpegDemuxer::errorText(result != AVERROR_EOF ? result : ioError));
+    if (frames == 0)
+        return Measured{0, Method::Packets};
+    int decoded = 0;
+    result = avcodec_send_packet(scan.codec(), last.get());
+    if (result >= 0)
+        result = avcodec_send_packet(scan.codec(), nullptr);
+    while (result >= 0 && (result = avcodec_receive_frame(scan.codec(), frame.get())) >= 0)
+        decoded += frame->nb_samples;
+    if (result != AVERROR_EOF)
+        return damaged(FfmpegDemuxer::errorText(result));
+    if (decoded != lastFrames)
+        return damaged(QStringLiteral("the last block does not decode to its length"));
+    return Measured{frames, Method::Packets};
+}
+
+Result<Measured> riffWaveLength(BufferedFileReader &file, const AVInputFormat *format,
+                                const AVCodecParameters *codec)
+{
+    const Result<ContainerLayout::AudioData> data = ContainerLayout::riffWaveData(file);
+    if (!data)
+        return Failure{data.error()};
+    const int64_t blockBytes = codec->block_align;
+    if (blockBytes <= 0)
+        return decodeScan(file, format);
+    if (isPcm(codec->codec_id))
+        return Measured{data->bytes / blockBytes, Method::Header};
+    return blockPacketScan(file, format);
+}
+
+Result<Measured> aiffLength(BufferedFileReader &file, const AVInputFormat *format,
+                            const AVCodecParameters *codec)
+{
+    const Result<ContainerLayout::AudioData> data = ContainerLayout::aiffData(file);
+    if (!data)
+        return Failure{data.error()};
+    if (!isPcm(codec->codec_id) || codec->block_align <= 0)
+        return decodeScan(file, format);
+    const int64_t held = data->bytes / codec->block_align;
+    if (data->declaredFrames < 0)
+        return Measured{held, Method::Header};
+    if (held < data->declaredFrames)
+        return shorterThanAnnounced();
+    return Measured{data->declaredFrames, Method::Header};
+}
+
+} // namespace
+
+Result<Measured> FfmpegTrackLength::measure(BufferedFileReader &file, const FfmpegDecoder &playback,
+                                            int rate)
+{
+    const AVInputFormat *format = playback.demuxer().context()->iformat;
+    const AVStream *stream = playback.stream();
+    const AVCodecParameters *codec = stream->codecpar;
+    const char *name = format->name;
+    const std::optional<int64_t> stated = statedFrames(stream, rate);
+
+    // Containers that state their structures' sizes: a file cut short does
+    // not hold them.
+    if ((std::strncmp(name, "mov,", 4) == 0 && !ContainerLayout::isoBoxesFit(file)) ||
+        (std::strcmp(name, "asf") == 0 && !ContainerLayout::asfObjectsFit(file)) ||
+        (std::strncmp(name, "matroska", 8) == 0 && !ContainerLayout::matroskaSegmentFits(file)))
+        return Failure{QStringLiteral("truncated: the file is shorter than its structure says")};
+    if (std::strcmp(name, "wav") == 0 && startsWith(file, "RIFF", 0))
+        return riffWaveLength(file, format, codec);
+    if (std::strcmp(name, "aiff") == 0)
+        return aiffLength(file, format, codec);
+    if (std::strcmp(name, "ogg") == 0) {
+        if (!ContainerLayout::oggEndsWithLastPage(file))
+            return Failure{QStringLiteral("truncated: the Ogg stream has no last page")};
+        // The last granule position counts Opus's pre-skip, which the
+        // decoder drops.
+        if (stated)
+            return Measured{std::max<int64_t>(*stated - codec->initial_padding, 0), Method::Header};
+        return decodeScan(file, format);
+    }
+    if (stated && isLossless(codec->codec_id))
+        return checkedStatedLength(file, format, rate, *stated);
+    if (codec->codec_id == AV_CODEC_ID_AAC) {
+        if (std::strcmp(name, "aac") == 0)
+            return adtsLength(file, format, rate);
+        if (std::strncmp(name, "mov,", 4) == 0)
+            return mp4AacLength(file, playback, rate);
+    }
+    return decodeScan(file, format);
+}
+
+} // namespace audio

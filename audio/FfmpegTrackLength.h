@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Result.h"
+
+#include <cstdint>
+
+namespace audio {
+
+class BufferedFileReader;
+class FfmpegDecoder;
+
+// The exact length of a track FFmpeg decodes, in frames at the rate its
+// decoder delivers: the count a full decode yields, with the encoder delay and
+// padding removed that the container records.
+//
+// Where the container states the count, it is taken from there and the file
+// is checked to hold all of it: the data chunk of WAV and AIFF, FLAC's
+// STREAMINFO, the last granule position of Ogg (less Opus's pre-skip), the
+// header of other lossless formats (WavPack, APE, ALAC in MP4). AAC is
+// counted by its packets: ADTS frame headers, the sample table of an MP4 file
+// (its packets where it is fragmented); so are fixed blocks in WAV (ADPCM),
+// each from its size. The rest is decoded once (WMA, Matroska, ...). A file
+// cut short or damaged where the measurement looks fails.
+class FfmpegTrackLength
+{
+  public:
+    enum class Method { Header, Packets, DecodeScan };
+    struct Measured
+    {
+        int64_t frames = 0;
+        Method method = Method::Header;
+    };
+
+    // playback: the decoder that will play the track, opened on the same
+    // file; rate: the rate its frames come at. Opens its own demuxers where it
+    // needs to read; leaves playback where it was.
+    [[nodiscard]] static Result<Measured> measure(BufferedFileReader &file,
+                                                  const FfmpegDecoder &playback, int rate);
+};
+
+} // namespace audio

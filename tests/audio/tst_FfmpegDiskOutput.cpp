@@ -1,0 +1,122 @@
+#include "AudioFileLoader.h"
+#include "AudioFixtures.h"
+#include "AudioSystem.h"
+#include "PcmSource.h"
+#include "TrackPlayer.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <memory>
+
+// Every format FFmpeg plays, through the player onto SDL's "disk" driver,
+// which writes every byte the device takes to a file. The tracks follow each
+// other at 44.1, 48 and 22.05 kHz, mono and stereo, so the device is opened
+// anew between them.
+class TestFfmpegDiskOutput : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void wholeTrackReachesTheDevice_data();
+    void wholeTrackReachesTheDevice();
+
+  private:
+    [[nodiscard]] QByteArray deviceOutput() const;
+    [[nodiscard]] static bool allSilent(const QByteArray &bytes);
+
+    QTemporaryDir m_dir;
+    QString m_outputPath;
+    QHash<QString, ExpectedTrack> m_expected;
+    std::unique_ptr<audio::AudioSystem> m_audio;
+    std::unique_ptr<audio::TrackPlayer> m_player;
+};
+
+void TestFfmpegDiskOutput::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_outputPath = m_dir.filePath(QStringLiteral("device.raw"));
+    qputenv("SDL_AUDIODRIVER", "disk");
+    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_outputPath));
+    m_audio = std::make_unique<audio::AudioSystem>();
+    m_player = std::make_unique<audio::TrackPlayer>(*m_audio);
+    QCOMPARE(m_audio->driverName(), QStringLiteral("disk"));
+    m_expected = expectedTracks(QStringLiteral("formats/expected.txt"));
+    QCOMPARE(m_expected.size(), 20);
+}
+
+void TestFfmpegDiskOutput::cleanupTestCase()
+{
+    m_player.reset();
+    m_audio.reset();
+}
+
+QByteArray TestFfmpegDiskOutput::deviceOutput() const
+{
+    QFile file(m_outputPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool TestFfmpegDiskOutput::allSilent(const QByteArray &bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char byte) { return byte == 0; });
+}
+
+void TestFfmpegDiskOutput::wholeTrackReachesTheDevice_data()
+{
+    QTest::addColumn<QString>("name");
+    QStringList names = m_expected.keys();
+    // Forty seconds of it would only slow the test down.
+    names.removeOne(QStringLiteral("long.opus"));
+    names.sort();
+    for (const QString &name : names)
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+// The device file holds the track's exact length of frames, decoded, in one
+// run, and the position ends on the duration.
+void TestFfmpegDiskOutput::wholeTrackReachesTheDevice()
+{
+    QFETCH(QString, name);
+    const ExpectedTrack expected = m_expected.value(name);
+    const QString path = audioFixture(QStringLiteral("formats/") + name);
+    Result<std::unique_ptr<audio::PcmSource>> loaded = audio::AudioFileLoader::load(path);
+    QVERIFY2(loaded, qPrintable(loaded.error()));
+    const std::unique_ptr<audio::PcmSource> reference = std::move(loaded).value();
+    QCOMPARE(reference->frameCount(), expected.frames);
+    const int frameBytes = expected.channels * 2;
+    QByteArray decoded(int(expected.frames * frameBytes), '\0');
+    QCOMPARE(reference->read(reinterpret_cast<int16_t *>(decoded.data()), expected.frames + 100),
+             expected.frames);
+    QVERIFY(!allSilent(decoded));
+
+    // A device opened anew starts its file anew: measured once the track is
+    // loaded, before the event loop starts it.
+    m_player->setFileName(path);
+    const qsizetype before = deviceOutput().size();
+    QCOMPARE(m_player->frameCount(), expected.frames);
+    QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_player->duration() - m_player->currentPosition(), 0.0, 10000);
+    QCOMPARE(m_player->playedFrames(), expected.frames);
+    QTest::qWait(200);
+    const QByteArray played = deviceOutput().mid(before);
+
+    // The track's first sound, wherever the device's own silence ends.
+    const qsizetype firstSound =
+        std::find_if(decoded.begin(), decoded.end(), [](char byte) { return byte != 0; }) -
+        decoded.begin();
+    const qsizetype probe = firstSound / frameBytes * frameBytes;
+    const qsizetype found = played.indexOf(decoded.mid(probe, 4096));
+    QVERIFY2(found >= 0, "the decoded track never reached the device");
+    const qsizetype start = found - probe;
+    QVERIFY(start >= 0);
+    QVERIFY(allSilent(played.left(start)));
+    QCOMPARE(played.mid(start, decoded.size()), decoded);
+    QVERIFY(allSilent(played.mid(start + decoded.size())));
+}
+
+QTEST_GUILESS_MAIN(TestFfmpegDiskOutput)
+#include "tst_FfmpegDiskOutput.moc"
