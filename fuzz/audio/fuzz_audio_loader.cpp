@@ -2,11 +2,10 @@
 // temporary file and loaded by path through the reader the player uses, then
 // decodes what it accepts.
 #include "AudioFileLoader.h"
+#include "FuzzInputFile.h"
 #include "PcmSource.h"
 
-#include <QDir>
 #include <QString>
-#include <QTemporaryFile>
 
 #include <cstddef>
 #include <cstdint>
@@ -17,27 +16,13 @@ namespace {
 // Enough to run the decoder through many frames without slowing the search.
 constexpr int64_t MaxDecodedFrames = 1 << 18;
 
-// One file for the whole run, rewritten for each input; removed at exit.
-QTemporaryFile &inputFile()
-{
-    static QTemporaryFile file(QDir::tempPath() + QStringLiteral("/fuzz_audio_XXXXXX"));
-    if (!file.isOpen() && !file.open())
-        __builtin_trap();
-    return file;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    QTemporaryFile &file = inputFile();
-    if (!file.resize(0) || !file.seek(0) ||
-        file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size) ||
-        !file.flush())
-        __builtin_trap();
+    const QString input = fuzzinput::writeInput(data, size);
 
-    Result<std::unique_ptr<audio::PcmSource>> loaded =
-        audio::AudioFileLoader::load(file.fileName());
+    Result<std::unique_ptr<audio::PcmSource>> loaded = audio::AudioFileLoader::load(input);
     if (!loaded) {
         if (loaded.error().isEmpty())
             __builtin_trap();

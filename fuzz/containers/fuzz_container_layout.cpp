@@ -3,36 +3,18 @@
 // checks what each promises about where the samples lie.
 #include "BufferedFileReader.h"
 #include "ContainerLayout.h"
+#include "FuzzInputFile.h"
 
-#include <QDir>
 #include <QString>
-#include <QTemporaryFile>
 
 #include <cstddef>
 #include <cstdint>
 
-namespace {
-
-// One file for the whole run, rewritten for each input; removed at exit.
-QTemporaryFile &inputFile()
-{
-    static QTemporaryFile file(QDir::tempPath() + QStringLiteral("/fuzz_layout_XXXXXX"));
-    if (!file.isOpen() && !file.open())
-        __builtin_trap();
-    return file;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    QTemporaryFile &file = inputFile();
-    if (!file.resize(0) || !file.seek(0) ||
-        file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size) ||
-        !file.flush())
-        __builtin_trap();
+    const QString input = fuzzinput::writeInput(data, size);
     Result<std::unique_ptr<audio::BufferedFileReader>> opened =
-        audio::BufferedFileReader::open(file.fileName());
+        audio::BufferedFileReader::open(input);
     if (!opened)
         return 0;
     audio::BufferedFileReader &reader = *opened.value();

@@ -3,10 +3,9 @@
 // what it accepts in reads of varying size, checking what read() promises.
 #include "BufferedFileReader.h"
 #include "FfmpegSource.h"
+#include "FuzzInputFile.h"
 
-#include <QDir>
 #include <QString>
-#include <QTemporaryFile>
 
 #include <cstddef>
 #include <cstdint>
@@ -18,27 +17,14 @@ namespace {
 constexpr int64_t MaxDecodedFrames = 1 << 18;
 constexpr int64_t LargestRead = 4096;
 
-// One file for the whole run, rewritten for each input; removed at exit.
-QTemporaryFile &inputFile()
-{
-    static QTemporaryFile file(QDir::tempPath() + QStringLiteral("/fuzz_ffmpeg_XXXXXX"));
-    if (!file.isOpen() && !file.open())
-        __builtin_trap();
-    return file;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    QTemporaryFile &file = inputFile();
-    if (!file.resize(0) || !file.seek(0) ||
-        file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size) ||
-        !file.flush())
-        __builtin_trap();
+    const QString input = fuzzinput::writeInput(data, size);
 
     Result<std::unique_ptr<audio::BufferedFileReader>> reader =
-        audio::BufferedFileReader::open(file.fileName());
+        audio::BufferedFileReader::open(input);
     if (!reader)
         return 0;
     Result<std::unique_ptr<audio::FfmpegSource>> opened =
