@@ -2,13 +2,13 @@
 
 #include "BufferedFileReader.h"
 #include "CodePage.h"
+#include "FfmpegDemuxer.h"
 
 #include <mpg123.h>
 
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
-#include <libavutil/mem.h>
 }
 
 #include <algorithm>
@@ -21,24 +21,12 @@ namespace audio {
 
 namespace {
 
-// Where libavformat and libmpg123 read the file, both through this one.
+// Where libmpg123 reads the file.
 struct Cursor
 {
     BufferedFileReader &file;
     int64_t position = 0;
 };
-
-int avRead(void *opaque, uint8_t *buffer, int size)
-{
-    auto *cursor = static_cast<Cursor *>(opaque);
-    const int64_t got = cursor->file.read(cursor->position, buffer, static_cast<size_t>(size));
-    if (got < 0)
-        return AVERROR(EIO);
-    if (got == 0)
-        return AVERROR_EOF;
-    cursor->position += got;
-    return static_cast<int>(got);
-}
 
 // The new position from whence (SEEK_SET, SEEK_CUR or SEEK_END) and offset;
 // -1 outside the file as it was opened.
@@ -55,18 +43,6 @@ int64_t seekTarget(const Cursor &cursor, int64_t offset, int whence)
     if ((offset > 0 && base > size - offset) || base + offset < 0)
         return -1;
     return base + offset;
-}
-
-int64_t avSeek(void *opaque, int64_t offset, int whence)
-{
-    auto *cursor = static_cast<Cursor *>(opaque);
-    if (whence & AVSEEK_SIZE)
-        return cursor->file.size();
-    const int64_t target = seekTarget(*cursor, offset, whence & ~AVSEEK_FORCE);
-    if (target < 0)
-        return AVERROR(EINVAL);
-    cursor->position = target;
-    return target;
 }
 
 ssize_t mpgRead(void *opaque, void *buffer, size_t bytes)
@@ -114,46 +90,34 @@ std::optional<QString> titleIn(const AVDictionary *metadata)
     return nonEmpty(QString::fromUtf8(entry->value));
 }
 
+// The same demuxer choice the loader makes: MPEG audio and anything no
+// demuxer recognises with confidence go to libmpg123.
 ContainerProbe probeContainer(BufferedFileReader &file)
 {
     constexpr int BufferSize = 4096;
     ContainerProbe probe;
-    Cursor cursor{file};
-    auto *buffer = static_cast<unsigned char *>(av_malloc(BufferSize));
-    if (buffer == nullptr)
+    const AVInputFormat *format = FfmpegDemuxer::probe(file);
+    if (format == nullptr)
         return probe;
-    AVIOContext *io = avio_alloc_context(buffer, BufferSize, 0, &cursor, &avRead, nullptr, &avSeek);
-    if (io == nullptr) {
-        av_free(buffer);
+    probe.mpeg = std::strcmp(format->name, "mp3") == 0;
+    if (probe.mpeg) {
+        probe.recognised = true;
         return probe;
     }
-    AVFormatContext *context = avformat_alloc_context();
-    if (context != nullptr) {
-        context->pb = io;
-        context->flags |= AVFMT_FLAG_CUSTOM_IO;
-        AVDictionary *options = nullptr;
-        // No demuxer may open anything beyond this file (playlists, image
-        // sequences, references): no protocol is named "none".
-        av_dict_set(&options, "protocol_whitelist", "none", 0);
-        // avformat_open_input frees the context when it fails.
-        if (avformat_open_input(&context, "", nullptr, &options) == 0) {
-            probe.recognised = true;
-            probe.mpeg = std::strcmp(context->iformat->name, "mp3") == 0;
-            probe.title = titleIn(context->metadata);
-            for (unsigned i = 0; i < context->nb_streams; ++i) {
-                const AVStream *stream = context->streams[i];
-                if (stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
-                    continue;
-                probe.audio = true;
-                if (!probe.title)
-                    probe.title = titleIn(stream->metadata);
-            }
-            avformat_close_input(&context);
-        }
-        av_dict_free(&options);
+    Result<std::unique_ptr<FfmpegDemuxer>> demuxer = FfmpegDemuxer::open(file, format, BufferSize);
+    if (!demuxer)
+        return probe;
+    probe.recognised = true;
+    const AVFormatContext *context = demuxer.value()->context();
+    probe.title = titleIn(context->metadata);
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        const AVStream *stream = context->streams[i];
+        if (stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+            continue;
+        probe.audio = true;
+        if (!probe.title)
+            probe.title = titleIn(stream->metadata);
     }
-    av_freep(&io->buffer);
-    avio_context_free(&io);
     return probe;
 }
 
