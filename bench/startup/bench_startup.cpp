@@ -22,6 +22,9 @@
 // in an order rotated by one per round) after one round that is not counted,
 // so that a slow phase of the machine falls on all of them alike.
 // PLOVI_BENCH_ROUNDS sets the number of rounds (default 9).
+// PLOVI_BENCH_BASELINE_DIR names a folder holding the Plovi and Nobix of
+// another build (say, from before a change) with what they need beside them;
+// they are measured in the same rounds, as plovi_base and nobix_base.
 // Run with DISPLAY set, e.g. `Xvfb :98 -screen 0 1024x768x24 &`
 // `DISPLAY=:98 bench_startup --benchmark_report_aggregates_only=true`.
 #include <benchmark/benchmark.h>
@@ -299,6 +302,11 @@ int main(int argc, char **argv)
         rounds = std::atoi(r);
     }
     const std::string player = preparePlayerCopy(STARTUP_PLOVI_PATH, STARTUP_TRACK_PATH);
+    const char *const baselineDir = std::getenv("PLOVI_BENCH_BASELINE_DIR");
+    const std::string basePlayer =
+        baselineDir != nullptr
+            ? preparePlayerCopy(std::string(baselineDir) + "/Plovi", STARTUP_TRACK_PATH)
+            : std::string();
     std::vector<Series> all{
         {{"minimal_qt_window", STARTUP_MINIMAL_PATH, "dummy"}, {}, false, 0},
         {{"minimal_qt_window_cjk_label", STARTUP_MINIMAL_LABEL_PATH, "dummy"}, {}, false, 0},
@@ -307,6 +315,13 @@ int main(int argc, char **argv)
         {{"nobix", STARTUP_NOBIX_PATH, ""}, {}, false, 0},
         {{"nobix_sdl_dummy", STARTUP_NOBIX_PATH, "dummy"}, {}, false, 0},
     };
+    if (baselineDir != nullptr) {
+        const std::string baseNobix = std::string(baselineDir) + "/Nobix";
+        all.push_back({{"plovi_base", basePlayer, ""}, {}, basePlayer.empty(), 0});
+        all.push_back({{"plovi_base_sdl_dummy", basePlayer, "dummy"}, {}, basePlayer.empty(), 0});
+        all.push_back({{"nobix_base", baseNobix, ""}, {}, false, 0});
+        all.push_back({{"nobix_base_sdl_dummy", baseNobix, "dummy"}, {}, false, 0});
+    }
 
     for (int round = -1; round < rounds; ++round) {
         const size_t shift = round < 0 ? 0 : static_cast<size_t>(round) % all.size();
@@ -324,6 +339,7 @@ int main(int argc, char **argv)
         }
     }
     removePlayerCopy(player);
+    removePlayerCopy(basePlayer);
 
     for (Series &series : all) {
         benchmark::RegisterBenchmark(("startUp/" + series.program.name).c_str(), replay, &series)
