@@ -1,8 +1,9 @@
 #include "AudioSystem.h"
 
-#include <SDL.h>
+#include "SdlLibrary.h"
 
 #include <atomic>
+#include <cstring>
 
 namespace audio {
 
@@ -18,33 +19,44 @@ AudioSystem::AudioSystem()
 {
     if (g_exists.exchange(true))
         qFatal("audio::AudioSystem: a second instance while one exists");
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    m_started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-    if (!m_started)
-        m_started = switchToDummyDriver();
 }
 
 AudioSystem::~AudioSystem()
 {
     if (m_started)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        SdlLibrary::loaded().QuitSubSystem(SDL_INIT_AUDIO);
     g_exists.store(false);
 }
 
-// Only while no device is open, under m_mutex or from the constructor.
+void AudioSystem::startOnce()
+{
+    if (m_startTried)
+        return;
+    m_startTried = true;
+    const SdlLibrary *sdl = SdlLibrary::load(&m_startError);
+    if (sdl == nullptr)
+        return;
+    sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    m_started = sdl->InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (!m_started)
+        m_started = switchToDummyDriver();
+}
+
+// Only while no device is open, under m_mutex, with the library loaded.
 bool AudioSystem::switchToDummyDriver()
 {
-    const char *chosen = SDL_GetHint(SDL_HINT_AUDIODRIVER);
+    const SdlLibrary &sdl = SdlLibrary::loaded();
+    const char *chosen = sdl.GetHint(SDL_HINT_AUDIODRIVER);
     if (chosen != nullptr && *chosen != '\0')
         return false;
-    const char *current = m_started ? SDL_GetCurrentAudioDriver() : nullptr;
-    if (current != nullptr && SDL_strcmp(current, "dummy") == 0)
+    const char *current = m_started ? sdl.GetCurrentAudioDriver() : nullptr;
+    if (current != nullptr && std::strcmp(current, "dummy") == 0)
         return false;
     if (m_started)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        sdl.QuitSubSystem(SDL_INIT_AUDIO);
     // An empty SDL_AUDIODRIVER in the environment would outrank a normal hint.
-    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-    m_started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    sdl.SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    m_started = sdl.InitSubSystem(SDL_INIT_AUDIO) == 0;
     return m_started;
 }
 
@@ -52,9 +64,13 @@ Result<uint32_t> AudioSystem::openDevice(int sampleRate, int channels, int buffe
                                          Callback callback, void *userData)
 {
     std::lock_guard lock(m_mutex);
+    startOnce();
     if (!m_started)
-        return Failure{
-            QStringLiteral("no audio driver: %1").arg(QString::fromUtf8(SDL_GetError()))};
+        return Failure{QStringLiteral("no audio driver: %1")
+                           .arg(m_startError.isEmpty()
+                                    ? QString::fromUtf8(SdlLibrary::loaded().GetError())
+                                    : m_startError)};
+    const SdlLibrary &sdl = SdlLibrary::loaded();
     SDL_AudioSpec wanted{};
     wanted.freq = sampleRate;
     wanted.format = AUDIO_S16SYS;
@@ -63,27 +79,28 @@ Result<uint32_t> AudioSystem::openDevice(int sampleRate, int channels, int buffe
     wanted.callback = callback;
     wanted.userdata = userData;
     SDL_AudioSpec obtained{};
-    SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    SDL_AudioDeviceID device = sdl.OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device == 0 && m_openDevices == 0 && switchToDummyDriver())
-        device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+        device = sdl.OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device == 0)
         return Failure{QStringLiteral("cannot open the audio device: %1")
-                           .arg(QString::fromUtf8(SDL_GetError()))};
+                           .arg(QString::fromUtf8(sdl.GetError()))};
     ++m_openDevices;
     return uint32_t{device};
 }
 
 void AudioSystem::closeDevice(uint32_t device)
 {
-    SDL_CloseAudioDevice(device);
+    SdlLibrary::loaded().CloseAudioDevice(device);
     std::lock_guard lock(m_mutex);
     --m_openDevices;
 }
 
-QString AudioSystem::driverName() const
+QString AudioSystem::driverName()
 {
     std::lock_guard lock(m_mutex);
-    const char *name = m_started ? SDL_GetCurrentAudioDriver() : nullptr;
+    startOnce();
+    const char *name = m_started ? SdlLibrary::loaded().GetCurrentAudioDriver() : nullptr;
     return name != nullptr ? QString::fromUtf8(name) : QString();
 }
 

@@ -9,8 +9,10 @@
 
 namespace audio {
 
-// SDL's audio subsystem, started by the constructor and ended by the
-// destructor: the one place where SDL audio starts and ends.
+// SDL's audio subsystem: the one place where SDL audio starts and ends. It
+// starts with the first device opened, on the opening thread (so a program
+// shows its window without waiting for the sound server or card), or with
+// driverName(); the destructor ends it.
 //
 // Create it on the main thread, in main() (tests: in each test program),
 // before any player or OutputDevice that uses it, and destroy it after all of
@@ -20,9 +22,9 @@ namespace audio {
 // SIGINT keep ending the program. When no driver was chosen through
 // SDL_AUDIODRIVER and the subsystem cannot start, or the first device cannot be
 // opened (no sound server, no sound card), it switches to SDL's "dummy"
-// driver, which consumes samples in real time without a sound card. That
-// switch restarts the subsystem inside OutputDevice::open(), on the opening
-// thread, under the system's lock and only while no device is open.
+// driver, which consumes samples in real time without a sound card. Starting
+// and that switch happen inside OutputDevice::open(), on the opening thread,
+// under the system's lock and only while no device is open.
 class AudioSystem
 {
   public:
@@ -31,8 +33,9 @@ class AudioSystem
     AudioSystem(const AudioSystem &) = delete;
     AudioSystem &operator=(const AudioSystem &) = delete;
 
-    // The driver in use; empty when none could start.
-    [[nodiscard]] QString driverName() const;
+    // The driver in use, starting the subsystem if no device has yet; empty
+    // when none could start. Any thread.
+    [[nodiscard]] QString driverName();
 
   private:
     friend class OutputDevice;
@@ -43,9 +46,14 @@ class AudioSystem
                                               Callback callback, void *userData);
     void closeDevice(uint32_t device);
     [[nodiscard]] bool switchToDummyDriver();
+    // Under m_mutex.
+    void startOnce();
 
-    mutable std::mutex m_mutex;
+    std::mutex m_mutex;
+    bool m_startTried = false;
     bool m_started = false;
+    QString m_startError; // why SDL could not be loaded
+
     int m_openDevices = 0;
 };
 

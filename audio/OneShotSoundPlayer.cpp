@@ -32,31 +32,36 @@ OneShotSoundPlayer::~OneShotSoundPlayer()
 
 bool OneShotSoundPlayer::playSoundAsync(const QString &path)
 {
-    const Result<std::unique_ptr<BufferedFileReader>> file = BufferedFileReader::open(path);
+    Result<std::unique_ptr<BufferedFileReader>> file = BufferedFileReader::open(path);
     if (!file || !WavSource::looksLikeWav(*file.value()))
         return false;
-    const Result<std::unique_ptr<WavSource>> opened = WavSource::open(*file.value());
+    {
+        std::lock_guard lock(m_mutex);
+        m_pending = std::move(file).value();
+    }
+    m_wake.notify_one();
+    return true;
+}
+
+std::optional<OneShotSoundPlayer::Sound> OneShotSoundPlayer::decode(BufferedFileReader &file)
+{
+    const Result<std::unique_ptr<WavSource>> opened = WavSource::open(file);
     if (!opened)
-        return false;
+        return std::nullopt;
     WavSource &wav = *opened.value();
     Sound sound;
     sound.sampleRate = wav.sampleRate();
     sound.channels = wav.channels();
     sound.samples.resize(static_cast<std::size_t>(wav.frameCount() * wav.channels()));
     if (wav.read(sound.samples.data(), wav.frameCount()) != wav.frameCount())
-        return false;
-    {
-        std::lock_guard lock(m_mutex);
-        m_pending = std::move(sound);
-    }
-    m_wake.notify_one();
-    return true;
+        return std::nullopt;
+    return sound;
 }
 
 bool OneShotSoundPlayer::isBusy() const
 {
     std::lock_guard lock(m_mutex);
-    return m_pending.has_value() || m_active;
+    return m_pending != nullptr || m_active;
 }
 
 void OneShotSoundPlayer::run()
@@ -64,17 +69,17 @@ void OneShotSoundPlayer::run()
     std::unique_lock lock(m_mutex);
     while (!m_quit) {
         if (m_pending) {
-            const Sound sound = std::move(*m_pending);
-            m_pending.reset();
+            const std::unique_ptr<BufferedFileReader> file = std::move(m_pending);
             m_active = true;
             lock.unlock();
-            play(sound);
+            if (const std::optional<Sound> sound = decode(*file))
+                play(*sound);
             lock.lock();
             m_active = m_device.has_value();
             continue;
         }
         if (!m_device) {
-            m_wake.wait(lock, [this] { return m_quit || m_pending.has_value(); });
+            m_wake.wait(lock, [this] { return m_quit || m_pending != nullptr; });
             continue;
         }
         const uint32_t queued = m_device->queuedBytes();
@@ -89,7 +94,7 @@ void OneShotSoundPlayer::run()
             static_cast<int64_t>(m_device->sampleRate()) * m_device->channels() * 2;
         const auto left = std::chrono::milliseconds(queued * int64_t(1000) / bytesPerSecond);
         m_wake.wait_for(lock, std::max<std::chrono::milliseconds>(left, MinimumWait),
-                        [this] { return m_quit || m_pending.has_value(); });
+                        [this] { return m_quit || m_pending != nullptr; });
     }
     lock.unlock();
     m_device.reset();

@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -13,6 +14,7 @@
 namespace audio {
 
 class AudioSystem;
+class BufferedFileReader;
 
 // Plays WAV files in the background, one at a time: a new sound replaces the
 // one playing. A worker thread opens an output device, queues the sound and
@@ -29,9 +31,10 @@ class OneShotSoundPlayer final : public SoundPlayer
     OneShotSoundPlayer(const OneShotSoundPlayer &) = delete;
     OneShotSoundPlayer &operator=(const OneShotSoundPlayer &) = delete;
 
-    // Reads the file at once (a missing, unreadable or non-WAV file, and
+    // Opens the file at once (a missing, unreadable or non-WAV file, and
     // anything but a regular file, is silent and returns false without
-    // blocking); the device work happens on the worker thread.
+    // blocking); decoding and the device work happen on the worker thread, so
+    // SDL is loaded there. A WAV that cannot be decoded is silent.
     [[nodiscard]] bool playSoundAsync(const QString &path) override;
 
     // Whether a sound is queued or still being played (for tests).
@@ -46,12 +49,14 @@ class OneShotSoundPlayer final : public SoundPlayer
     };
 
     void run();
+    // Worker thread only.
+    [[nodiscard]] static std::optional<Sound> decode(BufferedFileReader &file);
     void play(const Sound &sound);
 
     AudioSystem &m_system;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::optional<Sound> m_pending;
+    std::unique_ptr<BufferedFileReader> m_pending;
     bool m_quit = false;
     bool m_active = false; // a sound is being started or played; under m_mutex
     // Owned by the worker thread.

@@ -2,7 +2,7 @@
 
 #include "AudioSystem.h"
 
-#include <SDL.h>
+#include "SdlLibrary.h"
 
 #include <utility>
 
@@ -54,40 +54,40 @@ void OutputDevice::close()
 
 void OutputDevice::pause()
 {
-    SDL_PauseAudioDevice(m_id, 1);
+    SdlLibrary::loaded().PauseAudioDevice(m_id, 1);
 }
 
 void OutputDevice::resume()
 {
-    SDL_PauseAudioDevice(m_id, 0);
+    SdlLibrary::loaded().PauseAudioDevice(m_id, 0);
 }
 
 void OutputDevice::lock()
 {
-    SDL_LockAudioDevice(m_id);
+    SdlLibrary::loaded().LockAudioDevice(m_id);
 }
 
 void OutputDevice::unlock()
 {
-    SDL_UnlockAudioDevice(m_id);
+    SdlLibrary::loaded().UnlockAudioDevice(m_id);
 }
 
 Result<void> OutputDevice::queue(const void *data, uint32_t bytes)
 {
-    if (SDL_QueueAudio(m_id, data, bytes) != 0)
-        return Failure{
-            QStringLiteral("cannot queue audio: %1").arg(QString::fromUtf8(SDL_GetError()))};
+    if (SdlLibrary::loaded().QueueAudio(m_id, data, bytes) != 0)
+        return Failure{QStringLiteral("cannot queue audio: %1")
+                           .arg(QString::fromUtf8(SdlLibrary::loaded().GetError()))};
     return {};
 }
 
 void OutputDevice::clearQueue()
 {
-    SDL_ClearQueuedAudio(m_id);
+    SdlLibrary::loaded().ClearQueuedAudio(m_id);
 }
 
 uint32_t OutputDevice::queuedBytes() const
 {
-    return SDL_GetQueuedAudioSize(m_id);
+    return SdlLibrary::loaded().GetQueuedAudioSize(m_id);
 }
 
 } // namespace audio

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <system_error>
 
 namespace audio {
 
@@ -18,18 +19,20 @@ constexpr int DefaultChannels = 2;
 
 } // namespace
 
-TrackPlayer::TrackPlayer(AudioSystem &system) : m_system(system)
+TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening) : m_system(system)
 {
     m_startTimer.setSingleShot(true);
     m_startTimer.setInterval(0);
     QObject::connect(&m_startTimer, &QTimer::timeout, &m_startTimer, [this] { startPlayback(); });
-    // Opened now so that the first track starts without waiting for the device;
-    // a failure shows again, with its reason, when a track is assigned.
-    static_cast<void>(prepareDevice(DefaultRate, DefaultChannels));
+    // Opened ahead so that the first track starts without waiting for the
+    // device; a failure shows again, with its reason, when a track is assigned.
+    if (opening == DeviceOpening::Now)
+        static_cast<void>(prepareDevice(DefaultRate, DefaultChannels));
 }
 
 TrackPlayer::~TrackPlayer()
 {
+    joinDeviceOpener();
     halt();
     m_device.reset();
 }
@@ -67,9 +70,37 @@ void TrackPlayer::fill(uint8_t *stream, int length)
                 static_cast<std::size_t>((frames - written) * channels) * sizeof(int16_t));
 }
 
+void TrackPlayer::openDeviceInBackground()
+{
+    if (m_device || m_opener.joinable())
+        return;
+    m_opened.reset();
+    try {
+        m_opener = std::thread([this] {
+            m_opened = OutputDevice::open(m_system, DefaultRate, DefaultChannels, BufferFrames,
+                                          &TrackPlayer::audioCallback, this);
+        });
+    } catch (const std::system_error &) {
+        // No thread: the first track opens the device itself.
+    }
+}
+
+void TrackPlayer::joinDeviceOpener()
+{
+    if (!m_opener.joinable())
+        return;
+    m_opener.join();
+    if (m_opened && *m_opened && !m_device) {
+        m_outputChannels = DefaultChannels;
+        m_device.emplace(std::move(*m_opened).value());
+    }
+    m_opened.reset();
+}
+
 void TrackPlayer::setFileName(const QString &fileName)
 {
     m_fileName = fileName;
+    joinDeviceOpener();
     halt();
     QString error;
     std::unique_ptr<PcmSource> source;
@@ -120,6 +151,7 @@ double TrackPlayer::currentPosition() const
 
 void TrackPlayer::stop()
 {
+    joinDeviceOpener();
     halt();
 }
 

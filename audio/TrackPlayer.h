@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <thread>
 
 namespace audio {
 
@@ -33,7 +34,12 @@ class PcmSource;
 class TrackPlayer final : public MediaPlayer
 {
   public:
-    explicit TrackPlayer(AudioSystem &system);
+    // When the output device for the usual format (44.1 kHz stereo) opens:
+    // in the constructor, or when openDeviceInBackground() asks for it (a
+    // track assigned before that opens the device itself).
+    enum class DeviceOpening { Now, OnRequest };
+
+    explicit TrackPlayer(AudioSystem &system, DeviceOpening opening = DeviceOpening::Now);
     ~TrackPlayer() override;
     TrackPlayer(const TrackPlayer &) = delete;
     TrackPlayer &operator=(const TrackPlayer &) = delete;
@@ -43,6 +49,11 @@ class TrackPlayer final : public MediaPlayer
     [[nodiscard]] double duration() const override;
     [[nodiscard]] double currentPosition() const override;
     void stop() override;
+
+    // Starts opening the device for the usual format on a worker thread (with
+    // SDL's audio, if it has not started), unless a device is open or opening.
+    // A call that needs the device before the worker is done waits for it.
+    void openDeviceInBackground();
 
     // Whether frames of the loaded track are being handed to the device.
     [[nodiscard]] bool isPlaying() const;
@@ -56,6 +67,8 @@ class TrackPlayer final : public MediaPlayer
     void startPlayback();
     void halt();
     [[nodiscard]] Result<void> prepareDevice(int sampleRate, int channels);
+    // Takes over the device the worker opened, once it is done.
+    void joinDeviceOpener();
 
     AudioSystem &m_system;
     QString m_fileName;
@@ -70,6 +83,9 @@ class TrackPlayer final : public MediaPlayer
     int m_outputChannels = 0;
     std::optional<OutputDevice> m_device;
     QTimer m_startTimer;
+    // Written by m_opener alone while it runs; taken over by joinDeviceOpener().
+    std::optional<Result<OutputDevice>> m_opened;
+    std::thread m_opener;
 };
 
 } // namespace audio

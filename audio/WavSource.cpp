@@ -2,7 +2,7 @@
 
 #include "BufferedFileReader.h"
 
-#include <SDL.h>
+#include "SdlLibrary.h"
 
 #include <algorithm>
 #include <climits>
@@ -15,12 +15,13 @@ namespace {
 
 struct WavBufferDeleter
 {
-    void operator()(Uint8 *buffer) const { SDL_FreeWAV(buffer); }
+    void operator()(Uint8 *buffer) const { SdlLibrary::loaded().FreeWAV(buffer); }
 };
 
 QString sdlError(const char *what)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromUtf8(SDL_GetError()));
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromUtf8(SdlLibrary::loaded().GetError()));
 }
 
 // Every chunk fits inside the file. SDL's loader allocates what a chunk
@@ -60,13 +61,17 @@ Result<std::unique_ptr<WavSource>> WavSource::open(BufferedFileReader &file)
     if (!chunksFit(data))
         return Failure{
             QStringLiteral("truncated or damaged WAV: a chunk runs past the end of the file")};
-    SDL_RWops *stream = SDL_RWFromConstMem(data.data(), static_cast<int>(data.size()));
+    QString loadError;
+    const SdlLibrary *sdl = SdlLibrary::load(&loadError);
+    if (sdl == nullptr)
+        return Failure{QStringLiteral("cannot decode WAV: %1").arg(loadError)};
+    SDL_RWops *stream = sdl->RWFromConstMem(data.data(), static_cast<int>(data.size()));
     if (stream == nullptr)
         return Failure{sdlError("cannot read WAV")};
     SDL_AudioSpec spec{};
     Uint8 *rawBuffer = nullptr;
     Uint32 rawLength = 0;
-    if (SDL_LoadWAV_RW(stream, 1, &spec, &rawBuffer, &rawLength) == nullptr)
+    if (sdl->LoadWAV_RW(stream, 1, &spec, &rawBuffer, &rawLength) == nullptr)
         return Failure{sdlError("not a playable WAV")};
     std::unique_ptr<Uint8, WavBufferDeleter> buffer(rawBuffer);
     if (spec.channels < 1 || spec.channels > 8 || spec.freq <= 0)
@@ -80,8 +85,8 @@ Result<std::unique_ptr<WavSource>> WavSource::open(BufferedFileReader &file)
     const auto sourceBytes = static_cast<int>(frames * sourceFrameBytes);
 
     SDL_AudioCVT convert{};
-    if (SDL_BuildAudioCVT(&convert, spec.format, spec.channels, spec.freq, AUDIO_S16SYS,
-                          spec.channels, spec.freq) < 0)
+    if (sdl->BuildAudioCVT(&convert, spec.format, spec.channels, spec.freq, AUDIO_S16SYS,
+                           spec.channels, spec.freq) < 0)
         return Failure{sdlError("unsupported WAV encoding")};
     std::unique_ptr<WavSource> source(new WavSource);
     const auto samples = static_cast<std::size_t>(frames) * spec.channels;
@@ -91,7 +96,7 @@ Result<std::unique_ptr<WavSource>> WavSource::open(BufferedFileReader &file)
         std::memcpy(work.data(), buffer.get(), static_cast<std::size_t>(sourceBytes));
         convert.buf = work.data();
         convert.len = sourceBytes;
-        if (SDL_ConvertAudio(&convert) != 0 ||
+        if (sdl->ConvertAudio(&convert) != 0 ||
             static_cast<std::size_t>(convert.len_cvt) < samples * sizeof(int16_t))
             return Failure{sdlError("cannot convert WAV")};
         source->m_samples.resize(samples);

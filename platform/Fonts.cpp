@@ -1,6 +1,7 @@
 #include "Fonts.h"
 
 #include <QFontDatabase>
+#include <QHash>
 #include <QRawFont>
 #include <QStringList>
 #include <QtEndian>
@@ -66,6 +67,15 @@ QStringList installedOf(const QStringList &faces, const QStringList &installed)
     return available;
 }
 
+// Whether songTiFont(size, bold) draws from bitmaps, by size in 1/64 pt and
+// weight. A window asks for the same few sizes many times, and each answer
+// reads the face's whole EBLC table (400 kB for AR PL UMing). Main thread.
+QHash<qint64, bool> &bitmapStrikeCache()
+{
+    static QHash<qint64, bool> cache;
+    return cache;
+}
+
 void substitute(const QStringList &names, const QStringList &faces, const QStringList &installed)
 {
     for (const QString &name : names) {
@@ -92,6 +102,7 @@ void registerFontSubstitutions()
     }
     substitute(songTiNames(), song, installed);
     substitute(otherWindowsCjkFaces(), fallbacks, installed);
+    bitmapStrikeCache().clear();
 }
 
 bool hasBitmapStrike(const QFont &font)
@@ -129,7 +140,12 @@ QFont songTiFont(double pointSize, bool bold)
     font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体")});
     font.setPointSizeF(pointSize);
     font.setBold(bold);
-    if (hasBitmapStrike(font)) {
+    const qint64 key = std::llround(pointSize * 64) * 2 + (bold ? 1 : 0);
+    auto known = bitmapStrikeCache().constFind(key);
+    if (known == bitmapStrikeCache().constEnd()) {
+        known = bitmapStrikeCache().insert(key, hasBitmapStrike(font));
+    }
+    if (*known) {
         font.setStyleStrategy(QFont::NoAntialias);
     }
     return font;

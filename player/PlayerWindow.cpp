@@ -218,7 +218,13 @@ Result<std::vector<TrackBinding>> PlayerWindow::readBindings()
 {
     Result<std::vector<TrackBinding>> read = BindingsFile(m_services.currentBindingsPath()).read();
     if (read && !read->empty()) {
-        loadedSettingsDialog().setRecords(read.value());
+        if (m_form2) {
+            m_form2->setRecords(read.value());
+        } else {
+            const std::vector<TrackBinding> &records = read.value();
+            m_form2Rows.resize(std::max(m_form2Rows.size(), records.size()));
+            std::copy(records.begin(), records.end(), m_form2Rows.begin());
+        }
     }
     return read;
 }
@@ -328,8 +334,15 @@ TrackSettingsDialog &PlayerWindow::loadedSettingsDialog()
         m_form2 = std::make_unique<TrackSettingsDialog>(m_services, this);
         connect(m_form2.get(), &TrackSettingsDialog::saved, this,
                 &PlayerWindow::applySavedBindings);
+        m_form2->setRecords(m_form2Rows);
+        m_form2Rows.clear();
     }
     return *m_form2;
+}
+
+TrackSettingsDialog *PlayerWindow::settingsDialog()
+{
+    return m_form2 || !m_form2Rows.empty() ? &loadedSettingsDialog() : nullptr;
 }
 
 void PlayerWindow::CmdSet_Click()

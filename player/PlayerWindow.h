@@ -54,8 +54,9 @@ class PlayerWindow : public QWidget
     [[nodiscard]] QLabel *LblLCD() const { return m_lblLcd; }
     [[nodiscard]] QLabel *LblLCD3() const { return m_lblLcd3; }
 
-    // The settings dialog (Form2) while it is loaded, otherwise null.
-    [[nodiscard]] TrackSettingsDialog *settingsDialog() const { return m_form2.get(); }
+    // The settings dialog (Form2) while it is loaded, otherwise null. Records
+    // the start-up put into it load it here, hidden, on first use.
+    [[nodiscard]] TrackSettingsDialog *settingsDialog();
 
   protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -73,8 +74,8 @@ class PlayerWindow : public QWidget
     void CmdExit_Click();
 
     // The one reader of the bindings file: hands every record to the settings
-    // dialog, loading it (hidden) when there is a record for it, and returns
-    // the records for the caller's own use.
+    // dialog (to m_form2Rows while it is not loaded) and returns the records
+    // for the caller's own use.
     [[nodiscard]] Result<std::vector<TrackBinding>> readBindings();
     // Start-up captions and paths: each record labels its button, and a button
     // whose path is blank is disabled.
@@ -96,8 +97,8 @@ class PlayerWindow : public QWidget
     // check are dropped, and so are those arriving after the window is gone.
     void checkTrackFiles(size_t count);
 
-    // The settings dialog, created hidden (its own load step runs) when not
-    // loaded.
+    // The settings dialog, created hidden (its own load step runs, then it
+    // takes m_form2Rows) when not loaded.
     TrackSettingsDialog &loadedSettingsDialog();
     void launchCompanion(const QString &name);
     void buildTrackButtons();
@@ -117,6 +118,10 @@ class PlayerWindow : public QWidget
     CommandButton *const m_cmdExit;
     TaggedTimer *const m_timer1;
     std::unique_ptr<TrackSettingsDialog> m_form2;
+    // What the rows of the settings dialog hold while it is not loaded: it is
+    // created when first needed, not at start-up, which the first frame does
+    // not wait for.
+    std::vector<TrackBinding> m_form2Rows;
     ColourDraw m_draw;
     using EnabledFlags = std::array<bool, kTrackSlots>;
     // Set by a save during playback, applied and cleared when it ends.

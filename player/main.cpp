@@ -1,5 +1,6 @@
 #include "AudioSystem.h"
 #include "BindingsLocation.h"
+#include "FirstFrame.h"
 #include "Fonts.h"
 #include "MessageBoxReporter.h"
 #include "PlatformSelection.h"
@@ -25,7 +26,8 @@ int main(int argc, char *argv[])
 
     const BindingsLocation bindings = BindingsLocation::forRunningProgram();
     audio::AudioSystem audioSystem;
-    audio::TrackPlayer media(audioSystem);
+    // The sound server and device are not needed for the first frame.
+    audio::TrackPlayer media(audioSystem, audio::TrackPlayer::DeviceOpening::OnRequest);
     ProcessLauncher launcher;
     MessageBoxReporter messages;
     const plovi::PlayerServices services{
@@ -42,5 +44,6 @@ int main(int argc, char *argv[])
     };
     plovi::PlayerWindow form1(services);
     form1.show();
+    afterFirstFrame(form1, [&media] { media.openDeviceInBackground(); });
     return QApplication::exec();
 }

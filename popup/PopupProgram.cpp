@@ -66,8 +66,9 @@ int runPopup(const QString &title, const AlertVariant &variant, audio::SoundPlay
 int popupMain(int argc, char *argv[], const QString &title, const AlertVariant &variant)
 {
     selectQtPlatform();
-    FontConfigPreload fonts;        // overlaps the connection to the display
-    audio::AudioSystem audioSystem; // and SDL's start
+    FontConfigPreload fonts; // overlaps the connection to the display
+    // SDL is loaded and started by the sound player's worker, with the chime.
+    audio::AudioSystem audioSystem;
     // The programs take no arguments, Qt's own options (-platform, -style,
     // -reverse, ...) included: Qt sees the program name only. QApplication
     // keeps references to both, so they live as long as it does.

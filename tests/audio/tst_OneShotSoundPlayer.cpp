@@ -22,6 +22,7 @@ class TestOneShotSoundPlayer : public QObject
     void playsInTheBackgroundAndReleasesTheDevice();
     void secondSoundReplacesTheFirst();
     void destroyedWhilePlaying();
+    void undecodableWavIsSilent();
 
   private:
     audio::AudioSystem m_audio;
@@ -100,6 +101,24 @@ void TestOneShotSoundPlayer::destroyedWhilePlaying()
         QVERIFY(player.playSoundAsync(audioFixture(QStringLiteral("beep.wav"))));
         QTest::qWait(i * 20);
     }
+}
+
+// Decoded on the worker: a file that only looks like a WAV is accepted, then
+// plays nothing and leaves the player idle.
+void TestOneShotSoundPlayer::undecodableWavIsSilent()
+{
+    const QString path = m_dir.filePath(QStringLiteral("nofmt.wav"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("RIFF\x10\0\0\0WAVEdata\x04\0\0\0\1\2\3\4", 24));
+    file.close();
+    audio::OneShotSoundPlayer player(m_audio);
+    QVERIFY(player.playSoundAsync(path));
+    QTRY_VERIFY_WITH_TIMEOUT(!player.isBusy(), 2000);
+
+    QVERIFY(player.playSoundAsync(audioFixture(QStringLiteral("beep.wav"))));
+    QVERIFY(player.playSoundAsync(path));
+    QTRY_VERIFY_WITH_TIMEOUT(!player.isBusy(), 5000);
 }
 
 QTEST_GUILESS_MAIN(TestOneShotSoundPlayer)

@@ -20,6 +20,8 @@ class TestFonts : public QObject
     void songTiIsASongFace();
     void bitmapStrikes_data();
     void bitmapStrikes();
+    void songTiSmoothingFollowsSize_data();
+    void songTiSmoothingFollowsSize();
     void songTiDrawnInItsExactColour_data();
     void songTiDrawnInItsExactColour();
 };
@@ -129,6 +131,34 @@ void TestFonts::bitmapStrikes()
     QFont font(face);
     font.setPixelSize(pixels);
     QCOMPARE(hasBitmapStrike(font), strike);
+}
+
+// Sizes drawn from UMing's bitmaps (11 to 16 px at 96 dpi) are not smoothed;
+// each size and weight gets its own answer, asked in turn.
+void TestFonts::songTiSmoothingFollowsSize_data()
+{
+    QTest::addColumn<double>("points");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("bitmaps");
+    QTest::newRow("9 pt, 12 px") << 9.0 << false << true;
+    QTest::newRow("13.5 pt, 18 px") << 13.5 << false << false;
+    QTest::newRow("12 pt bold, 16 px") << 12.0 << true << true;
+    QTest::newRow("14 pt bold, 19 px") << 14.0 << true << false;
+    QTest::newRow("7 pt, 9 px") << 7.0 << false << false;
+    QTest::newRow("9 pt again") << 9.0 << false << true;
+}
+
+void TestFonts::songTiSmoothingFollowsSize()
+{
+    QFETCH(double, points);
+    QFETCH(bool, bold);
+    QFETCH(bool, bitmaps);
+    if (!installed(kUMing) || QFontInfo(songTiFont(9)).family() != kUMing) {
+        QSKIP("宋体 is not drawn from AR PL UMing here");
+    }
+    const QFont font = songTiFont(points, bold);
+    QCOMPARE(font.bold(), bold);
+    QCOMPARE(font.styleStrategy() == QFont::NoAntialias, bitmaps);
 }
 
 void TestFonts::songTiDrawnInItsExactColour_data()

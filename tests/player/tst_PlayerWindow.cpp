@@ -56,6 +56,8 @@ class TestPlayerWindow : public QObject
     void startUp_data();
     void startUp();
     void startUpFillsHiddenSettingsRows();
+    void settingsDialogNotBuiltAtStartUp();
+    void settingsOpenedLaterShowsStartUpRecords();
     void timer1AfterStartUp();
     void layout_data();
     void layout();
@@ -162,6 +164,45 @@ void TestPlayerWindow::startUpFillsHiddenSettingsRows()
     QCOMPARE(form.settingsDialog()->fullPathBox(1)->text(), QString("/m/b.mp3"));
     QCOMPARE(form.settingsDialog()->shortNameBox(0)->text(), QStringLiteral("甲"));
     QCOMPARE(form.settingsDialog()->fullPathBox(2)->text(), QString());
+}
+
+// The first frame does not wait for the settings dialog: it is built when
+// first needed, holding what the start-up put into it.
+void TestPlayerWindow::settingsDialogNotBuiltAtStartUp()
+{
+    PlayerHarness h;
+    h.writeBindings(record("/m/a.mp3", QStringLiteral("甲")));
+    PlayerWindow form(h.services());
+    QVERIFY(form.findChild<TrackSettingsDialog *>() == nullptr);
+    QCOMPARE(form.CmdTrack(0)->text(), QStringLiteral("甲"));
+}
+
+// "设置" re-reads the file into the dialog; rows the file no longer has keep
+// what the start-up read, as a dialog loaded hidden at start-up would.
+void TestPlayerWindow::settingsOpenedLaterShowsStartUpRecords()
+{
+    PlayerHarness h;
+    h.writeBindings(record("/m/a.mp3", QStringLiteral("甲")) +
+                    record("/m/b.mp3", QStringLiteral("乙")) + record("/m/c.mp3", "c"));
+    PlayerWindow form(h.services());
+    h.writeBindings(record("/m/new.mp3", QStringLiteral("新")));
+    QStringList paths;
+    QStringList names;
+    QTimer::singleShot(0, &form, [&] {
+        auto *dialog = form.findChild<TrackSettingsDialog *>();
+        if (dialog == nullptr) {
+            return;
+        }
+        for (int16_t k = 0; k < 4; ++k) {
+            paths << dialog->fullPathBox(k)->text();
+            names << dialog->shortNameBox(k)->text();
+        }
+        dialog->reject();
+    });
+    QTest::mouseClick(form.findChild<QPushButton *>("CmdSet"), Qt::LeftButton);
+    QCOMPARE(paths, (QStringList{"/m/new.mp3", "/m/b.mp3", "/m/c.mp3", ""}));
+    QCOMPARE(names, (QStringList{QStringLiteral("新"), QStringLiteral("乙"), "c", ""}));
+    QVERIFY(form.settingsDialog() == nullptr);
 }
 
 void TestPlayerWindow::timer1AfterStartUp()
