@@ -1,7 +1,7 @@
 #include "AudioFileLoader.h"
 
 #include "BufferedFileReader.h"
-#include "FfmpegSource.h"
+#include "FfmpegFormats.h"
 #include "Mp3Source.h"
 #include "WavSource.h"
 
@@ -12,12 +12,13 @@ Result<std::unique_ptr<PcmSource>> AudioFileLoader::load(const QString &path)
     Result<std::unique_ptr<BufferedFileReader>> file = BufferedFileReader::open(path);
     if (!file)
         return Failure{file.error()};
-    if (WavSource::looksLikeWav(*file.value()) || FfmpegSource::handles(*file.value())) {
-        Result<std::unique_ptr<FfmpegSource>> source = FfmpegSource::open(std::move(file).value());
-        if (!source)
-            return Failure{source.error()};
-        return std::unique_ptr<PcmSource>(std::move(source).value());
-    }
+    QString unavailable;
+    const FfmpegFormats *ffmpeg = ffmpegFormats(&unavailable);
+    const bool wav = WavSource::looksLikeWav(*file.value());
+    if (ffmpeg != nullptr && (wav || ffmpeg->handles(*file.value())))
+        return ffmpeg->open(std::move(file).value());
+    if (ffmpeg == nullptr && wav)
+        return Failure{unavailable};
     Result<std::unique_ptr<Mp3Source>> mp3 = Mp3Source::open(std::move(file).value());
     if (!mp3)
         return Failure{mp3.error()};

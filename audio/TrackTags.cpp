@@ -2,14 +2,9 @@
 
 #include "BufferedFileReader.h"
 #include "CodePage.h"
-#include "FfmpegDemuxer.h"
+#include "FfmpegFormats.h"
 
 #include <mpg123.h>
-
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/dict.h>
-}
 
 #include <algorithm>
 #include <cstdio>
@@ -70,55 +65,6 @@ std::optional<QString> nonEmpty(const QString &text)
     if (trimmed.isEmpty())
         return std::nullopt;
     return trimmed;
-}
-
-// What libavformat makes of the file.
-struct ContainerProbe
-{
-    bool recognised = false; // some demuxer took the file
-    bool mpeg = false;       // and it was the MPEG audio one
-    bool audio = false;      // it has an audio stream
-    std::optional<QString> title;
-};
-
-std::optional<QString> titleIn(const AVDictionary *metadata)
-{
-    // Keys match without regard to case: TITLE, Title and title alike.
-    const AVDictionaryEntry *entry = av_dict_get(metadata, "title", nullptr, 0);
-    if (entry == nullptr || entry->value == nullptr)
-        return std::nullopt;
-    return nonEmpty(QString::fromUtf8(entry->value));
-}
-
-// The same demuxer choice the loader makes: MPEG audio and anything no
-// demuxer recognises with confidence go to libmpg123.
-ContainerProbe probeContainer(BufferedFileReader &file)
-{
-    constexpr int BufferSize = 4096;
-    ContainerProbe probe;
-    const AVInputFormat *format = FfmpegDemuxer::probe(file);
-    if (format == nullptr)
-        return probe;
-    probe.mpeg = std::strcmp(format->name, "mp3") == 0;
-    if (probe.mpeg) {
-        probe.recognised = true;
-        return probe;
-    }
-    Result<std::unique_ptr<FfmpegDemuxer>> demuxer = FfmpegDemuxer::open(file, format, BufferSize);
-    if (!demuxer)
-        return probe;
-    probe.recognised = true;
-    const AVFormatContext *context = demuxer.value()->context();
-    probe.title = titleIn(context->metadata);
-    for (unsigned i = 0; i < context->nb_streams; ++i) {
-        const AVStream *stream = context->streams[i];
-        if (stream->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
-            continue;
-        probe.audio = true;
-        if (!probe.title)
-            probe.title = titleIn(stream->metadata);
-    }
-    return probe;
 }
 
 struct HandleDeleter
@@ -213,7 +159,9 @@ Result<TrackTags> TrackTags::read(const QString &path)
     if (!opened)
         return Failure{opened.error()};
     BufferedFileReader &file = *opened.value();
-    const ContainerProbe probe = probeContainer(file);
+    const FfmpegFormats *ffmpeg = ffmpegFormats();
+    const FfmpegFormats::Probe probe =
+        ffmpeg != nullptr ? ffmpeg->probe(file) : FfmpegFormats::Probe{};
     if (probe.recognised && !probe.mpeg) {
         if (!probe.audio)
             return Failure{QStringLiteral("no audio stream")};

@@ -42,6 +42,7 @@ bin/plovi
 $private/Plovi
 $private/Nobix
 $private/Tarvel
+$private/plovi-ffmpeg.so
 $private/msgcome.wav
 $private/buddycome.wav
 $private/plovi.installed
@@ -226,7 +227,7 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
     [ "$(field Package)" = plovi ] || fail "package name $(field Package)"
     [ "$(field Section)" = sound ] || fail "section $(field Section)"
     [ -n "$(field Maintainer)" ] || fail "no maintainer"
-    for lib in libqt6widgets6 libqt6gui6 libqt6core6 libsdl2-2.0-0 libmpg123-0 libc6; do
+    for lib in libqt6widgets6 libqt6gui6 libqt6core6 libsdl2-2.0-0 libmpg123-0 libavformat59 libavcodec59 libswresample4 libc6; do
       field Depends | grep -q "\b$lib\b" || fail "Depends lacks $lib: $(field Depends)"
     done
     for package in fonts-arphic-uming qt6-translations-l10n; do
