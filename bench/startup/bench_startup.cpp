@@ -189,8 +189,9 @@ bool runOnce(const Program &program, Sample &sample)
     return ok;
 }
 
-// A folder of its own holding a copy of the player and a yygj binding all
-// fifteen slots to trackPath; the player keeps yygj beside itself.
+// A folder of its own holding a copy of the player, its FFmpeg module where
+// the build has one, and a yygj binding all fifteen slots to trackPath; the
+// player keeps yygj beside itself.
 std::string preparePlayerCopy(const std::string &player, const std::string &trackPath)
 {
     namespace fs = std::filesystem;
@@ -203,6 +204,13 @@ std::string preparePlayerCopy(const std::string &player, const std::string &trac
     fs::copy_file(player, dir / "Plovi", error);
     if (error) {
         return {};
+    }
+    const fs::path module = fs::path(player).parent_path() / "plovi-ffmpeg.so";
+    if (fs::exists(module)) {
+        fs::copy_file(module, dir / "plovi-ffmpeg.so", error);
+        if (error) {
+            return {};
+        }
     }
     std::ofstream yygj(dir / "yygj", std::ios::binary);
     for (int k = 1; k <= 15; ++k) {
