@@ -12,13 +12,17 @@ Result<std::unique_ptr<PcmSource>> AudioFileLoader::load(const QString &path)
     Result<std::unique_ptr<BufferedFileReader>> file = BufferedFileReader::open(path);
     if (!file)
         return Failure{file.error()};
-    QString unavailable;
-    const FfmpegFormats *ffmpeg = ffmpegFormats(&unavailable);
-    const bool wav = WavSource::looksLikeWav(*file.value());
-    if (ffmpeg != nullptr && (wav || ffmpeg->handles(*file.value())))
-        return ffmpeg->open(std::move(file).value());
-    if (ffmpeg == nullptr && wav)
-        return Failure{unavailable};
+    // Plain MPEG audio goes straight to libmpg123, without FFmpeg's
+    // libraries: a player of MP3 files alone never loads them.
+    if (!Mp3Source::looksLikeMpegAudio(*file.value())) {
+        QString unavailable;
+        const FfmpegFormats *ffmpeg = ffmpegFormats(&unavailable);
+        const bool wav = WavSource::looksLikeWav(*file.value());
+        if (ffmpeg != nullptr && (wav || ffmpeg->handles(*file.value())))
+            return ffmpeg->open(std::move(file).value());
+        if (ffmpeg == nullptr && wav)
+            return Failure{unavailable};
+    }
     Result<std::unique_ptr<Mp3Source>> mp3 = Mp3Source::open(std::move(file).value());
     if (!mp3)
         return Failure{mp3.error()};

@@ -61,6 +61,34 @@ off_t Mp3Source::seekCallback(void *cursor, off_t offset, int whence)
     return static_cast<off_t>(self->m_cursor);
 }
 
+bool Mp3Source::looksLikeMpegAudio(BufferedFileReader &file)
+{
+    constexpr int MaxTags = 4;
+    int64_t offset = 0;
+    for (int tag = 0; tag <= MaxTags; ++tag) {
+        uint8_t head[10];
+        if (file.read(offset, head, sizeof head) != int64_t(sizeof head))
+            return false;
+        if (std::memcmp(head, "ID3", 3) == 0) {
+            // A synchsafe size (seven bits a byte) after the version and flags;
+            // a footer of ten more bytes when flag 0x10 is set.
+            if (((head[6] | head[7] | head[8] | head[9]) & 0x80) != 0)
+                return false;
+            const int64_t size = (int64_t(head[6]) << 21) | (int64_t(head[7]) << 14) |
+                                 (int64_t(head[8]) << 7) | int64_t(head[9]);
+            offset += 10 + size + ((head[5] & 0x10) != 0 ? 10 : 0);
+            continue;
+        }
+        const int version = (head[1] >> 3) & 3; // 1 is reserved
+        const int layer = (head[1] >> 1) & 3;   // 0 is reserved (ADTS uses it)
+        const int bitrate = head[2] >> 4;       // 15 is invalid
+        const int rate = (head[2] >> 2) & 3;    // 3 is reserved
+        return head[0] == 0xFF && (head[1] & 0xE0) == 0xE0 && version != 1 && layer != 0 &&
+               bitrate != 15 && rate != 3;
+    }
+    return false;
+}
+
 Result<std::unique_ptr<Mp3Source>> Mp3Source::open(std::unique_ptr<BufferedFileReader> file)
 {
     static std::once_flag initialised;

@@ -23,6 +23,12 @@ class BufferedFileReader;
 class Mp3Source final : public PcmSource
 {
   public:
+    // Whether the file plainly is MPEG audio: after any ID3v2 tags comes the
+    // header of an MPEG audio frame of layer I, II or III (so not ADTS, whose
+    // layer bits are 0). Reads at most a few small pieces; a false answer
+    // leaves the decision to the other decoders.
+    [[nodiscard]] static bool looksLikeMpegAudio(BufferedFileReader &file);
+
     // Fails when no MPEG audio frame is found, when the file ends before the
     // stream its header announces, or when it holds no sample.
     [[nodiscard]] static Result<std::unique_ptr<Mp3Source>>

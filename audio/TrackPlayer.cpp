@@ -35,6 +35,7 @@ TrackPlayer::~TrackPlayer()
     joinDeviceOpener();
     halt();
     m_device.reset();
+    joinDeviceCloser();
 }
 
 void TrackPlayer::audioCallback(void *userData, uint8_t *stream, int length)
@@ -196,19 +197,42 @@ void TrackPlayer::halt()
     m_device->pause();
 }
 
-// Keeps the open device when it already has this format.
+// Keeps the open device when it already has this format. Otherwise the new
+// device is opened first and the old one, halted, is closed on a worker:
+// closing waits for SDL's audio thread to finish a buffer, which would hold
+// up the new track's start by as much. Where the output cannot take a second
+// device at once, the old one is closed first.
 Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels)
 {
     if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels)
         return {};
-    m_device.reset();
-    m_outputChannels = channels;
     Result<OutputDevice> opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
                                                      &TrackPlayer::audioCallback, this);
+    if (!opened && m_device) {
+        m_device.reset();
+        opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
+                                    &TrackPlayer::audioCallback, this);
+    }
     if (!opened)
         return Failure{opened.error()};
+    if (m_device) {
+        joinDeviceCloser();
+        m_closer =
+            std::thread([old = std::make_unique<OutputDevice>(std::move(*m_device))]() mutable {
+                old.reset();
+            });
+        m_device.reset();
+    }
+    // The new device is paused until startPlayback(): its callback cannot run yet.
+    m_outputChannels = channels;
     m_device.emplace(std::move(opened).value());
     return {};
+}
+
+void TrackPlayer::joinDeviceCloser()
+{
+    if (m_closer.joinable())
+        m_closer.join();
 }
 
 } // namespace audio

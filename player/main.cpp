@@ -9,12 +9,15 @@
 #include "ProcessLauncher.h"
 #include "QtFileDialog.h"
 #include "ReadableFileCheck.h"
+#include "TrackButton.h"
 #include "TrackPlayer.h"
 #include "Translations.h"
 #include "WindowMove.h"
 
 #include <QApplication>
 #include <QThreadPool>
+
+#include <algorithm>
 
 int main(int argc, char *argv[])
 {
@@ -46,11 +49,18 @@ int main(int argc, char *argv[])
     };
     plovi::PlayerWindow form1(services);
     form1.show();
-    afterFirstFrame(form1, [&media] {
+    afterFirstFrame(form1, [&media, &form1] {
         media.openDeviceInBackground();
-        // FFmpeg's formats load beside it, so that a first click on a track of
-        // any format starts as fast as one on an MP3.
-        QThreadPool::globalInstance()->start([] { static_cast<void>(audio::ffmpegFormats()); });
+        // Where a track is bound to a file other than an MP3, FFmpeg's formats
+        // load beside the device, so that its first click starts as fast as
+        // one on an MP3; a player of MP3 files alone never loads them.
+        const bool otherFormats =
+            std::ranges::any_of(form1.trackButtons(), [](const plovi::TrackButton *track) {
+                return !track->tag().isEmpty() &&
+                       !track->tag().endsWith(QStringLiteral(".mp3"), Qt::CaseInsensitive);
+            });
+        if (otherFormats)
+            QThreadPool::globalInstance()->start([] { static_cast<void>(audio::ffmpegFormats()); });
     });
     return QApplication::exec();
 }

@@ -23,6 +23,8 @@ class TestAudioFileLoader : public QObject
     void refused_data();
     void refused();
     void truncatedAfterTags();
+    void mpegAudioRecognised_data();
+    void mpegAudioRecognised();
     void fileNamePatternsCoverEveryFixture();
 
   private:
@@ -166,6 +168,67 @@ void TestAudioFileLoader::truncatedAfterTags()
 }
 
 // Every committed fixture that plays is offered by its extension, MP3 first.
+// Which files go straight to libmpg123. Headers worked out by hand from the
+// MPEG audio frame header: FF FB 90 64 is MPEG-1 layer III, 128 kbit/s,
+// 44.1 kHz; FF F1 50 80 is ADTS (layer bits 00).
+void TestAudioFileLoader::mpegAudioRecognised_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<bool>("mpeg");
+
+    const QByteArray mp3Frame = QByteArray::fromHex("fffb9064") + QByteArray(400, '\0');
+    const QByteArray adtsFrame = QByteArray::fromHex("fff15080") + QByteArray(400, '\0');
+    // An ID3v2.4 tag whose synchsafe size 00 00 01 00 is 128 bytes.
+    const QByteArray tag = QByteArray("ID3\x04\x00\x00\x00\x00\x01\x00", 10) + QByteArray(128, 'x');
+    const QByteArray footerTag = QByteArray("ID3\x04\x00\x10\x00\x00\x01\x00", 10) +
+                                 QByteArray(128, 'x') +
+                                 QByteArray("3DI\x04\x00\x10\x00\x00\x01\x00", 10);
+
+    QTest::newRow("CBR fixture") << QByteArray() << "chord_cbr.mp3" << true;
+    QTest::newRow("VBR fixture") << QByteArray() << "chord_vbr_noheader.mp3" << true;
+    QTest::newRow("ADTS fixture") << QByteArray() << "formats/tone.aac" << false;
+    QTest::newRow("FLAC fixture") << QByteArray() << "formats/tone.flac" << false;
+    QTest::newRow("WAV fixture") << QByteArray() << "beep.wav" << false;
+    QTest::newRow("frame") << mp3Frame << QString() << true;
+    QTest::newRow("tag, frame") << tag + mp3Frame << QString() << true;
+    QTest::newRow("two tags, frame") << tag + tag + mp3Frame << QString() << true;
+    QTest::newRow("tag with footer, frame") << footerTag + mp3Frame << QString() << true;
+    QTest::newRow("tag, ADTS") << tag + adtsFrame << QString() << false;
+    QTest::newRow("five tags, frame")
+        << tag + tag + tag + tag + tag + mp3Frame << QString() << false;
+    QTest::newRow("size not synchsafe")
+        << QByteArray("ID3\x04\x00\x00\x00\x00\x01\x80", 10) + QByteArray(256, 'x') + mp3Frame
+        << QString() << false;
+    QTest::newRow("tag past the end") << tag.left(60) << QString() << false;
+    QTest::newRow("MPEG version reserved")
+        << QByteArray::fromHex("ffeb9064") + QByteArray(400, '\0') << QString() << false;
+    QTest::newRow("bitrate 15") << QByteArray::fromHex("fffbf064") + QByteArray(400, '\0')
+                                << QString() << false;
+    QTest::newRow("rate reserved")
+        << QByteArray::fromHex("fffb9c64") + QByteArray(400, '\0') << QString() << false;
+    QTest::newRow("eleven-bit sync missing")
+        << QByteArray::fromHex("ffdb9064") + QByteArray(400, '\0') << QString() << false;
+}
+
+void TestAudioFileLoader::mpegAudioRecognised()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, fixture);
+    QFETCH(bool, mpeg);
+    QString path = audioFixture(fixture);
+    if (fixture.isEmpty()) {
+        path = m_dir.filePath(QStringLiteral("sniff.bin"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+    Result<std::unique_ptr<audio::BufferedFileReader>> reader =
+        audio::BufferedFileReader::open(path);
+    QVERIFY2(reader.ok(), qPrintable(reader.ok() ? QString() : reader.error()));
+    QCOMPARE(audio::Mp3Source::looksLikeMpegAudio(*reader.value()), mpeg);
+}
+
 void TestAudioFileLoader::fileNamePatternsCoverEveryFixture()
 {
     const QStringList patterns = audio::AudioFileLoader::fileNamePatterns();
