@@ -271,7 +271,7 @@ void TestFfmpegSource::initTestCase()
                                                     QFile::ExeOwner | QFile::ReadOther |
                                                     QFile::ExeOther));
     m_expected = expectedTracks(QStringLiteral("formats/expected.txt"));
-    QCOMPARE(m_expected.size(), 20);
+    QCOMPARE(m_expected.size(), 24);
 
     // A minute of 16-bit stereo PCM in a WAV file written here.
     const qint64 frames = 60 * 44100;
@@ -338,7 +338,13 @@ void TestFfmpegSource::lengthMeasuredWithoutDecodingWhereStated_data()
     QTest::newRow("ADTS: frame headers") << "tone.aac" << Method::Packets;
     QTest::newRow("WMA: decoded") << "tone.wma" << Method::DecodeScan;
     QTest::newRow("ADPCM in WAV: block sizes") << "adpcm_ms.wav" << Method::Packets;
-    QTest::newRow("Matroska: decoded") << "video.mkv" << Method::DecodeScan;
+    QTest::newRow("Vorbis in WebM: packets") << "vorbis.webm" << Method::Packets;
+    QTest::newRow("Vorbis in Matroska, mono: packets") << "vorbis_mono.mka" << Method::Packets;
+    QTest::newRow("Opus in WebM: packets less pre-skip and padding")
+        << "opus.webm" << Method::Packets;
+    QTest::newRow("Opus in Matroska, mono: packets less pre-skip and padding")
+        << "opus_mono.mka" << Method::Packets;
+    QTest::newRow("FLAC in Matroska: decoded") << "video.mkv" << Method::DecodeScan;
 }
 
 void TestFfmpegSource::lengthMeasuredWithoutDecodingWhereStated()
