@@ -282,61 +282,6 @@ Result<Measured> blockPacketScan(BufferedFileReader &file, const AVInputFormat *
     return Measured{frames, Method::Packets};
 }
 
-// Frames each packet of a Vorbis or Opus stream decodes to, from the
-// packet's own header (Vorbis's block sizes, Opus's table of contents).
-class PacketFrames
-{
-  public:
-    PacketFrames(const PacketFrames &) = delete;
-    PacketFrames &operator=(const PacketFrames &) = delete;
-    ~PacketFrames()
-    {
-        av_vorbis_parse_free(&m_vorbis);
-        av_parser_close(m_parser);
-        avcodec_free_context(&m_codec);
-    }
-
-    // Null for other codecs, or where the stream's header does not parse.
-    [[nodiscard]] static std::unique_ptr<PacketFrames> open(const AVCodecParameters *codec)
-    {
-        std::unique_ptr<PacketFrames> frames(new PacketFrames);
-        if (codec->codec_id == AV_CODEC_ID_VORBIS) {
-            frames->m_vorbis = av_vorbis_parse_init(codec->extradata, codec->extradata_size);
-            return frames->m_vorbis != nullptr ? std::move(frames) : nullptr;
-        }
-        if (codec->codec_id != AV_CODEC_ID_OPUS)
-            return nullptr;
-        frames->m_parser = av_parser_init(codec->codec_id);
-        frames->m_codec = avcodec_alloc_context3(nullptr);
-        if (frames->m_parser == nullptr || frames->m_codec == nullptr ||
-            avcodec_parameters_to_context(frames->m_codec, codec) < 0)
-            return nullptr;
-        frames->m_parser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
-        return frames;
-    }
-
-    // The packet's frames; 0 or negative where its header does not tell them.
-    [[nodiscard]] int of(const AVPacket *packet)
-    {
-        if (m_vorbis != nullptr)
-            return av_vorbis_parse_frame(m_vorbis, packet->data, packet->size);
-        uint8_t *out = nullptr;
-        int outBytes = 0;
-        if (av_parser_parse2(m_parser, m_codec, &out, &outBytes, packet->data, packet->size,
-                             packet->pts, packet->dts, packet->pos) != packet->size ||
-            outBytes != packet->size)
-            return -1;
-        return m_parser->duration;
-    }
-
-  private:
-    PacketFrames() = default;
-
-    AVVorbisParseContext *m_vorbis = nullptr;
-    AVCodecParserContext *m_parser = nullptr;
-    AVCodecContext *m_codec = nullptr;
-};
-
 // Opus's pre-skip as its identification header states it, which the decoder
 // drops; -1 without one.
 int opusPreSkip(const AVCodecParameters *codec)
@@ -364,9 +309,33 @@ Result<Measured> matroskaPacketScan(BufferedFileReader &file, const FfmpegDecode
         if (preSkip < 0 || preSkip != codec->initial_padding)
             return decodeScan(file, format);
     }
-    std::unique_ptr<PacketFrames> counter = PacketFrames::open(codec);
-    if (counter == nullptr || codec->sample_rate != rate)
+    // Each packet's frames from its own header: Vorbis's block sizes, Opus's
+    // table of contents.
+    std::unique_ptr<AVVorbisParseContext, void (*)(AVVorbisParseContext *)> vorbisParser(
+        vorbis ? av_vorbis_parse_init(codec->extradata, codec->extradata_size) : nullptr,
+        [](AVVorbisParseContext *p) { av_vorbis_parse_free(&p); });
+    std::unique_ptr<AVCodecParserContext, void (*)(AVCodecParserContext *)> opusParser(
+        vorbis ? nullptr : av_parser_init(AV_CODEC_ID_OPUS), av_parser_close);
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> parserCodec(
+        avcodec_alloc_context3(nullptr), [](AVCodecContext *c) { avcodec_free_context(&c); });
+    if ((vorbisParser == nullptr && opusParser == nullptr) || parserCodec == nullptr ||
+        avcodec_parameters_to_context(parserCodec.get(), codec) < 0 || codec->sample_rate != rate)
         return decodeScan(file, format);
+    if (opusParser != nullptr)
+        opusParser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
+    // 0 or negative where the header does not tell.
+    const auto framesOf = [&](const AVPacket *packet) {
+        if (vorbisParser != nullptr)
+            return av_vorbis_parse_frame(vorbisParser.get(), packet->data, packet->size);
+        uint8_t *out = nullptr;
+        int outBytes = 0;
+        opusParser->duration = 0;
+        if (av_parser_parse2(opusParser.get(), parserCodec.get(), &out, &outBytes, packet->data,
+                             packet->size, packet->pts, packet->dts, packet->pos) != packet->size ||
+            outBytes != packet->size)
+            return -1;
+        return opusParser->duration;
+    };
     Result<std::unique_ptr<FfmpegDemuxer>> opened = FfmpegDemuxer::open(file, format, ScanIoBytes);
     if (!opened)
         return Failure{opened.error()};
@@ -399,7 +368,7 @@ Result<Measured> matroskaPacketScan(BufferedFileReader &file, const FfmpegDecode
             av_packet_unref(packet.get());
             return damaged(QStringLiteral("a packet is cut short"));
         }
-        const int count = counter->of(packet.get());
+        const int count = framesOf(packet.get());
         std::size_t sideBytes = 0;
         const uint8_t *side =
             av_packet_get_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, &sideBytes);
