@@ -7,6 +7,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/vorbis_parser.h>
 #include <libavformat/avformat.h>
 #include <libavutil/intreadwrite.h>
 }
@@ -281,6 +282,117 @@ Result<Measured> blockPacketScan(BufferedFileReader &file, const AVInputFormat *
     return Measured{frames, Method::Packets};
 }
 
+// Opus's pre-skip as its identification header states it, which the decoder
+// drops; -1 without one.
+int opusPreSkip(const AVCodecParameters *codec)
+{
+    if (codec->extradata == nullptr || codec->extradata_size < 19 ||
+        std::memcmp(codec->extradata, "OpusHead", 8) != 0)
+        return -1;
+    return AV_RL16(codec->extradata + 10);
+}
+
+// Vorbis and Opus in Matroska and WebM: every packet's frames from its
+// header, without decoding, as the decoder yields them: nothing for the first
+// Vorbis packet (it only starts the overlap), less Opus's pre-skip and the
+// padding marked on the last packet (DiscardPadding). Other codecs, and
+// packets whose headers do not tell their frames, are decoded whole.
+Result<Measured> matroskaPacketScan(BufferedFileReader &file, const FfmpegDecoder &playback,
+                                    int rate)
+{
+    const AVInputFormat *format = playback.demuxer().context()->iformat;
+    const AVCodecParameters *codec = playback.stream()->codecpar;
+    const bool vorbis = codec->codec_id == AV_CODEC_ID_VORBIS;
+    int64_t preSkip = 0;
+    if (!vorbis) {
+        preSkip = opusPreSkip(codec);
+        if (preSkip < 0 || preSkip != codec->initial_padding)
+            return decodeScan(file, format);
+    }
+    // Each packet's frames from its own header: Vorbis's block sizes, Opus's
+    // table of contents.
+    std::unique_ptr<AVVorbisParseContext, void (*)(AVVorbisParseContext *)> vorbisParser(
+        vorbis ? av_vorbis_parse_init(codec->extradata, codec->extradata_size) : nullptr,
+        [](AVVorbisParseContext *p) { av_vorbis_parse_free(&p); });
+    std::unique_ptr<AVCodecParserContext, void (*)(AVCodecParserContext *)> opusParser(
+        vorbis ? nullptr : av_parser_init(AV_CODEC_ID_OPUS), av_parser_close);
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> parserCodec(
+        avcodec_alloc_context3(nullptr), [](AVCodecContext *c) { avcodec_free_context(&c); });
+    if ((vorbisParser == nullptr && opusParser == nullptr) || parserCodec == nullptr ||
+        avcodec_parameters_to_context(parserCodec.get(), codec) < 0 || codec->sample_rate != rate)
+        return decodeScan(file, format);
+    if (opusParser != nullptr)
+        opusParser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
+    // 0 or negative where the header does not tell.
+    const auto framesOf = [&](const AVPacket *packet) {
+        if (vorbisParser != nullptr)
+            return av_vorbis_parse_frame(vorbisParser.get(), packet->data, packet->size);
+        uint8_t *out = nullptr;
+        int outBytes = 0;
+        opusParser->duration = 0;
+        if (av_parser_parse2(opusParser.get(), parserCodec.get(), &out, &outBytes, packet->data,
+                             packet->size, packet->pts, packet->dts, packet->pos) != packet->size ||
+            outBytes != packet->size)
+            return -1;
+        return opusParser->duration;
+    };
+    Result<std::unique_ptr<FfmpegDemuxer>> opened = FfmpegDemuxer::open(file, format, ScanIoBytes);
+    if (!opened)
+        return Failure{opened.error()};
+    FfmpegDemuxer &demuxer = *opened.value();
+    AVFormatContext *context = demuxer.context();
+    const int streamIndex = playback.streamIndex();
+    if (streamIndex >= static_cast<int>(context->nb_streams))
+        return decodeScan(file, format);
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        if (static_cast<int>(i) != streamIndex)
+            context->streams[i]->discard = AVDISCARD_ALL;
+    }
+    // Packets are read for their size and first bytes alone.
+    context->flags |= AVFMT_FLAG_NOFILLIN | AVFMT_FLAG_NOPARSE;
+    std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(),
+                                                           [](AVPacket *p) { av_packet_free(&p); });
+    if (packet == nullptr)
+        return Failure{QStringLiteral("out of memory")};
+    int64_t frames = 0;
+    int64_t packets = 0;
+    int64_t padding = 0;
+    bool vouched = true;
+    int result = 0;
+    while ((result = demuxer.readPacket(packet.get())) >= 0) {
+        if (packet->stream_index != streamIndex) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        if ((packet->flags & AV_PKT_FLAG_CORRUPT) != 0) {
+            av_packet_unref(packet.get());
+            return damaged(QStringLiteral("a packet is cut short"));
+        }
+        const int count = framesOf(packet.get());
+        std::size_t sideBytes = 0;
+        const uint8_t *side =
+            av_packet_get_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, &sideBytes);
+        // Skips at the start other than the pre-skip are the decoder's to
+        // place; a packet the header does not tell is the decoder's to count.
+        const bool told = count > 0 && (side == nullptr || (sideBytes >= 8 && AV_RL32(side) == 0));
+        if (told && side != nullptr)
+            padding += AV_RL32(side + 4);
+        av_packet_unref(packet.get());
+        if (!told) {
+            vouched = false;
+            break;
+        }
+        if (packets++ > 0 || !vorbis)
+            frames += count;
+    }
+    if (!vouched)
+        return decodeScan(file, format);
+    const int ioError = context->pb->error;
+    if (result != AVERROR_EOF || (ioError < 0 && ioError != AVERROR_EOF))
+        return damaged(FfmpegDemuxer::errorText(result != AVERROR_EOF ? result : ioError));
+    return Measured{std::max<int64_t>(frames - preSkip - padding, 0), Method::Packets};
+}
+
 Result<Measured> riffWaveLength(BufferedFileReader &file, const AVInputFormat *format,
                                 const AVCodecParameters *codec)
 {
@@ -343,6 +455,8 @@ Result<Measured> FfmpegTrackLength::measure(BufferedFileReader &file, const Ffmp
     }
     if (stated && isLossless(codec->codec_id))
         return checkedStatedLength(file, format, rate, *stated);
+    if (std::strncmp(name, "matroska", 8) == 0)
+        return matroskaPacketScan(file, playback, rate);
     if (codec->codec_id == AV_CODEC_ID_AAC) {
         if (std::strcmp(name, "aac") == 0)
             return adtsLength(file, format, rate);

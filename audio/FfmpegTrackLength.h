@@ -19,8 +19,10 @@ class FfmpegDecoder;
 // header of other lossless formats (WavPack, APE, ALAC in MP4). AAC is
 // counted by its packets: ADTS frame headers, the sample table of an MP4 file
 // (its packets where it is fragmented); so are fixed blocks in WAV (ADPCM),
-// each from its size. The rest is decoded once (WMA, Matroska, ...). A file
-// cut short or damaged where the measurement looks fails.
+// each from its size, and Vorbis and Opus in Matroska and WebM, each packet
+// from its own header. The rest is decoded once (WMA, other codecs in
+// Matroska, ...). A file cut short or damaged where the measurement looks
+// fails.
 class FfmpegTrackLength
 {
   public:
