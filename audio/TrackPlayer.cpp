@@ -1,6 +1,7 @@
 #include "TrackPlayer.h"
 
 #include "AudioFileLoader.h"
+#include "AudioSystem.h"
 #include "PcmSource.h"
 
 #include <cstring>
@@ -201,11 +202,14 @@ void TrackPlayer::halt()
 // device is opened first and the old one, halted, is closed on a worker:
 // closing waits for SDL's audio thread to finish a buffer, which would hold
 // up the new track's start by as much. Where the output cannot take a second
-// device at once, the old one is closed first.
+// device at once, or would mix both into one file, the old one closes first.
 Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels)
 {
     if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels)
         return {};
+    // SDL's disk driver writes every device into the one file it names.
+    if (m_device && m_system.driverName() == QLatin1String("disk"))
+        m_device.reset();
     Result<OutputDevice> opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
                                                      &TrackPlayer::audioCallback, this);
     if (!opened && m_device) {
