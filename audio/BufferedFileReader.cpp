@@ -134,4 +134,18 @@ Result<std::vector<uint8_t>> BufferedFileReader::readAll()
     return bytes;
 }
 
+int64_t BufferedFileReader::seekTarget(int64_t position, int64_t offset, int whence) const
+{
+    int64_t base = 0;
+    if (whence == SEEK_CUR)
+        base = position;
+    else if (whence == SEEK_END)
+        base = m_size;
+    else if (whence != SEEK_SET)
+        return -1;
+    if ((offset > 0 && base > m_size - offset) || base + offset < 0)
+        return -1;
+    return base + offset;
+}
+
 } // namespace audio

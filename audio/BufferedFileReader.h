@@ -35,6 +35,11 @@ class BufferedFileReader
     // The size when opened.
     [[nodiscard]] int64_t size() const { return m_size; }
 
+    // Where a seek from position leads, as lseek() counts it (whence is
+    // SEEK_SET, SEEK_CUR or SEEK_END, the end being size()); -1 for another
+    // whence or a place before the start or past the end.
+    [[nodiscard]] int64_t seekTarget(int64_t position, int64_t offset, int whence) const;
+
     // Copies up to count bytes from offset on. Returns how many: fewer at
     // size() or at the file's current end, 0 past either, -1 on an I/O error
     // (a negative offset is one).

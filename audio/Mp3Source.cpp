@@ -47,18 +47,11 @@ ssize_t Mp3Source::readCallback(void *cursor, void *buffer, size_t bytes)
 off_t Mp3Source::seekCallback(void *cursor, off_t offset, int whence)
 {
     auto *self = static_cast<Mp3Source *>(cursor);
-    const auto size = static_cast<off_t>(self->m_file->size());
-    off_t base = 0;
-    if (whence == SEEK_CUR)
-        base = static_cast<off_t>(self->m_cursor);
-    else if (whence == SEEK_END)
-        base = size;
-    else if (whence != SEEK_SET)
+    const int64_t target = self->m_file->seekTarget(self->m_cursor, offset, whence);
+    if (target < 0)
         return -1;
-    if ((offset > 0 && base > size - offset) || base + offset < 0)
-        return -1;
-    self->m_cursor = base + offset;
-    return static_cast<off_t>(self->m_cursor);
+    self->m_cursor = target;
+    return static_cast<off_t>(target);
 }
 
 bool Mp3Source::looksLikeMpegAudio(BufferedFileReader &file)

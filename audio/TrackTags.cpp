@@ -23,23 +23,6 @@ struct Cursor
     int64_t position = 0;
 };
 
-// The new position from whence (SEEK_SET, SEEK_CUR or SEEK_END) and offset;
-// -1 outside the file as it was opened.
-int64_t seekTarget(const Cursor &cursor, int64_t offset, int whence)
-{
-    const int64_t size = cursor.file.size();
-    int64_t base = 0;
-    if (whence == SEEK_CUR)
-        base = cursor.position;
-    else if (whence == SEEK_END)
-        base = size;
-    else if (whence != SEEK_SET)
-        return -1;
-    if ((offset > 0 && base > size - offset) || base + offset < 0)
-        return -1;
-    return base + offset;
-}
-
 ssize_t mpgRead(void *opaque, void *buffer, size_t bytes)
 {
     auto *cursor = static_cast<Cursor *>(opaque);
@@ -52,7 +35,7 @@ ssize_t mpgRead(void *opaque, void *buffer, size_t bytes)
 off_t mpgSeek(void *opaque, off_t offset, int whence)
 {
     auto *cursor = static_cast<Cursor *>(opaque);
-    const int64_t target = seekTarget(*cursor, offset, whence);
+    const int64_t target = cursor->file.seekTarget(cursor->position, offset, whence);
     if (target < 0)
         return -1;
     cursor->position = target;

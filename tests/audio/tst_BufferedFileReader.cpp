@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
+#include <limits>
+
 #include <sys/stat.h>
 #include <vector>
 
@@ -13,6 +16,8 @@ class TestBufferedFileReader : public QObject
     Q_OBJECT
 
   private slots:
+    void seekTarget_data();
+    void seekTarget();
     void initTestCase();
     void refused_data();
     void refused();
@@ -55,6 +60,40 @@ QByteArray TestBufferedFileReader::readBytes(audio::BufferedFileReader &reader, 
     QByteArray bytes(count, '\0');
     const int64_t got = reader.read(offset, bytes.data(), std::size_t(count));
     return got < 0 ? QByteArray("error") : bytes.left(got);
+}
+
+// lseek()'s arithmetic on a 100-byte file, worked by hand.
+void TestBufferedFileReader::seekTarget_data()
+{
+    QTest::addColumn<qint64>("position");
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<int>("whence");
+    QTest::addColumn<qint64>("target");
+
+    QTest::newRow("set 0") << qint64(50) << qint64(0) << SEEK_SET << qint64(0);
+    QTest::newRow("set to the end") << qint64(0) << qint64(100) << SEEK_SET << qint64(100);
+    QTest::newRow("set past the end") << qint64(0) << qint64(101) << SEEK_SET << qint64(-1);
+    QTest::newRow("set before the start") << qint64(0) << qint64(-1) << SEEK_SET << qint64(-1);
+    QTest::newRow("forward") << qint64(50) << qint64(10) << SEEK_CUR << qint64(60);
+    QTest::newRow("back to the start") << qint64(50) << qint64(-50) << SEEK_CUR << qint64(0);
+    QTest::newRow("back too far") << qint64(50) << qint64(-51) << SEEK_CUR << qint64(-1);
+    QTest::newRow("from the end") << qint64(0) << qint64(-10) << SEEK_END << qint64(90);
+    QTest::newRow("past the end") << qint64(0) << qint64(1) << SEEK_END << qint64(-1);
+    QTest::newRow("no overflow") << qint64(50) << std::numeric_limits<qint64>::max() << SEEK_CUR
+                                 << qint64(-1);
+    QTest::newRow("unknown whence") << qint64(0) << qint64(0) << 7 << qint64(-1);
+}
+
+void TestBufferedFileReader::seekTarget()
+{
+    QFETCH(qint64, position);
+    QFETCH(qint64, offset);
+    QFETCH(int, whence);
+    QFETCH(qint64, target);
+    Result<std::unique_ptr<audio::BufferedFileReader>> reader =
+        audio::BufferedFileReader::open(writeFile(QStringLiteral("hundred"), QByteArray(100, 'x')));
+    QVERIFY(reader.ok());
+    QCOMPARE(reader.value()->seekTarget(position, offset, whence), target);
 }
 
 void TestBufferedFileReader::refused_data()
