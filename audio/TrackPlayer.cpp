@@ -1,7 +1,6 @@
 #include "TrackPlayer.h"
 
 #include "AudioFileLoader.h"
-#include "AudioSystem.h"
 #include "PcmSource.h"
 
 #include <cstring>
@@ -36,7 +35,6 @@ TrackPlayer::~TrackPlayer()
     joinDeviceOpener();
     halt();
     m_device.reset();
-    joinDeviceCloser();
 }
 
 void TrackPlayer::audioCallback(void *userData, uint8_t *stream, int length)
@@ -198,45 +196,19 @@ void TrackPlayer::halt()
     m_device->pause();
 }
 
-// Keeps the open device when it already has this format. Otherwise the new
-// device is opened first and the old one, halted, is closed on a worker:
-// closing waits for SDL's audio thread to finish a buffer, which would hold
-// up the new track's start by as much. Where the output cannot take a second
-// device at once, or would mix both into one file, the old one closes first.
+// Keeps the open device when it already has this format.
 Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels)
 {
     if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels)
         return {};
-    // SDL's disk driver writes every device into the one file it names.
-    if (m_device && m_system.driverName() == QLatin1String("disk"))
-        m_device.reset();
+    m_device.reset();
+    m_outputChannels = channels;
     Result<OutputDevice> opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
                                                      &TrackPlayer::audioCallback, this);
-    if (!opened && m_device) {
-        m_device.reset();
-        opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
-                                    &TrackPlayer::audioCallback, this);
-    }
     if (!opened)
         return Failure{opened.error()};
-    if (m_device) {
-        joinDeviceCloser();
-        m_closer =
-            std::thread([old = std::make_unique<OutputDevice>(std::move(*m_device))]() mutable {
-                old.reset();
-            });
-        m_device.reset();
-    }
-    // The new device is paused until startPlayback(): its callback cannot run yet.
-    m_outputChannels = channels;
     m_device.emplace(std::move(opened).value());
     return {};
-}
-
-void TrackPlayer::joinDeviceCloser()
-{
-    if (m_closer.joinable())
-        m_closer.join();
 }
 
 } // namespace audio

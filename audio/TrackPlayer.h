@@ -69,8 +69,6 @@ class TrackPlayer final : public MediaPlayer
     [[nodiscard]] Result<void> prepareDevice(int sampleRate, int channels);
     // Takes over the device the worker opened, once it is done.
     void joinDeviceOpener();
-    // Waits until the device a format change replaced is closed.
-    void joinDeviceCloser();
 
     AudioSystem &m_system;
     QString m_fileName;
@@ -81,16 +79,13 @@ class TrackPlayer final : public MediaPlayer
     int64_t m_frameCount = 0;
     std::atomic<int64_t> m_playedFrames{0};
     std::atomic<bool> m_playing{false};
-    // Read by the callback; written only while no device runs it (none is
-    // open, or every open one is paused).
+    // Read by the callback; written only while no device is open.
     int m_outputChannels = 0;
     std::optional<OutputDevice> m_device;
     QTimer m_startTimer;
     // Written by m_opener alone while it runs; taken over by joinDeviceOpener().
     std::optional<Result<OutputDevice>> m_opened;
     std::thread m_opener;
-    // Closes the device a format change replaced.
-    std::thread m_closer;
 };
 
 } // namespace audio
