@@ -282,6 +282,103 @@ Result<Measured> blockPacketScan(BufferedFileReader &file, const AVInputFormat *
     return Measured{frames, Method::Packets};
 }
 
+// WMA version 1 and 2 frame length, as the decoder derives it from the
+// rate: 512 samples up to 16 kHz, 1,024 up to 22.05 kHz (32 kHz for version
+// 1), 2,048 above.
+int wmaFrameLength(AVCodecID codec, int rate)
+{
+    if (rate <= 16000)
+        return 512;
+    if (rate <= 22050 || (rate <= 32000 && codec == AV_CODEC_ID_WMAV1))
+        return 1024;
+    return 2048;
+}
+
+// Whether the stream carries frames across packets (the "bit reservoir" flag
+// of the codec's private data): then a packet's frame count depends on bits
+// only decoding finds.
+bool wmaUsesBitReservoir(const AVCodecParameters *codec)
+{
+    const int at = codec->codec_id == AV_CODEC_ID_WMAV1 ? 2 : 4;
+    if (codec->extradata == nullptr || codec->extradata_size < at + 2)
+        return false;
+    return (AV_RL16(codec->extradata + at) & 0x0002) != 0;
+}
+
+// WMA versions 1 and 2 in ASF without the bit reservoir (the way FFmpeg
+// encodes it): every block of the stated block size is one frame, and the
+// decoder yields one frame fewer than the blocks (the first only starts the
+// overlap). The last two blocks are decoded, strictly, so that a tail that
+// does not decode, or a frame length other than the one derived here, is
+// found at load. Streams with the bit reservoir are decoded whole.
+Result<Measured> wmaPacketScan(BufferedFileReader &file, const FfmpegDecoder &playback, int rate)
+{
+    const AVInputFormat *format = playback.demuxer().context()->iformat;
+    const AVCodecParameters *codec = playback.stream()->codecpar;
+    const int64_t blockBytes = codec->block_align;
+    if (blockBytes <= 0 || wmaUsesBitReservoir(codec) || codec->sample_rate != rate)
+        return decodeScan(file, format);
+    const int64_t frameLength = wmaFrameLength(codec->codec_id, rate);
+    Result<std::unique_ptr<FfmpegDecoder>> opened =
+        FfmpegDecoder::open(file, format, ScanIoBytes, AV_EF_CRCCHECK | AV_EF_EXPLODE);
+    if (!opened)
+        return Failure{opened.error()};
+    FfmpegDecoder &scan = *opened.value();
+    const auto freePacket = [](AVPacket *p) { av_packet_free(&p); };
+    using Packet = std::unique_ptr<AVPacket, decltype(freePacket)>;
+    Packet packet(av_packet_alloc(), freePacket);
+    Packet beforeLast(av_packet_alloc(), freePacket);
+    Packet last(av_packet_alloc(), freePacket);
+    std::unique_ptr<AVFrame, void (*)(AVFrame *)> frame(av_frame_alloc(),
+                                                        [](AVFrame *f) { av_frame_free(&f); });
+    if (packet == nullptr || beforeLast == nullptr || last == nullptr || frame == nullptr)
+        return Failure{QStringLiteral("out of memory")};
+    int64_t blocks = 0;
+    int64_t lastBlocks = 0;
+    int64_t beforeLastBlocks = 0;
+    int result = 0;
+    while ((result = scan.demuxer().readPacket(packet.get())) >= 0) {
+        if (packet->stream_index != scan.streamIndex()) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        const bool corrupt = (packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
+        const bool whole = packet->size > 0 && packet->size % blockBytes == 0;
+        if (corrupt || !whole) {
+            av_packet_unref(packet.get());
+            if (corrupt)
+                return damaged(QStringLiteral("a packet is cut short"));
+            return decodeScan(file, format);
+        }
+        beforeLastBlocks = lastBlocks;
+        lastBlocks = packet->size / blockBytes;
+        blocks += lastBlocks;
+        av_packet_unref(beforeLast.get());
+        av_packet_move_ref(beforeLast.get(), last.get());
+        av_packet_move_ref(last.get(), packet.get());
+    }
+    const int ioError = scan.demuxer().context()->pb->error;
+    if (result != AVERROR_EOF || (ioError < 0 && ioError != AVERROR_EOF))
+        return damaged(FfmpegDemuxer::errorText(result != AVERROR_EOF ? result : ioError));
+    if (blocks == 0)
+        return Measured{0, Method::Packets};
+    int64_t decoded = 0;
+    result = 0;
+    if (beforeLast->size > 0)
+        result = avcodec_send_packet(scan.codec(), beforeLast.get());
+    if (result >= 0)
+        result = avcodec_send_packet(scan.codec(), last.get());
+    if (result >= 0)
+        result = avcodec_send_packet(scan.codec(), nullptr);
+    while (result >= 0 && (result = avcodec_receive_frame(scan.codec(), frame.get())) >= 0)
+        decoded += frame->nb_samples;
+    if (result != AVERROR_EOF)
+        return damaged(FfmpegDemuxer::errorText(result));
+    if (decoded != (beforeLastBlocks + lastBlocks - 1) * frameLength)
+        return damaged(QStringLiteral("the last blocks do not decode to their length"));
+    return Measured{(blocks - 1) * frameLength, Method::Packets};
+}
+
 // Opus's pre-skip as its identification header states it, which the decoder
 // drops; -1 without one.
 int opusPreSkip(const AVCodecParameters *codec)
@@ -463,6 +560,9 @@ Result<Measured> FfmpegTrackLength::measure(BufferedFileReader &file, const Ffmp
         if (std::strncmp(name, "mov,", 4) == 0)
             return mp4AacLength(file, playback, rate);
     }
+    if (std::strcmp(name, "asf") == 0 &&
+        (codec->codec_id == AV_CODEC_ID_WMAV1 || codec->codec_id == AV_CODEC_ID_WMAV2))
+        return wmaPacketScan(file, playback, rate);
     return decodeScan(file, format);
 }
 

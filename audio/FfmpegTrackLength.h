@@ -20,8 +20,9 @@ class FfmpegDecoder;
 // counted by its packets: ADTS frame headers, the sample table of an MP4 file
 // (its packets where it is fragmented); so are fixed blocks in WAV (ADPCM),
 // each from its size, and Vorbis and Opus in Matroska and WebM, each packet
-// from its own header. The rest is decoded once (WMA, other codecs in
-// Matroska, ...). A file cut short or damaged where the measurement looks
+// from its own header, and WMA 1 and 2 in ASF without the bit reservoir, a
+// frame a block. The rest is decoded once (WMA with the bit reservoir, other
+// codecs in Matroska, ...). A file cut short or damaged where the measurement looks
 // fails.
 class FfmpegTrackLength
 {

@@ -272,7 +272,7 @@ void TestFfmpegSource::initTestCase()
                                                     QFile::ExeOwner | QFile::ReadOther |
                                                     QFile::ExeOther));
     m_expected = expectedTracks(QStringLiteral("formats/expected.txt"));
-    QCOMPARE(m_expected.size(), 24);
+    QCOMPARE(m_expected.size(), 26);
 
     // A minute of 16-bit stereo PCM in a WAV file written here.
     const qint64 frames = 60 * 44100;
@@ -337,7 +337,9 @@ void TestFfmpegSource::lengthMeasuredWithoutDecodingWhereStated_data()
     QTest::newRow("AAC in MP4, fragments after the header: packets")
         << "fragments_after_header.m4a" << Method::Packets;
     QTest::newRow("ADTS: frame headers") << "tone.aac" << Method::Packets;
-    QTest::newRow("WMA: decoded") << "tone.wma" << Method::DecodeScan;
+    QTest::newRow("WMA 2: blocks") << "tone.wma" << Method::Packets;
+    QTest::newRow("WMA 2 at 11.025 kHz, mono: blocks") << "wmav2_mono11.wma" << Method::Packets;
+    QTest::newRow("WMA 1 at 32 kHz: blocks") << "wmav1_32k.wma" << Method::Packets;
     QTest::newRow("ADPCM in WAV: block sizes") << "adpcm_ms.wav" << Method::Packets;
     QTest::newRow("Vorbis in WebM: packets") << "vorbis.webm" << Method::Packets;
     QTest::newRow("Vorbis in Matroska, mono: packets") << "vorbis_mono.mka" << Method::Packets;
