@@ -1,8 +1,11 @@
 #include "TrackPlayer.h"
 
 #include "AudioFileLoader.h"
+#include "AudioSystem.h"
 #include "PcmSource.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <system_error>
@@ -35,6 +38,7 @@ TrackPlayer::~TrackPlayer()
     joinDeviceOpener();
     halt();
     m_device.reset();
+    waitForClosedDevices();
 }
 
 void TrackPlayer::audioCallback(void *userData, uint8_t *stream, int length)
@@ -196,19 +200,58 @@ void TrackPlayer::halt()
     m_device->pause();
 }
 
-// Keeps the open device when it already has this format.
+// Keeps the open device when it already has this format. Otherwise the old
+// device, halted, is closed on a worker while the new one opens: SDL lets a
+// closing device's thread finish its buffer and then wait two more, some
+// 70 ms that would otherwise delay the new track. Where the output takes one
+// device at a time, the new one opens once every old one is closed; under
+// SDL's disk driver, which writes every device into the one file it names,
+// the old one is closed first.
 Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels)
 {
     if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels)
         return {};
-    m_device.reset();
+    if (m_device && m_system.driverName() == QLatin1String("disk"))
+        m_device.reset();
+    closeDeviceInBackground();
+    // Every open device is paused: no callback reads this now.
     m_outputChannels = channels;
     Result<OutputDevice> opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
                                                      &TrackPlayer::audioCallback, this);
+    if (!opened && !m_closing.empty()) {
+        waitForClosedDevices();
+        opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
+                                    &TrackPlayer::audioCallback, this);
+    }
     if (!opened)
         return Failure{opened.error()};
     m_device.emplace(std::move(opened).value());
     return {};
+}
+
+void TrackPlayer::closeDeviceInBackground()
+{
+    if (!m_device)
+        return;
+    std::erase_if(m_closing, [](const std::future<void> &closing) {
+        return closing.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    });
+    auto old = std::make_unique<OutputDevice>(std::move(*m_device));
+    m_device.reset();
+    try {
+        m_closing.push_back(
+            std::async(std::launch::async, [old = std::move(old)]() mutable { old.reset(); }));
+    } catch (const std::system_error &) {
+        // No thread: the device closed here, with the task that would have
+        // closed it, at the cost of the wait.
+    }
+}
+
+void TrackPlayer::waitForClosedDevices()
+{
+    for (std::future<void> &closing : m_closing)
+        closing.wait();
+    m_closing.clear();
 }
 
 } // namespace audio

@@ -17,9 +17,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace audio {
 
@@ -69,6 +71,10 @@ class TrackPlayer final : public MediaPlayer
     [[nodiscard]] Result<void> prepareDevice(int sampleRate, int channels);
     // Takes over the device the worker opened, once it is done.
     void joinDeviceOpener();
+    // Hands the open device, halted, to a worker that closes it.
+    void closeDeviceInBackground();
+    // Waits until every device handed to a worker is closed.
+    void waitForClosedDevices();
 
     AudioSystem &m_system;
     QString m_fileName;
@@ -79,13 +85,16 @@ class TrackPlayer final : public MediaPlayer
     int64_t m_frameCount = 0;
     std::atomic<int64_t> m_playedFrames{0};
     std::atomic<bool> m_playing{false};
-    // Read by the callback; written only while no device is open.
+    // Read by the callback; written only while no device runs it (none is
+    // open, or every open one is paused).
     int m_outputChannels = 0;
     std::optional<OutputDevice> m_device;
     QTimer m_startTimer;
     // Written by m_opener alone while it runs; taken over by joinDeviceOpener().
     std::optional<Result<OutputDevice>> m_opened;
     std::thread m_opener;
+    // Devices a format change replaced, each being closed by its own worker.
+    std::vector<std::future<void>> m_closing;
 };
 
 } // namespace audio

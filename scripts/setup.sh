@@ -12,7 +12,7 @@ packages=(
   libbenchmark-dev
   fonts-wqy-zenhei fonts-arphic-uming
   qt6-translations-l10n locales libc-l10n
-  xvfb xauth xdotool libx11-dev openbox wmctrl
+  xvfb xauth xdotool libx11-dev openbox wmctrl pulseaudio
   desktop-file-utils appstream dpkg-dev man-db x11-utils
 )
 missing=()
