@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include <algorithm>
+
 #include <cstring>
 #include <optional>
 
@@ -224,18 +225,13 @@ Result<Measured> checkedStatedLength(BufferedFileReader &file, const AVInputForm
     return Measured{stated, Method::Header};
 }
 
-// Compressed samples in fixed blocks (ADPCM and the like): every packet's
-// frames from its size, as the decoder counts them, without decoding. The
-// last packet is decoded, strictly, so that blocks that do not decode there,
-// or yield other than their count, are found at load. A codec whose frames
-// the size does not tell is decoded whole.
-Result<Measured> blockPacketScan(BufferedFileReader &file, const AVInputFormat *format)
+// From the demuxer's position to the end: every packet's frames from its
+// size, as the decoder counts them, without decoding; the last packet is
+// decoded, strictly, so that blocks that do not decode there, or yield other
+// than their count, are found at load. -1 where a packet's size does not tell
+// its frames.
+Result<int64_t> blockFramesToTheEnd(FfmpegDecoder &scan)
 {
-    Result<std::unique_ptr<FfmpegDecoder>> opened =
-        FfmpegDecoder::open(file, format, ScanIoBytes, AV_EF_CRCCHECK | AV_EF_EXPLODE);
-    if (!opened)
-        return Failure{opened.error()};
-    FfmpegDecoder &scan = *opened.value();
     const auto freePacket = [](AVPacket *p) { av_packet_free(&p); };
     std::unique_ptr<AVPacket, decltype(freePacket)> packet(av_packet_alloc(), freePacket);
     std::unique_ptr<AVPacket, decltype(freePacket)> last(av_packet_alloc(), freePacket);
@@ -258,7 +254,7 @@ Result<Measured> blockPacketScan(BufferedFileReader &file, const AVInputFormat *
         lastFrames = av_get_audio_frame_duration2(scan.stream()->codecpar, packet->size);
         if (lastFrames <= 0) {
             av_packet_unref(packet.get());
-            return decodeScan(file, format);
+            return int64_t{-1};
         }
         frames += lastFrames;
         av_packet_unref(last.get());
@@ -268,7 +264,7 @@ Result<Measured> blockPacketScan(BufferedFileReader &file, const AVInputFormat *
     if (result != AVERROR_EOF || (ioError < 0 && ioError != AVERROR_EOF))
         return damaged(FfmpegDemuxer::errorText(result != AVERROR_EOF ? result : ioError));
     if (frames == 0)
-        return Measured{0, Method::Packets};
+        return int64_t{0};
     int decoded = 0;
     result = avcodec_send_packet(scan.codec(), last.get());
     if (result >= 0)
@@ -279,7 +275,24 @@ Result<Measured> blockPacketScan(BufferedFileReader &file, const AVInputFormat *
         return damaged(FfmpegDemuxer::errorText(result));
     if (decoded != lastFrames)
         return damaged(QStringLiteral("the last block does not decode to its length"));
-    return Measured{frames, Method::Packets};
+    return frames;
+}
+
+// Compressed samples in fixed blocks (ADPCM and the like): every packet's
+// frames from its size. A codec whose frames the size does not tell is
+// decoded whole.
+Result<Measured> blockPacketScan(BufferedFileReader &file, const AVInputFormat *format)
+{
+    Result<std::unique_ptr<FfmpegDecoder>> opened =
+        FfmpegDecoder::open(file, format, ScanIoBytes, AV_EF_CRCCHECK | AV_EF_EXPLODE);
+    if (!opened)
+        return Failure{opened.error()};
+    const Result<int64_t> frames = blockFramesToTheEnd(*opened.value());
+    if (!frames)
+        return Failure{frames.error()};
+    if (frames.value() < 0)
+        return decodeScan(file, format);
+    return Measured{frames.value(), Method::Packets};
 }
 
 // WMA version 1 and 2 frame length, as the decoder derives it from the
@@ -490,6 +503,44 @@ Result<Measured> matroskaPacketScan(BufferedFileReader &file, const FfmpegDecode
     return Measured{std::max<int64_t>(frames - preSkip - padding, 0), Method::Packets};
 }
 
+// Fixed blocks in a WAV data chunk (ADPCM and the like) whose frames grow
+// with whole blocks alone: the count from the chunk's size, as the packets
+// would add up (a partial block at the end counts nothing, as the decoder
+// yields nothing for it). Only the end of the data is read: from shortly
+// before it, the last packet is decoded strictly, so that blocks that do not
+// decode there, or yield other than their count, are found at load. Other
+// codecs have every packet read.
+Result<Measured> blockArithmetic(BufferedFileReader &file, const AVInputFormat *format,
+                                 const AVCodecParameters *codec,
+                                 const ContainerLayout::AudioData &data)
+{
+    const int64_t blockBytes = codec->block_align;
+    const int64_t blockFrames = av_get_audio_frame_duration2(const_cast<AVCodecParameters *>(codec),
+                                                             static_cast<int>(blockBytes));
+    if (blockFrames <= 0 || blockBytes > INT32_MAX / 3 ||
+        av_get_audio_frame_duration2(const_cast<AVCodecParameters *>(codec),
+                                     static_cast<int>(3 * blockBytes)) != 3 * blockFrames)
+        return blockPacketScan(file, format);
+    const int64_t blocks = data.bytes / blockBytes;
+    Result<std::unique_ptr<FfmpegDecoder>> opened =
+        FfmpegDecoder::open(file, format, ScanIoBytes, AV_EF_CRCCHECK | AV_EF_EXPLODE);
+    if (!opened)
+        return Failure{opened.error()};
+    FfmpegDecoder &scan = *opened.value();
+    // By bytes: a seek by time goes by the header's average byte rate, which
+    // the encoder may state roughly. Where it cannot seek, the packets are
+    // read from the start.
+    if (blocks > 2)
+        (void)av_seek_frame(scan.demuxer().context(), scan.streamIndex(),
+                            data.offset + (blocks - 2) * blockBytes, AVSEEK_FLAG_BYTE);
+    const Result<int64_t> tail = blockFramesToTheEnd(scan);
+    if (!tail)
+        return Failure{tail.error()};
+    if (tail.value() < 0)
+        return blockPacketScan(file, format);
+    return Measured{blocks * blockFrames, Method::Packets};
+}
+
 Result<Measured> riffWaveLength(BufferedFileReader &file, const AVInputFormat *format,
                                 const AVCodecParameters *codec)
 {
@@ -501,7 +552,7 @@ Result<Measured> riffWaveLength(BufferedFileReader &file, const AVInputFormat *f
         return decodeScan(file, format);
     if (isPcm(codec->codec_id))
         return Measured{data->bytes / blockBytes, Method::Header};
-    return blockPacketScan(file, format);
+    return blockArithmetic(file, format, codec, data.value());
 }
 
 Result<Measured> aiffLength(BufferedFileReader &file, const AVInputFormat *format,

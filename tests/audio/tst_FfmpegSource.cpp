@@ -645,6 +645,15 @@ void TestFfmpegSource::damagedWhereOnlyItsStructureShows_data()
         qToBigEndian(qFromBigEndian<quint32>(bytes.constData() + last) + 100000,
                      bytes.data() + last);
     });
+    // An MS ADPCM block starts with each channel's predictor index, 0 to 6;
+    // the fixture's data chunk holds ten whole blocks of 1,024 bytes.
+    variant("adpcm_ms.wav", "ADPCM WAV with a predictor out of range in its last block",
+            [](QByteArray &bytes) {
+                const qsizetype data = bytes.indexOf("data") + 8;
+                const qsizetype size = qFromLittleEndian<quint32>(bytes.constData() + data - 4);
+                QCOMPARE(size, 10 * 1024);
+                bytes[data + size - 1024] = char(0x7f);
+            });
     variant("tone.aiff", "AIFF announcing 100 frames more than it holds", [](QByteArray &bytes) {
         const qsizetype at = bytes.indexOf("COMM") + 10;
         qToBigEndian(qFromBigEndian<quint32>(bytes.constData() + at) + 100, bytes.data() + at);
