@@ -325,6 +325,37 @@ bool ContainerLayout::matroskaSegmentFits(BufferedFileReader &file)
     return false;
 }
 
+Result<int64_t> ContainerLayout::wavPackFrameAt(BufferedFileReader &file, int64_t index)
+{
+    // "wvpk", the block's size after these 8 bytes, version (2), the high
+    // bytes of the block index and of the total (1 each), the total (4), the
+    // block index (4), its samples (4), flags (4) and a checksum (4).
+    constexpr int HeaderBytes = 32;
+    constexpr uint32_t FirstOfFrame = 0x800;
+    uint8_t header[HeaderBytes];
+    if (file.read(0, header, sizeof header) != HeaderBytes || std::memcmp(header, "wvpk", 4) != 0)
+        return Failure{QStringLiteral("not a WavPack file")};
+    file.setBlockSize(HeaderBytes);
+    int64_t found = 0;
+    const int64_t size = file.size();
+    for (int64_t offset = 0; offset + HeaderBytes <= size;) {
+        if (file.read(offset, header, sizeof header) != HeaderBytes ||
+            std::memcmp(header, "wvpk", 4) != 0)
+            break;
+        const int64_t first = littleEndian32(header + 16) | (int64_t(header[10]) << 32);
+        if (first > index)
+            break;
+        if ((littleEndian32(header + 24) & FirstOfFrame) != 0)
+            found = offset;
+        const int64_t length = littleEndian32(header + 4);
+        if (length < HeaderBytes - 8)
+            break;
+        offset += 8 + length;
+    }
+    file.setBlockSize(BufferedFileReader::DefaultBlockSize);
+    return found;
+}
+
 bool ContainerLayout::oggEndsWithLastPage(BufferedFileReader &file)
 {
     constexpr int64_t HeaderBytes = 27;

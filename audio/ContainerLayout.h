@@ -59,6 +59,16 @@ class ContainerLayout
     // the file states its size.
     [[nodiscard]] static bool matroskaSegmentFits(BufferedFileReader &file);
 
+    // The offset of the WavPack block that starts the frame holding the
+    // sample at index (the last block flagged as a frame's first, counting
+    // from 0, whose first sample is at or before it), from a walk over the
+    // block headers from the start of the file. The walk stops at bytes that
+    // are no block header; where no frame starts at or before index, the
+    // first block's offset. Fails for a file that does not start with a block.
+    // Reads the headers alone, through a small buffer: the reader is left at
+    // its default block size.
+    [[nodiscard]] static Result<int64_t> wavPackFrameAt(BufferedFileReader &file, int64_t index);
+
     // Whether the file ends with a whole Ogg page, its checksum right, that
     // closes its logical stream (an ID3v1 tag after it is allowed). A file cut
     // short ends without one.

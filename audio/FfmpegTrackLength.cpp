@@ -189,9 +189,11 @@ Result<Measured> adtsLength(BufferedFileReader &file, const AVInputFormat *forma
 
 // Decodes from shortly before the stated end to the end of the file, with
 // checksums checked where the codec has them: the file must be whole and
-// reach the stated end.
+// reach the stated end. tailOffset: where in the file the packets of that
+// part start, where known; otherwise the demuxer seeks by time.
 Result<Measured> checkedStatedLength(BufferedFileReader &file, const AVInputFormat *format,
-                                     int rate, int64_t stated)
+                                     int rate, int64_t stated,
+                                     std::optional<int64_t> tailOffset = std::nullopt)
 {
     Result<std::unique_ptr<FfmpegDecoder>> opened =
         FfmpegDecoder::open(file, format, ScanIoBytes, AV_EF_CRCCHECK | AV_EF_EXPLODE);
@@ -201,7 +203,19 @@ Result<Measured> checkedStatedLength(BufferedFileReader &file, const AVInputForm
     const AVStream *stream = scan.stream();
     const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
     const int64_t from = stated - rate / TailDivisor;
-    if (from > 0) {
+    if (tailOffset == 0) {
+        // The first packet: decoded from the start.
+    } else if (tailOffset) {
+        // WavPack's demuxer reads its first block's header with the file's;
+        // a packet read first leaves it to read the header where it lands.
+        std::unique_ptr<AVPacket, void (*)(AVPacket *)> first(
+            av_packet_alloc(), [](AVPacket *p) { av_packet_free(&p); });
+        if (first == nullptr)
+            return Failure{QStringLiteral("out of memory")};
+        if (scan.demuxer().readPacket(first.get()) >= 0)
+            (void)av_seek_frame(scan.demuxer().context(), scan.streamIndex(), *tailOffset,
+                                AVSEEK_FLAG_BYTE);
+    } else if (from > 0) {
         const int64_t target = start + av_rescale_q(from, AVRational{1, rate}, stream->time_base);
         // Where it cannot seek, the check decodes from the start.
         (void)av_seek_frame(scan.demuxer().context(), scan.streamIndex(), target,
@@ -601,8 +615,18 @@ Result<Measured> FfmpegTrackLength::measure(BufferedFileReader &file, const Ffmp
             return Measured{std::max<int64_t>(*stated - codec->initial_padding, 0), Method::Header};
         return decodeScan(file, format);
     }
-    if (stated && isLossless(codec->codec_id))
-        return checkedStatedLength(file, format, rate, *stated);
+    if (stated && isLossless(codec->codec_id)) {
+        // WavPack's demuxer seeks by reading every block before the target
+        // through its buffer; a walk over the block headers alone is faster.
+        std::optional<int64_t> tailOffset;
+        if (std::strcmp(name, "wv") == 0) {
+            const Result<int64_t> frame = ContainerLayout::wavPackFrameAt(
+                file, std::max<int64_t>(*stated - rate / TailDivisor, 0));
+            if (frame)
+                tailOffset = frame.value();
+        }
+        return checkedStatedLength(file, format, rate, *stated, tailOffset);
+    }
     if (std::strncmp(name, "matroska", 8) == 0)
         return matroskaPacketScan(file, playback, rate);
     if (codec->codec_id == AV_CODEC_ID_AAC) {

@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to ContainerLayout's readers of WAV, AIFF, ADTS, MP4,
-// ASF, Matroska and Ogg structures, through the reader the player uses, and
+// ASF, Matroska, Ogg and WavPack structures, through the reader the player uses, and
 // checks what each promises about where the samples lie.
 #include "BufferedFileReader.h"
 #include "ContainerLayout.h"
@@ -38,5 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     (void)ContainerLayout::asfObjectsFit(reader);
     (void)ContainerLayout::matroskaSegmentFits(reader);
     (void)ContainerLayout::oggEndsWithLastPage(reader);
+    // A block at the start of the file or after it, one whose header fits.
+    for (const int64_t index : {int64_t(0), int64_t(1) << 20, INT64_MAX}) {
+        const Result<int64_t> block = ContainerLayout::wavPackFrameAt(reader, index);
+        if (block.ok() && (block.value() < 0 || block.value() + 32 > length))
+            __builtin_trap();
+    }
     return 0;
 }

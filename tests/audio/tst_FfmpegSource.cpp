@@ -2,6 +2,7 @@
 #include "AudioFileLoader.h"
 #include "AudioFixtures.h"
 #include "BufferedFileReader.h"
+#include "ContainerLayout.h"
 #include "FfmpegDemuxer.h"
 #include "FfmpegSource.h"
 #include "Mp3Source.h"
@@ -29,6 +30,7 @@ extern "C" {
 
 using audio::AudioFileLoader;
 using audio::BufferedFileReader;
+using audio::ContainerLayout;
 using audio::FfmpegDemuxer;
 using audio::FfmpegSource;
 using audio::Mp3Source;
@@ -246,6 +248,8 @@ class TestFfmpegSource : public QObject
     void adtsStreamWithinTagsAndJunk();
     void damagedWhereOnlyItsStructureShows_data();
     void damagedWhereOnlyItsStructureShows();
+    void wavPackFrameFoundFromBlockHeaders_data();
+    void wavPackFrameFoundFromBlockHeaders();
     void randomBytesRefusedQuickly();
     void playlistNotFollowed_data();
     void playlistNotFollowed();
@@ -272,7 +276,7 @@ void TestFfmpegSource::initTestCase()
                                                     QFile::ExeOwner | QFile::ReadOther |
                                                     QFile::ExeOther));
     m_expected = expectedTracks(QStringLiteral("formats/expected.txt"));
-    QCOMPARE(m_expected.size(), 26);
+    QCOMPARE(m_expected.size(), 27);
 
     // A minute of 16-bit stereo PCM in a WAV file written here.
     const qint64 frames = 60 * 44100;
@@ -331,6 +335,7 @@ void TestFfmpegSource::lengthMeasuredWithoutDecodingWhereStated_data()
     QTest::newRow("WAV: data chunk") << "pcm16.wav" << Method::Header;
     QTest::newRow("AIFF: COMM chunk") << "tone.aiff" << Method::Header;
     QTest::newRow("WavPack: header") << "tone.wv" << Method::Header;
+    QTest::newRow("WavPack in blocks: header") << "blocks.wv" << Method::Header;
     QTest::newRow("ALAC in MP4: header") << "alac.m4a" << Method::Header;
     QTest::newRow("AAC in MP4: sample table") << "tone.m4a" << Method::Packets;
     QTest::newRow("AAC in fragmented MP4: packets") << "fragmented.m4a" << Method::Packets;
@@ -654,6 +659,8 @@ void TestFfmpegSource::damagedWhereOnlyItsStructureShows_data()
                 QCOMPARE(size, 10 * 1024);
                 bytes[data + size - 1024] = char(0x7f);
             });
+    variant("blocks.wv", "WavPack with a byte of its second-to-last block changed",
+            [](QByteArray &bytes) { bytes[12660 + 200] = char(bytes[12660 + 200] ^ 0x10); });
     variant("tone.aiff", "AIFF announcing 100 frames more than it holds", [](QByteArray &bytes) {
         const qsizetype at = bytes.indexOf("COMM") + 10;
         qToBigEndian(qFromBigEndian<quint32>(bytes.constData() + at) + 100, bytes.data() + at);
@@ -668,6 +675,50 @@ void TestFfmpegSource::damagedWhereOnlyItsStructureShows()
     QString error;
     QVERIFY(loadTrack(path, &error) == nullptr);
     QVERIFY(!error.isEmpty());
+}
+
+void TestFfmpegSource::wavPackFrameFoundFromBlockHeaders_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qint64>("index");
+    QTest::addColumn<qint64>("offset");
+    // blocks.wv: nine blocks of 2,000 samples (the last of 1,001), starting
+    // at these offsets (from its headers' sizes, walked by hand).
+    const QByteArray blocks = readFile(audioFixture(QStringLiteral("formats/blocks.wv")));
+    QTest::newRow("first sample") << blocks << qint64(0) << qint64(0);
+    QTest::newRow("last of the first block") << blocks << qint64(1999) << qint64(0);
+    QTest::newRow("first of the second block") << blocks << qint64(2000) << qint64(1784);
+    QTest::newRow("a tenth of a second before the end") << blocks << qint64(15899) << qint64(12660);
+    QTest::newRow("first of the last block") << blocks << qint64(16000) << qint64(14472);
+    QTest::newRow("past the end") << blocks << qint64(99999) << qint64(14472);
+    QByteArray broken = blocks;
+    broken[5402] = 'x';
+    QTest::newRow("no header where the fourth block should start")
+        << broken << qint64(99999) << qint64(3596);
+    // The flags are the little-endian word at byte 24 of a header; 0x800
+    // marks a frame's first block.
+    QByteArray later = blocks;
+    later[1784 + 25] = char(later[1784 + 25] & ~0x08);
+    QTest::newRow("second block not flagged as a frame's first")
+        << later << qint64(3999) << qint64(0);
+    QTest::newRow("not WavPack") << QByteArray("RIFF") + blocks.mid(4) << qint64(0) << qint64(-1);
+}
+
+// The block to decode from, found without reading the blocks between.
+void TestFfmpegSource::wavPackFrameFoundFromBlockHeaders()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(qint64, index);
+    QFETCH(qint64, offset);
+    const QString path = m_dir.filePath(QStringLiteral("walk%1.wv").arg(qHash(bytes)));
+    QVERIFY(writeFile(path, bytes));
+    QString error;
+    std::unique_ptr<BufferedFileReader> file = openFile(path, &error);
+    QVERIFY2(file != nullptr, qPrintable(error));
+    const Result<int64_t> found = ContainerLayout::wavPackFrameAt(*file, index);
+    QCOMPARE(found.ok(), offset >= 0);
+    if (found)
+        QCOMPARE(found.value(), offset);
 }
 
 // Content no demuxer recognises is read no further than the probe allows.
