@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <initializer_list>
 
 #include <cstring>
 #include <optional>
@@ -75,6 +76,37 @@ Failure shorterThanAnnounced()
         QStringLiteral("truncated: the file ends before the samples its header announces")};
 }
 
+using Packet = std::unique_ptr<AVPacket, void (*)(AVPacket *)>;
+
+Packet newPacket()
+{
+    return Packet(av_packet_alloc(), [](AVPacket *p) { av_packet_free(&p); });
+}
+
+// Decodes these packets (the empty ones skipped) and then the end of the
+// stream: the frames the decoder yields, or why it failed.
+Result<int64_t> decodedFrames(AVCodecContext *codec,
+                              std::initializer_list<const AVPacket *> packets)
+{
+    std::unique_ptr<AVFrame, void (*)(AVFrame *)> frame(av_frame_alloc(),
+                                                        [](AVFrame *f) { av_frame_free(&f); });
+    if (frame == nullptr)
+        return Failure{QStringLiteral("out of memory")};
+    int result = 0;
+    for (const AVPacket *packet : packets) {
+        if (result >= 0 && packet->size > 0)
+            result = avcodec_send_packet(codec, packet);
+    }
+    if (result >= 0)
+        result = avcodec_send_packet(codec, nullptr);
+    int64_t decoded = 0;
+    while (result >= 0 && (result = avcodec_receive_frame(codec, frame.get())) >= 0)
+        decoded += frame->nb_samples;
+    if (result != AVERROR_EOF)
+        return damaged(FfmpegDemuxer::errorText(result));
+    return decoded;
+}
+
 // Decodes the whole stream; the frames it yields.
 Result<Measured> decodeScan(BufferedFileReader &file, const AVInputFormat *format)
 {
@@ -111,8 +143,7 @@ Result<Measured> mp4PacketScan(BufferedFileReader &file, const AVInputFormat *fo
             context->streams[i]->discard = AVDISCARD_ALL;
     }
     const AVRational timeBase = context->streams[streamIndex]->time_base;
-    std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(),
-                                                           [](AVPacket *p) { av_packet_free(&p); });
+    Packet packet = newPacket();
     if (packet == nullptr)
         return Failure{QStringLiteral("out of memory")};
     int64_t packets = 0;
@@ -208,8 +239,7 @@ Result<Measured> checkedStatedLength(BufferedFileReader &file, const AVInputForm
     } else if (tailOffset) {
         // WavPack's demuxer reads its first block's header with the file's;
         // a packet read first leaves it to read the header where it lands.
-        std::unique_ptr<AVPacket, void (*)(AVPacket *)> first(
-            av_packet_alloc(), [](AVPacket *p) { av_packet_free(&p); });
+        Packet first = newPacket();
         if (first == nullptr)
             return Failure{QStringLiteral("out of memory")};
         if (scan.demuxer().readPacket(first.get()) >= 0)
@@ -246,12 +276,9 @@ Result<Measured> checkedStatedLength(BufferedFileReader &file, const AVInputForm
 // its frames.
 Result<int64_t> blockFramesToTheEnd(FfmpegDecoder &scan)
 {
-    const auto freePacket = [](AVPacket *p) { av_packet_free(&p); };
-    std::unique_ptr<AVPacket, decltype(freePacket)> packet(av_packet_alloc(), freePacket);
-    std::unique_ptr<AVPacket, decltype(freePacket)> last(av_packet_alloc(), freePacket);
-    std::unique_ptr<AVFrame, void (*)(AVFrame *)> frame(av_frame_alloc(),
-                                                        [](AVFrame *f) { av_frame_free(&f); });
-    if (packet == nullptr || last == nullptr || frame == nullptr)
+    Packet packet = newPacket();
+    Packet last = newPacket();
+    if (packet == nullptr || last == nullptr)
         return Failure{QStringLiteral("out of memory")};
     int64_t frames = 0;
     int lastFrames = 0;
@@ -279,15 +306,10 @@ Result<int64_t> blockFramesToTheEnd(FfmpegDecoder &scan)
         return damaged(FfmpegDemuxer::errorText(result != AVERROR_EOF ? result : ioError));
     if (frames == 0)
         return int64_t{0};
-    int decoded = 0;
-    result = avcodec_send_packet(scan.codec(), last.get());
-    if (result >= 0)
-        result = avcodec_send_packet(scan.codec(), nullptr);
-    while (result >= 0 && (result = avcodec_receive_frame(scan.codec(), frame.get())) >= 0)
-        decoded += frame->nb_samples;
-    if (result != AVERROR_EOF)
-        return damaged(FfmpegDemuxer::errorText(result));
-    if (decoded != lastFrames)
+    const Result<int64_t> decoded = decodedFrames(scan.codec(), {last.get()});
+    if (!decoded)
+        return Failure{decoded.error()};
+    if (decoded.value() != lastFrames)
         return damaged(QStringLiteral("the last block does not decode to its length"));
     return frames;
 }
@@ -351,14 +373,10 @@ Result<Measured> wmaPacketScan(BufferedFileReader &file, const FfmpegDecoder &pl
     if (!opened)
         return Failure{opened.error()};
     FfmpegDecoder &scan = *opened.value();
-    const auto freePacket = [](AVPacket *p) { av_packet_free(&p); };
-    using Packet = std::unique_ptr<AVPacket, decltype(freePacket)>;
-    Packet packet(av_packet_alloc(), freePacket);
-    Packet beforeLast(av_packet_alloc(), freePacket);
-    Packet last(av_packet_alloc(), freePacket);
-    std::unique_ptr<AVFrame, void (*)(AVFrame *)> frame(av_frame_alloc(),
-                                                        [](AVFrame *f) { av_frame_free(&f); });
-    if (packet == nullptr || beforeLast == nullptr || last == nullptr || frame == nullptr)
+    Packet packet = newPacket();
+    Packet beforeLast = newPacket();
+    Packet last = newPacket();
+    if (packet == nullptr || beforeLast == nullptr || last == nullptr)
         return Failure{QStringLiteral("out of memory")};
     int64_t blocks = 0;
     int64_t lastBlocks = 0;
@@ -389,19 +407,10 @@ Result<Measured> wmaPacketScan(BufferedFileReader &file, const FfmpegDecoder &pl
         return damaged(FfmpegDemuxer::errorText(result != AVERROR_EOF ? result : ioError));
     if (blocks == 0)
         return Measured{0, Method::Packets};
-    int64_t decoded = 0;
-    result = 0;
-    if (beforeLast->size > 0)
-        result = avcodec_send_packet(scan.codec(), beforeLast.get());
-    if (result >= 0)
-        result = avcodec_send_packet(scan.codec(), last.get());
-    if (result >= 0)
-        result = avcodec_send_packet(scan.codec(), nullptr);
-    while (result >= 0 && (result = avcodec_receive_frame(scan.codec(), frame.get())) >= 0)
-        decoded += frame->nb_samples;
-    if (result != AVERROR_EOF)
-        return damaged(FfmpegDemuxer::errorText(result));
-    if (decoded != (beforeLastBlocks + lastBlocks - 1) * frameLength)
+    const Result<int64_t> decoded = decodedFrames(scan.codec(), {beforeLast.get(), last.get()});
+    if (!decoded)
+        return Failure{decoded.error()};
+    if (decoded.value() != (beforeLastBlocks + lastBlocks - 1) * frameLength)
         return damaged(QStringLiteral("the last blocks do not decode to their length"));
     return Measured{(blocks - 1) * frameLength, Method::Packets};
 }
@@ -474,8 +483,7 @@ Result<Measured> matroskaPacketScan(BufferedFileReader &file, const FfmpegDecode
     }
     // Packets are read for their size and first bytes alone.
     context->flags |= AVFMT_FLAG_NOFILLIN | AVFMT_FLAG_NOPARSE;
-    std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(),
-                                                           [](AVPacket *p) { av_packet_free(&p); });
+    Packet packet = newPacket();
     if (packet == nullptr)
         return Failure{QStringLiteral("out of memory")};
     int64_t frames = 0;
