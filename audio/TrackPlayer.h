@@ -1,8 +1,8 @@
 #pragma once
 
 // The audio library: playing sound for the programs, and nothing of windows.
-//  - TrackPlayer (this header): the player's tracks, MP3 and WAV, through the
-//    MediaPlayer interface.
+//  - TrackPlayer (this header): the player's tracks, in every format the
+//    loader opens, through the MediaPlayer interface.
 //  - OneShotSoundPlayer: the pop-ups' chimes through the SoundPlayer interface.
 //  - AudioFileLoader and the sources: a file opened as decoded PCM of exact length.
 //  - AudioSystem and OutputDevice: SDL's audio, started once by main(), and one
@@ -28,8 +28,10 @@ namespace audio {
 class AudioSystem;
 class PcmSource;
 
-// The media component on libmpg123 (MP3) and SDL's WAV loader, played through
-// one output device that stays open between tracks of the same format.
+// The media component: tracks decoded by libmpg123 (MP3) or FFmpeg (every
+// other format), played through one output device that stays open between
+// tracks of the same rate and channel count; a device a change replaces is
+// closed on a worker.
 //
 // Decoding and output run on SDL's audio thread. The position counts the
 // frames handed to the device. The system must outlive the player.
