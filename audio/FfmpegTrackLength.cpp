@@ -83,6 +83,29 @@ Packet newPacket()
     return Packet(av_packet_alloc(), [](AVPacket *p) { av_packet_free(&p); });
 }
 
+// Leaves the demuxer reading the one stream alone; false where it has no
+// stream of that index.
+bool readOnly(AVFormatContext *context, int streamIndex)
+{
+    if (streamIndex >= static_cast<int>(context->nb_streams))
+        return false;
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        if (static_cast<int>(i) != streamIndex)
+            context->streams[i]->discard = AVDISCARD_ALL;
+    }
+    return true;
+}
+
+// Whether reading packets stopped at the end of the file, as result (the last
+// readPacket()) and the I/O context say; otherwise why not.
+Result<void> readToTheEnd(const FfmpegDemuxer &demuxer, int result)
+{
+    const int ioError = demuxer.context()->pb->error;
+    if (result != AVERROR_EOF || (ioError < 0 && ioError != AVERROR_EOF))
+        return damaged(FfmpegDemuxer::errorText(result != AVERROR_EOF ? result : ioError));
+    return {};
+}
+
 // Decodes these packets (the empty ones skipped) and then the end of the
 // stream: the frames the decoder yields, or why it failed.
 Result<int64_t> decodedFrames(AVCodecContext *codec,
@@ -136,12 +159,8 @@ Result<Measured> mp4PacketScan(BufferedFileReader &file, const AVInputFormat *fo
         return Failure{opened.error()};
     FfmpegDemuxer &demuxer = *opened.value();
     AVFormatContext *context = demuxer.context();
-    if (streamIndex >= static_cast<int>(context->nb_streams))
+    if (!readOnly(context, streamIndex))
         return decodeScan(file, format);
-    for (unsigned i = 0; i < context->nb_streams; ++i) {
-        if (static_cast<int>(i) != streamIndex)
-            context->streams[i]->discard = AVDISCARD_ALL;
-    }
     const AVRational timeBase = context->streams[streamIndex]->time_base;
     Packet packet = newPacket();
     if (packet == nullptr)
@@ -173,9 +192,8 @@ Result<Measured> mp4PacketScan(BufferedFileReader &file, const AVInputFormat *fo
         }
         av_packet_unref(packet.get());
     }
-    const int ioError = context->pb->error;
-    if (result != AVERROR_EOF || (ioError < 0 && ioError != AVERROR_EOF))
-        return damaged(FfmpegDemuxer::errorText(result != AVERROR_EOF ? result : ioError));
+    if (const Result<void> end = readToTheEnd(demuxer, result); !end)
+        return Failure{end.error()};
     return Measured{std::max<int64_t>(packets * longest - skipped, 0), Method::Packets};
 }
 
@@ -301,9 +319,8 @@ Result<int64_t> blockFramesToTheEnd(FfmpegDecoder &scan)
         av_packet_unref(last.get());
         av_packet_move_ref(last.get(), packet.get());
     }
-    const int ioError = scan.demuxer().context()->pb->error;
-    if (result != AVERROR_EOF || (ioError < 0 && ioError != AVERROR_EOF))
-        return damaged(FfmpegDemuxer::errorText(result != AVERROR_EOF ? result : ioError));
+    if (const Result<void> end = readToTheEnd(scan.demuxer(), result); !end)
+        return Failure{end.error()};
     if (frames == 0)
         return int64_t{0};
     const Result<int64_t> decoded = decodedFrames(scan.codec(), {last.get()});
@@ -402,9 +419,8 @@ Result<Measured> wmaPacketScan(BufferedFileReader &file, const FfmpegDecoder &pl
         av_packet_move_ref(beforeLast.get(), last.get());
         av_packet_move_ref(last.get(), packet.get());
     }
-    const int ioError = scan.demuxer().context()->pb->error;
-    if (result != AVERROR_EOF || (ioError < 0 && ioError != AVERROR_EOF))
-        return damaged(FfmpegDemuxer::errorText(result != AVERROR_EOF ? result : ioError));
+    if (const Result<void> end = readToTheEnd(scan.demuxer(), result); !end)
+        return Failure{end.error()};
     if (blocks == 0)
         return Measured{0, Method::Packets};
     const Result<int64_t> decoded = decodedFrames(scan.codec(), {beforeLast.get(), last.get()});
@@ -475,12 +491,8 @@ Result<Measured> matroskaPacketScan(BufferedFileReader &file, const FfmpegDecode
     FfmpegDemuxer &demuxer = *opened.value();
     AVFormatContext *context = demuxer.context();
     const int streamIndex = playback.streamIndex();
-    if (streamIndex >= static_cast<int>(context->nb_streams))
+    if (!readOnly(context, streamIndex))
         return decodeScan(file, format);
-    for (unsigned i = 0; i < context->nb_streams; ++i) {
-        if (static_cast<int>(i) != streamIndex)
-            context->streams[i]->discard = AVDISCARD_ALL;
-    }
     // Packets are read for their size and first bytes alone.
     context->flags |= AVFMT_FLAG_NOFILLIN | AVFMT_FLAG_NOPARSE;
     Packet packet = newPacket();
@@ -519,9 +531,8 @@ Result<Measured> matroskaPacketScan(BufferedFileReader &file, const FfmpegDecode
     }
     if (!vouched)
         return decodeScan(file, format);
-    const int ioError = context->pb->error;
-    if (result != AVERROR_EOF || (ioError < 0 && ioError != AVERROR_EOF))
-        return damaged(FfmpegDemuxer::errorText(result != AVERROR_EOF ? result : ioError));
+    if (const Result<void> end = readToTheEnd(demuxer, result); !end)
+        return Failure{end.error()};
     return Measured{std::max<int64_t>(frames - preSkip - padding, 0), Method::Packets};
 }
 
