@@ -1,10 +1,10 @@
 #include "AudioFileLoader.h"
 #include "AudioFixtures.h"
 #include "AudioSystem.h"
+#include "DiskDevice.h"
 #include "PcmSource.h"
 #include "TrackPlayer.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
@@ -25,11 +25,7 @@ class TestFfmpegDiskOutput : public QObject
     void wholeTrackReachesTheDevice();
 
   private:
-    [[nodiscard]] QByteArray deviceOutput() const;
-    [[nodiscard]] static bool allSilent(const QByteArray &bytes);
-
-    QTemporaryDir m_dir;
-    QString m_outputPath;
+    DiskDevice m_disk;
     QHash<QString, ExpectedTrack> m_expected;
     std::unique_ptr<audio::AudioSystem> m_audio;
     std::unique_ptr<audio::TrackPlayer> m_player;
@@ -37,10 +33,7 @@ class TestFfmpegDiskOutput : public QObject
 
 void TestFfmpegDiskOutput::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_outputPath = m_dir.filePath(QStringLiteral("device.raw"));
-    qputenv("SDL_AUDIODRIVER", "disk");
-    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_outputPath));
+    QVERIFY(m_disk.start());
     m_audio = std::make_unique<audio::AudioSystem>();
     m_player = std::make_unique<audio::TrackPlayer>(*m_audio);
     QCOMPARE(m_audio->driverName(), QStringLiteral("disk"));
@@ -52,17 +45,6 @@ void TestFfmpegDiskOutput::cleanupTestCase()
 {
     m_player.reset();
     m_audio.reset();
-}
-
-QByteArray TestFfmpegDiskOutput::deviceOutput() const
-{
-    QFile file(m_outputPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool TestFfmpegDiskOutput::allSilent(const QByteArray &bytes)
-{
-    return std::all_of(bytes.begin(), bytes.end(), [](char byte) { return byte == 0; });
 }
 
 void TestFfmpegDiskOutput::wholeTrackReachesTheDevice_data()
@@ -91,18 +73,18 @@ void TestFfmpegDiskOutput::wholeTrackReachesTheDevice()
     QByteArray decoded(int(expected.frames * frameBytes), '\0');
     QCOMPARE(reference->read(reinterpret_cast<int16_t *>(decoded.data()), expected.frames + 100),
              expected.frames);
-    QVERIFY(!allSilent(decoded));
+    QVERIFY(!DiskDevice::allSilent(decoded));
 
     // A device opened anew starts its file anew: measured once the track is
     // loaded, before the event loop starts it.
     m_player->setFileName(path);
-    const qsizetype before = deviceOutput().size();
+    const qsizetype before = m_disk.output().size();
     QCOMPARE(m_player->frameCount(), expected.frames);
     QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), 2000);
     QTRY_COMPARE_WITH_TIMEOUT(m_player->duration() - m_player->currentPosition(), 0.0, 10000);
     QCOMPARE(m_player->playedFrames(), expected.frames);
     QTest::qWait(200);
-    const QByteArray played = deviceOutput().mid(before);
+    const QByteArray played = m_disk.output().mid(before);
 
     // The track's first sound, wherever the device's own silence ends.
     const qsizetype firstSound =
@@ -113,9 +95,9 @@ void TestFfmpegDiskOutput::wholeTrackReachesTheDevice()
     QVERIFY2(found >= 0, "the decoded track never reached the device");
     const qsizetype start = found - probe;
     QVERIFY(start >= 0);
-    QVERIFY(allSilent(played.left(start)));
+    QVERIFY(DiskDevice::allSilent(played.left(start)));
     QCOMPARE(played.mid(start, decoded.size()), decoded);
-    QVERIFY(allSilent(played.mid(start + decoded.size())));
+    QVERIFY(DiskDevice::allSilent(played.mid(start + decoded.size())));
 }
 
 QTEST_GUILESS_MAIN(TestFfmpegDiskOutput)

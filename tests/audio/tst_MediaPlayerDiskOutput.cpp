@@ -1,10 +1,10 @@
 #include "AudioFileLoader.h"
 #include "AudioFixtures.h"
 #include "AudioSystem.h"
+#include "DiskDevice.h"
 #include "PcmSource.h"
 #include "TrackPlayer.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <chrono>
@@ -26,42 +26,24 @@ class TestMediaPlayerDiskOutput : public QObject
     void loadThenStopAfterPlayingReachesNothing();
 
   private:
-    [[nodiscard]] QByteArray deviceOutput() const;
-    [[nodiscard]] static bool allSilent(const QByteArray &bytes);
-
-    QTemporaryDir m_dir;
-    QString m_outputPath;
+    DiskDevice m_disk;
     std::unique_ptr<audio::AudioSystem> m_audio;
     std::unique_ptr<audio::TrackPlayer> m_player;
 };
 
 void TestMediaPlayerDiskOutput::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_outputPath = m_dir.filePath(QStringLiteral("device.raw"));
-    qputenv("SDL_AUDIODRIVER", "disk");
-    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_outputPath));
+    QVERIFY(m_disk.start());
     m_audio = std::make_unique<audio::AudioSystem>();
     m_player = std::make_unique<audio::TrackPlayer>(*m_audio);
     QCOMPARE(m_audio->driverName(), QStringLiteral("disk"));
-    QVERIFY(QFile::exists(m_outputPath));
+    QVERIFY(QFile::exists(m_disk.path()));
 }
 
 void TestMediaPlayerDiskOutput::cleanupTestCase()
 {
     m_player.reset();
     m_audio.reset();
-}
-
-QByteArray TestMediaPlayerDiskOutput::deviceOutput() const
-{
-    QFile file(m_outputPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool TestMediaPlayerDiskOutput::allSilent(const QByteArray &bytes)
-{
-    return std::all_of(bytes.begin(), bytes.end(), [](char byte) { return byte == 0; });
 }
 
 void TestMediaPlayerDiskOutput::loadThenStopReachesNothing()
@@ -72,7 +54,7 @@ void TestMediaPlayerDiskOutput::loadThenStopReachesNothing()
     m_player->stop();
     QTest::qWait(300);
     QCOMPARE(m_player->playedFrames(), 0);
-    QVERIFY(allSilent(deviceOutput()));
+    QVERIFY(DiskDevice::allSilent(m_disk.output()));
 }
 
 void TestMediaPlayerDiskOutput::decodedAudioReachesTheDevice_data()
@@ -93,25 +75,25 @@ void TestMediaPlayerDiskOutput::decodedAudioReachesTheDevice()
     QByteArray decoded(int(reference->frameCount() * reference->channels() * 2), '\0');
     QCOMPARE(reference->read(reinterpret_cast<int16_t *>(decoded.data()), reference->frameCount()),
              reference->frameCount());
-    QVERIFY(!allSilent(decoded));
+    QVERIFY(!DiskDevice::allSilent(decoded));
 
-    const qsizetype before = deviceOutput().size();
+    const qsizetype before = m_disk.output().size();
     m_player->setFileName(audioFixture(name));
     QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), 2000);
     QTRY_COMPARE_WITH_TIMEOUT(m_player->duration() - m_player->currentPosition(), 0.0, 10000);
     QTest::qWait(200);
-    const QByteArray played = deviceOutput().mid(before);
+    const QByteArray played = m_disk.output().mid(before);
 
     const qsizetype start = played.indexOf(decoded.left(4096));
     QVERIFY2(start >= 0, "the decoded start of the track never reached the device");
-    QVERIFY(allSilent(played.left(start)));
+    QVERIFY(DiskDevice::allSilent(played.left(start)));
     QCOMPARE(played.mid(start, decoded.size()), decoded);
-    QVERIFY(allSilent(played.mid(start + decoded.size())));
+    QVERIFY(DiskDevice::allSilent(played.mid(start + decoded.size())));
 }
 
 void TestMediaPlayerDiskOutput::loadThenStopAfterPlayingReachesNothing()
 {
-    const qsizetype before = deviceOutput().size();
+    const qsizetype before = m_disk.output().size();
     for (int i = 0; i < 5; ++i) {
         m_player->setFileName(audioFixture(QStringLiteral("chord_vbr_noheader.mp3")));
         std::this_thread::sleep_for(std::chrono::milliseconds(60));
@@ -119,7 +101,7 @@ void TestMediaPlayerDiskOutput::loadThenStopAfterPlayingReachesNothing()
         QTest::qWait(60);
     }
     QTest::qWait(200);
-    QVERIFY(allSilent(deviceOutput().mid(before)));
+    QVERIFY(DiskDevice::allSilent(m_disk.output().mid(before)));
 }
 
 QTEST_GUILESS_MAIN(TestMediaPlayerDiskOutput)
