@@ -4,6 +4,7 @@
 #include "ContainerLayout.h"
 #include "FfmpegDecoder.h"
 #include "FfmpegDemuxer.h"
+#include "MatroskaBlocks.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -17,6 +18,7 @@ extern "C" {
 
 #include <cstring>
 #include <optional>
+#include <vector>
 
 namespace audio {
 
@@ -444,8 +446,10 @@ int opusPreSkip(const AVCodecParameters *codec)
 // Vorbis and Opus in Matroska and WebM: every packet's frames from its
 // header, without decoding, as the decoder yields them: nothing for the first
 // Vorbis packet (it only starts the overlap), less Opus's pre-skip and the
-// padding marked on the last packet (DiscardPadding). Other codecs, and
-// packets whose headers do not tell their frames, are decoded whole.
+// padding marked on packets (DiscardPadding). The packets are found by a walk
+// over the file's blocks, or, where the walk cannot tell them, read through
+// the demuxer. Other codecs, and packets whose headers do not tell their
+// frames, are decoded whole.
 Result<Measured> matroskaPacketScan(BufferedFileReader &file, const FfmpegDecoder &playback,
                                     int rate)
 {
@@ -472,19 +476,75 @@ Result<Measured> matroskaPacketScan(BufferedFileReader &file, const FfmpegDecode
         return decodeScan(file, format);
     if (opusParser != nullptr)
         opusParser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
-    // 0 or negative where the header does not tell.
-    const auto framesOf = [&](const AVPacket *packet) {
-        if (vorbisParser != nullptr)
-            return av_vorbis_parse_frame(vorbisParser.get(), packet->data, packet->size);
-        uint8_t *out = nullptr;
-        int outBytes = 0;
-        opusParser->duration = 0;
-        if (av_parser_parse2(opusParser.get(), parserCodec.get(), &out, &outBytes, packet->data,
-                             packet->size, packet->pts, packet->dts, packet->pos) != packet->size ||
-            outBytes != packet->size)
-            return -1;
-        return opusParser->duration;
+    int64_t frames = 0;
+    int64_t packets = 0;
+    int64_t padding = 0;
+    // Adds a packet of size bytes, of which data holds the first (all of
+    // them for Opus); false where the decoder is left to count it: its header
+    // does not tell its frames, or samples are dropped at its start other
+    // than the pre-skip.
+    const auto add = [&](uint8_t *data, int size, int64_t startSkip, int64_t endSkip) {
+        int count = 0;
+        if (vorbisParser != nullptr) {
+            count = av_vorbis_parse_frame(vorbisParser.get(), data, size);
+        } else {
+            uint8_t *out = nullptr;
+            int outBytes = 0;
+            opusParser->duration = 0;
+            if (av_parser_parse2(opusParser.get(), parserCodec.get(), &out, &outBytes, data, size,
+                                 AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0) == size &&
+                outBytes == size)
+                count = opusParser->duration;
+        }
+        if (count <= 0 || startSkip != 0)
+            return false;
+        padding += endSkip;
+        if (packets++ > 0 || !vorbis)
+            frames += count;
+        return true;
     };
+    const auto measured = [&] {
+        return Measured{std::max<int64_t>(frames - preSkip - padding, 0), Method::Packets};
+    };
+
+    bool vouched = true;
+    std::vector<uint8_t> bytes;
+    const Result<void> walked = MatroskaBlocks::walk(
+        file, vorbis ? QByteArrayLiteral("A_VORBIS") : QByteArrayLiteral("A_OPUS"),
+        [&](const MatroskaBlocks::Frame &frame) -> Result<void> {
+            // Vorbis's block size is in the first byte.
+            const int64_t wanted = vorbis ? std::min<int64_t>(frame.bytes, 1) : frame.bytes;
+            if (wanted > INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE)
+                return Failure{QStringLiteral("a packet too large")};
+            if (bytes.size() < std::size_t(wanted + AV_INPUT_BUFFER_PADDING_SIZE))
+                bytes.resize(std::size_t(wanted + AV_INPUT_BUFFER_PADDING_SIZE));
+            if (wanted <= frame.headBytes)
+                std::copy_n(frame.head.begin(), wanted, bytes.begin());
+            else if (file.read(frame.offset, bytes.data(), std::size_t(wanted)) != wanted)
+                return Failure{QStringLiteral("the file changed")};
+            std::fill_n(bytes.begin() + wanted, AV_INPUT_BUFFER_PADDING_SIZE, 0);
+            // As the demuxer hands DiscardPadding to the decoder.
+            const int64_t skip = frame.discardPadding == 0
+                                     ? 0
+                                     : av_rescale_q(frame.discardPadding, AVRational{1, 1000000000},
+                                                    AVRational{1, rate});
+            vouched = add(bytes.data(), static_cast<int>(wanted), std::max<int64_t>(-skip, 0),
+                          std::max<int64_t>(skip, 0));
+            if (!vouched)
+                return Failure{QStringLiteral("a packet the decoder counts")};
+            return {};
+        });
+    if (!vouched)
+        return decodeScan(file, format);
+    if (walked)
+        return measured();
+
+    frames = packets = padding = 0;
+    if (vorbisParser != nullptr) {
+        vorbisParser.reset(av_vorbis_parse_init(codec->extradata, codec->extradata_size));
+        if (vorbisParser == nullptr)
+            return decodeScan(file, format);
+    }
     Result<std::unique_ptr<FfmpegDemuxer>> opened = FfmpegDemuxer::open(file, format, ScanIoBytes);
     if (!opened)
         return Failure{opened.error()};
@@ -498,10 +558,6 @@ Result<Measured> matroskaPacketScan(BufferedFileReader &file, const FfmpegDecode
     Packet packet = newPacket();
     if (packet == nullptr)
         return Failure{QStringLiteral("out of memory")};
-    int64_t frames = 0;
-    int64_t packets = 0;
-    int64_t padding = 0;
-    bool vouched = true;
     int result = 0;
     while ((result = demuxer.readPacket(packet.get())) >= 0) {
         if (packet->stream_index != streamIndex) {
@@ -512,28 +568,21 @@ Result<Measured> matroskaPacketScan(BufferedFileReader &file, const FfmpegDecode
             av_packet_unref(packet.get());
             return damaged(QStringLiteral("a packet is cut short"));
         }
-        const int count = framesOf(packet.get());
         std::size_t sideBytes = 0;
         const uint8_t *side =
             av_packet_get_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, &sideBytes);
-        // Skips at the start other than the pre-skip are the decoder's to
-        // place; a packet the header does not tell is the decoder's to count.
-        const bool told = count > 0 && (side == nullptr || (sideBytes >= 8 && AV_RL32(side) == 0));
-        if (told && side != nullptr)
-            padding += AV_RL32(side + 4);
-        av_packet_unref(packet.get());
-        if (!told) {
+        if (side != nullptr && sideBytes < 8)
             vouched = false;
-            break;
-        }
-        if (packets++ > 0 || !vorbis)
-            frames += count;
+        else
+            vouched = add(packet->data, packet->size, side != nullptr ? AV_RL32(side) : 0,
+                          side != nullptr ? AV_RL32(side + 4) : 0);
+        av_packet_unref(packet.get());
+        if (!vouched)
+            return decodeScan(file, format);
     }
-    if (!vouched)
-        return decodeScan(file, format);
     if (const Result<void> end = readToTheEnd(demuxer, result); !end)
         return Failure{end.error()};
-    return Measured{std::max<int64_t>(frames - preSkip - padding, 0), Method::Packets};
+    return measured();
 }
 
 // Fixed blocks in a WAV data chunk (ADPCM and the like) whose frames grow

@@ -1,9 +1,11 @@
 // Feeds arbitrary bytes to ContainerLayout's readers of WAV, AIFF, ADTS, MP4,
-// ASF, Matroska, Ogg and WavPack structures, through the reader the player uses, and
-// checks what each promises about where the samples lie.
+// ASF, Matroska, Ogg and WavPack structures and to the walk over Matroska
+// blocks, through the reader the player uses, and checks what each promises
+// about where the samples lie.
 #include "BufferedFileReader.h"
 #include "ContainerLayout.h"
 #include "FuzzInputFile.h"
+#include "MatroskaBlocks.h"
 
 #include <QString>
 
@@ -43,6 +45,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const Result<int64_t> block = ContainerLayout::wavPackFrameAt(reader, index);
         if (block.ok() && (block.value() < 0 || block.value() + 32 > length))
             __builtin_trap();
+    }
+    for (const char *codec : {"A_VORBIS", "A_OPUS"}) {
+        (void)audio::MatroskaBlocks::walk(
+            reader, codec, [length](const audio::MatroskaBlocks::Frame &frame) -> Result<void> {
+                if (frame.offset < 0 || frame.bytes < 0 || frame.offset + frame.bytes > length ||
+                    frame.headBytes < 0 || frame.headBytes > frame.bytes)
+                    __builtin_trap();
+                return {};
+            });
     }
     return 0;
 }

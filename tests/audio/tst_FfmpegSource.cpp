@@ -276,7 +276,7 @@ void TestFfmpegSource::initTestCase()
                                                     QFile::ExeOwner | QFile::ReadOther |
                                                     QFile::ExeOther));
     m_expected = expectedTracks(QStringLiteral("formats/expected.txt"));
-    QCOMPARE(m_expected.size(), 27);
+    QCOMPARE(m_expected.size(), 30);
 
     // A minute of 16-bit stereo PCM in a WAV file written here.
     const qint64 frames = 60 * 44100;
@@ -348,6 +348,10 @@ void TestFfmpegSource::lengthMeasuredWithoutDecodingWhereStated_data()
     QTest::newRow("ADPCM in WAV: block sizes") << "adpcm_ms.wav" << Method::Packets;
     QTest::newRow("Vorbis in WebM: packets") << "vorbis.webm" << Method::Packets;
     QTest::newRow("Vorbis in Matroska, mono: packets") << "vorbis_mono.mka" << Method::Packets;
+    QTest::newRow("Vorbis in Matroska, laced: packets") << "laced_vorbis.mka" << Method::Packets;
+    QTest::newRow("Vorbis beside a picture track: packets")
+        << "vorbis_video.mkv" << Method::Packets;
+    QTest::newRow("Opus in Matroska, laced: packets") << "laced_opus.mka" << Method::Packets;
     QTest::newRow("Opus in WebM: packets less pre-skip and padding")
         << "opus.webm" << Method::Packets;
     QTest::newRow("Opus in Matroska, mono: packets less pre-skip and padding")
