@@ -61,6 +61,28 @@ std::optional<int64_t> statedFrames(const AVStream *stream, int rate)
     return stream->duration;
 }
 
+// FLAC's total sample count, from the STREAMINFO block the codec's private
+// data carries (as Matroska stores it, with or without the "fLaC" marker and
+// block header before it), where it is stated at this rate.
+std::optional<int64_t> flacStreamInfoFrames(const AVCodecParameters *codec, int rate)
+{
+    constexpr int StreamInfoBytes = 34;
+    if (codec->codec_id != AV_CODEC_ID_FLAC || codec->extradata == nullptr)
+        return std::nullopt;
+    const uint8_t *info = codec->extradata;
+    int bytes = codec->extradata_size;
+    if (bytes >= 8 + StreamInfoBytes && std::memcmp(info, "fLaC", 4) == 0) {
+        info += 8;
+        bytes -= 8;
+    }
+    if (bytes < StreamInfoBytes || int(AV_RB24(info + 10) >> 4) != rate)
+        return std::nullopt;
+    const int64_t total = (int64_t(info[13] & 0x0f) << 32) | int64_t(AV_RB32(info + 14));
+    if (total <= 0)
+        return std::nullopt;
+    return total;
+}
+
 // Frames at rate from a time in the stream's time base.
 int64_t toFrames(int64_t time, AVRational timeBase, int rate)
 {
@@ -271,6 +293,9 @@ Result<Measured> checkedStatedLength(BufferedFileReader &file, const AVInputForm
         (void)av_seek_frame(scan.demuxer().context(), scan.streamIndex(), target,
                             AVSEEK_FLAG_BACKWARD);
     }
+    // Where times are coarser than frames (Matroska's milliseconds), the
+    // last frame's start is known to a tick.
+    const int64_t slack = std::max<int64_t>(toFrames(1, stream->time_base, rate) - 1, 0);
     int64_t end = 0;
     for (;;) {
         const FfmpegDecoder::Step step = scan.next();
@@ -284,7 +309,7 @@ Result<Measured> checkedStatedLength(BufferedFileReader &file, const AVInputForm
             pts != AV_NOPTS_VALUE ? toFrames(pts - start, stream->time_base, rate) : end;
         end = at + frame->nb_samples;
     }
-    if (end < stated)
+    if (end + slack < stated)
         return shorterThanAnnounced();
     return Measured{stated, Method::Header};
 }
@@ -662,7 +687,7 @@ Result<Measured> FfmpegTrackLength::measure(BufferedFileReader &file, const Ffmp
     const AVStream *stream = playback.stream();
     const AVCodecParameters *codec = stream->codecpar;
     const char *name = format->name;
-    const std::optional<int64_t> stated = statedFrames(stream, rate);
+    std::optional<int64_t> stated = statedFrames(stream, rate);
 
     // Containers that state their structures' sizes: a file cut short does
     // not hold them.
@@ -683,6 +708,8 @@ Result<Measured> FfmpegTrackLength::measure(BufferedFileReader &file, const Ffmp
             return Measured{std::max<int64_t>(*stated - codec->initial_padding, 0), Method::Header};
         return decodeScan(file, format);
     }
+    if (!stated)
+        stated = flacStreamInfoFrames(codec, rate);
     if (stated && isLossless(codec->codec_id)) {
         // WavPack's demuxer seeks by reading every block before the target
         // through its buffer; a walk over the block headers alone is faster.

@@ -15,15 +15,16 @@ class FfmpegDecoder;
 //
 // Where the container states the count, it is taken from there and the file
 // is checked to hold all of it: the data chunk of WAV and AIFF, FLAC's
-// STREAMINFO, the last granule position of Ogg (less Opus's pre-skip), the
-// header of other lossless formats (WavPack, APE, ALAC in MP4). Counted
-// without decoding: AAC by its packets (ADTS frame headers, the sample table
-// of an MP4 file, its packets where it is fragmented); fixed blocks in WAV
-// (ADPCM) from the data chunk's size, the last one decoded as a check; Vorbis
-// and Opus in Matroska and WebM, each packet from its own header; WMA 1 and 2
-// in ASF without the bit reservoir, a frame a block. The rest is decoded once
-// (WMA with the bit reservoir, other codecs in Matroska, ...). A file cut
-// short or damaged where the measurement looks fails.
+// STREAMINFO (also in Matroska), the last granule position of Ogg (less
+// Opus's pre-skip), the header of other lossless formats (WavPack, APE, ALAC in
+// MP4). Counted without decoding: AAC by its packets (ADTS frame headers, the
+// sample table of an MP4 file, its packets where it is fragmented); fixed
+// blocks in WAV (ADPCM) from the data chunk's size, the last one decoded as a
+// check; Vorbis and Opus in Matroska and WebM, each packet from its own
+// header, the packets found by a walk over the blocks; WMA 1 and 2 in ASF
+// without the bit reservoir, a frame a block. The rest is decoded once (WMA
+// with the bit reservoir, other codecs in Matroska, ...). A file cut short or
+// damaged where the measurement looks fails.
 class FfmpegTrackLength
 {
   public:

@@ -72,6 +72,7 @@ const std::vector<FormatInput> &formats()
         {"wav", ".wav", {"-c:a", "pcm_s16le"}, true},
         {"wav_adpcm", "_adpcm.wav", {"-c:a", "adpcm_ms"}, false},
         {"mkv_video", ".mkv", {"-c:a", "libvorbis", "-q:a", "5"}, false},
+        {"flac_mka", ".mka", {"-c:a", "flac"}, true},
     };
     return list;
 }
