@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to ContainerLayout's readers of WAV, AIFF, ADTS, MP4,
-// ASF, Matroska, Ogg and WavPack structures and to the walk over Matroska
-// blocks, through the reader the player uses, and checks what each promises
-// about where the samples lie.
+// ASF, Matroska, Ogg and WavPack structures, and to the walks over ASF data
+// packets and Matroska blocks, through the reader the player uses, and checks
+// what each promises about where the samples lie.
+#include "AsfPayloads.h"
 #include "BufferedFileReader.h"
 #include "ContainerLayout.h"
 #include "FuzzInputFile.h"
@@ -9,6 +10,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -55,5 +57,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 return {};
             });
     }
+    // The tail: in the file, in order, as many bytes as asked for or all.
+    for (const int stream : {1, 2})
+        for (const int64_t tailBytes : {int64_t(0), int64_t(1), int64_t(743)}) {
+            const Result<audio::AsfPayloads::Stream> walked =
+                audio::AsfPayloads::walk(reader, stream, tailBytes);
+            if (!walked.ok()) {
+                if (walked.error().isEmpty())
+                    __builtin_trap();
+                continue;
+            }
+            if (walked->bytes < 0 || walked->bytes > length)
+                __builtin_trap();
+            int64_t held = 0;
+            int64_t end = 0;
+            for (const audio::AsfPayloads::Range &range : walked->tail) {
+                if (range.bytes <= 0 || range.offset < end || range.offset + range.bytes > length)
+                    __builtin_trap();
+                end = range.offset + range.bytes;
+                held += range.bytes;
+            }
+            if (held != std::min(tailBytes, walked->bytes))
+                __builtin_trap();
+        }
     return 0;
 }
