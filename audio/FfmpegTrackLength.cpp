@@ -1,5 +1,6 @@
 #include "FfmpegTrackLength.h"
 
+#include "AsfPayloads.h"
 #include "BufferedFileReader.h"
 #include "ContainerLayout.h"
 #include "FfmpegDecoder.h"
@@ -398,20 +399,78 @@ bool wmaUsesBitReservoir(const AVCodecParameters *codec)
     return (AV_RL16(codec->extradata + at) & 0x0002) != 0;
 }
 
+// The frames a fresh decoder yields for these whole blocks, each sent as a
+// packet of its own, decoded strictly; why not, where it fails.
+Result<int64_t> decodedBlocks(const AVCodecParameters *parameters, const uint8_t *bytes,
+                              int64_t blocks, int64_t blockBytes)
+{
+    const AVCodec *decoder = avcodec_find_decoder(parameters->codec_id);
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> codec(
+        avcodec_alloc_context3(decoder), [](AVCodecContext *c) { avcodec_free_context(&c); });
+    if (decoder == nullptr || codec == nullptr)
+        return Failure{QStringLiteral("no decoder")};
+    codec->thread_count = 1;
+    int result = avcodec_parameters_to_context(codec.get(), parameters);
+    codec->err_recognition |= AV_EF_CRCCHECK | AV_EF_EXPLODE;
+    if (result >= 0)
+        result = avcodec_open2(codec.get(), decoder, nullptr);
+    if (result < 0)
+        return damaged(FfmpegDemuxer::errorText(result));
+    Packet first = newPacket();
+    Packet second = newPacket();
+    if (first == nullptr || second == nullptr)
+        return Failure{QStringLiteral("out of memory")};
+    // Each packet's data with the padding decoders read ahead into.
+    for (int64_t i = 0; i < blocks; ++i) {
+        AVPacket *packet = i == 0 ? first.get() : second.get();
+        if (av_new_packet(packet, static_cast<int>(blockBytes)) < 0)
+            return Failure{QStringLiteral("out of memory")};
+        std::memcpy(packet->data, bytes + i * blockBytes, std::size_t(blockBytes));
+    }
+    return decodedFrames(codec.get(), {first.get(), second.get()});
+}
+
 // WMA versions 1 and 2 in ASF without the bit reservoir (the way FFmpeg
 // encodes it): every block of the stated block size is one frame, and the
 // decoder yields one frame fewer than the blocks (the first only starts the
-// overlap). The last two blocks are decoded, strictly, so that a tail that
-// does not decode, or a frame length other than the one derived here, is
-// found at load. Streams with the bit reservoir are decoded whole.
+// overlap). The blocks are counted by a walk over the data packets' headers;
+// where the walk cannot tell them, from the demuxer's packets. The last two
+// blocks are decoded, strictly, so that a tail that does not decode, or a
+// frame length other than the one derived here, is found at load. Streams
+// with the bit reservoir are decoded whole.
 Result<Measured> wmaPacketScan(BufferedFileReader &file, const FfmpegDecoder &playback, int rate)
 {
     const AVInputFormat *format = playback.demuxer().context()->iformat;
     const AVCodecParameters *codec = playback.stream()->codecpar;
     const int64_t blockBytes = codec->block_align;
-    if (blockBytes <= 0 || wmaUsesBitReservoir(codec) || codec->sample_rate != rate)
+    if (blockBytes <= 0 || blockBytes > INT32_MAX / 2 || wmaUsesBitReservoir(codec) ||
+        codec->sample_rate != rate)
         return decodeScan(file, format);
     const int64_t frameLength = wmaFrameLength(codec->codec_id, rate);
+    const Result<AsfPayloads::Stream> walked =
+        AsfPayloads::walk(file, playback.stream()->id, 2 * blockBytes);
+    if (walked && walked->bytes % blockBytes == 0) {
+        const int64_t blocks = walked->bytes / blockBytes;
+        if (blocks == 0)
+            return Measured{0, Method::Packets};
+        const int64_t tailBlocks = std::min<int64_t>(blocks, 2);
+        std::vector<uint8_t> tail(std::size_t(tailBlocks * blockBytes));
+        int64_t at = 0;
+        for (const AsfPayloads::Range &range : walked->tail) {
+            if (range.bytes > int64_t(tail.size()) - at ||
+                file.read(range.offset, tail.data() + at, std::size_t(range.bytes)) != range.bytes)
+                return Failure{QStringLiteral("the file changed while it was read")};
+            at += range.bytes;
+        }
+        if (at != int64_t(tail.size()))
+            return Failure{QStringLiteral("the file changed while it was read")};
+        const Result<int64_t> decoded = decodedBlocks(codec, tail.data(), tailBlocks, blockBytes);
+        if (!decoded)
+            return Failure{decoded.error()};
+        if (decoded.value() != (tailBlocks - 1) * frameLength)
+            return damaged(QStringLiteral("the last blocks do not decode to their length"));
+        return Measured{(blocks - 1) * frameLength, Method::Packets};
+    }
     Result<std::unique_ptr<FfmpegDecoder>> opened =
         FfmpegDecoder::open(file, format, ScanIoBytes, AV_EF_CRCCHECK | AV_EF_EXPLODE);
     if (!opened)
