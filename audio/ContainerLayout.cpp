@@ -1,6 +1,7 @@
 #include "ContainerLayout.h"
 
 #include "BufferedFileReader.h"
+#include "MatroskaBlocks.h"
 
 #include <algorithm>
 #include <array>
@@ -276,33 +277,11 @@ bool ContainerLayout::asfObjectsFit(BufferedFileReader &file)
 
 bool ContainerLayout::matroskaSegmentFits(BufferedFileReader &file)
 {
-    // An EBML variable-length number: its length in the leading zero bits of
-    // the first byte; every value bit set means "unknown".
-    struct Number
-    {
-        uint64_t value = 0;
-        int bytes = 0;
-        bool unknown = false;
-    };
+    using Number = MatroskaBlocks::Number;
     const auto readNumber = [&file](int64_t offset, bool keepMarker) {
-        Number number;
         uint8_t bytes[8];
-        if (file.read(offset, bytes, 1) != 1 || bytes[0] == 0)
-            return number;
-        const int length = 1 + __builtin_clz(static_cast<unsigned>(bytes[0])) - 24;
-        if (length > 1 && file.read(offset + 1, bytes + 1, std::size_t(length - 1)) != length - 1)
-            return number;
-        const uint8_t marker = uint8_t(0x80 >> (length - 1));
-        uint64_t value = keepMarker ? bytes[0] : bytes[0] & uint8_t(marker - 1);
-        bool allOnes = (bytes[0] & uint8_t(marker - 1)) == uint8_t(marker - 1);
-        for (int i = 1; i < length; ++i) {
-            value = (value << 8) | bytes[i];
-            allOnes = allOnes && bytes[i] == 0xff;
-        }
-        number.value = value;
-        number.bytes = length;
-        number.unknown = allOnes;
-        return number;
+        const int64_t got = file.read(offset, bytes, sizeof bytes);
+        return MatroskaBlocks::parseNumber(bytes, got, 8, keepMarker);
     };
     const int64_t size = file.size();
     int64_t offset = 0;

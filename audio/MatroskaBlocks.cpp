@@ -49,36 +49,6 @@ Failure malformed(const char *what)
     return Failure{QStringLiteral("not a Matroska layout the walk reads: %1").arg(what)};
 }
 
-// An EBML variable-length number from bytes: its length in the leading zero
-// bits of the first byte (at most maxBytes); 0 where the bytes do not hold one.
-struct Number
-{
-    uint64_t value = 0;
-    int bytes = 0;
-    bool unknown = false;
-};
-
-Number parseNumber(const uint8_t *p, int64_t available, int maxBytes, bool keepMarker)
-{
-    Number number;
-    if (available < 1 || p[0] == 0)
-        return number;
-    const int length = __builtin_clz(static_cast<unsigned>(p[0])) - 23;
-    if (length > maxBytes || length > available)
-        return number;
-    const auto valueBits = uint8_t((0x80 >> (length - 1)) - 1);
-    uint64_t value = keepMarker ? p[0] : p[0] & valueBits;
-    bool allOnes = (p[0] & valueBits) == valueBits;
-    for (int i = 1; i < length; ++i) {
-        value = (value << 8) | p[i];
-        allOnes = allOnes && p[i] == 0xff;
-    }
-    number.value = value;
-    number.bytes = length;
-    number.unknown = allOnes;
-    return number;
-}
-
 struct Element
 {
     uint32_t id = 0;
@@ -148,10 +118,11 @@ Result<Element> Walk::element(int64_t offset, int64_t limit)
     const int64_t got = peek(offset, 12, limit, &bytes);
     if (got < 0)
         return Failure{QStringLiteral("the file cannot be read")};
-    const Number id = parseNumber(bytes, got, 4, true);
+    const MatroskaBlocks::Number id = MatroskaBlocks::parseNumber(bytes, got, 4, true);
     if (id.bytes == 0)
         return malformed("an element ID");
-    const Number size = parseNumber(bytes + id.bytes, got - id.bytes, 8, false);
+    const MatroskaBlocks::Number size =
+        MatroskaBlocks::parseNumber(bytes + id.bytes, got - id.bytes, 8, false);
     if (size.bytes == 0)
         return malformed("an element size");
     Element e;
@@ -254,7 +225,8 @@ Result<void> Walk::lacedFrames(int lacing, int64_t at, int64_t end)
     } else if (lacing == 3) { // EBML: the first size, then signed differences.
         int64_t size = 0;
         for (int i = 0; i + 1 < count; ++i) {
-            const Number n = parseNumber(bytes.data() + used, got - used, 8, false);
+            const MatroskaBlocks::Number n =
+                MatroskaBlocks::parseNumber(bytes.data() + used, got - used, 8, false);
             if (n.bytes == 0 || n.unknown)
                 return malformed("EBML lace sizes");
             used += n.bytes;
@@ -286,19 +258,25 @@ Result<void> Walk::lacedFrames(int lacing, int64_t at, int64_t end)
 
 Result<void> Walk::block(int64_t body, int64_t end, int64_t discardPadding)
 {
-    std::array<uint8_t, 11> bytes{};
-    const int64_t got = m_file.read(
-        body, bytes.data(), std::size_t(std::min<int64_t>(int64_t(bytes.size()), end - body)));
-    const Number track = parseNumber(bytes.data(), got, 8, false);
-    // The track, a 16-bit time, the flags.
+    const uint8_t *bytes = nullptr;
+    // The track, a 16-bit time, the flags; then the first bytes of the frame.
+    const int64_t got = peek(body, 8 + 3 + MatroskaBlocks::HeadBytes, end, &bytes);
+    if (got < 0)
+        return Failure{QStringLiteral("the file cannot be read")};
+    const MatroskaBlocks::Number track = MatroskaBlocks::parseNumber(bytes, got, 8, false);
     if (track.bytes == 0 || got < track.bytes + 3)
         return malformed("a block header");
     if (track.value != m_track)
         return {};
-    const int lacing = (bytes[std::size_t(track.bytes + 2)] >> 1) & 3;
+    const int lacing = (bytes[track.bytes + 2] >> 1) & 3;
     const int64_t frames = body + track.bytes + 3;
-    if (lacing == 0)
-        return m_visit(MatroskaBlocks::Frame{frames, end - frames, discardPadding});
+    if (lacing == 0) {
+        MatroskaBlocks::Frame frame{frames, end - frames, discardPadding};
+        frame.headBytes = static_cast<int>(std::min<int64_t>(
+            {got - track.bytes - 3, end - frames, int64_t(MatroskaBlocks::HeadBytes)}));
+        std::copy_n(bytes + track.bytes + 3, frame.headBytes, frame.head.begin());
+        return m_visit(frame);
+    }
     if (discardPadding != 0)
         return malformed("padding on a laced block");
     return lacedFrames(lacing, frames, end);
@@ -396,6 +374,28 @@ Result<void> Walk::run()
 }
 
 } // namespace
+
+MatroskaBlocks::Number MatroskaBlocks::parseNumber(const uint8_t *p, int64_t available,
+                                                   int maxBytes, bool keepMarker)
+{
+    Number number;
+    if (available < 1 || p[0] == 0)
+        return number;
+    const int length = __builtin_clz(static_cast<unsigned>(p[0])) - 23;
+    if (length > maxBytes || length > available)
+        return number;
+    const auto valueBits = uint8_t((0x80 >> (length - 1)) - 1);
+    uint64_t value = keepMarker ? p[0] : p[0] & valueBits;
+    bool allOnes = (p[0] & valueBits) == valueBits;
+    for (int i = 1; i < length; ++i) {
+        value = (value << 8) | p[i];
+        allOnes = allOnes && p[i] == 0xff;
+    }
+    number.value = value;
+    number.bytes = length;
+    number.unknown = allOnes;
+    return number;
+}
 
 Result<void> MatroskaBlocks::walk(BufferedFileReader &file, const QByteArray &codec,
                                   const Visitor &visit)

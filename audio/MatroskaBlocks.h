@@ -42,6 +42,19 @@ class MatroskaBlocks
     // segment's end (the file's end where its size is unknown), SimpleBlocks
     // and Blocks in BlockGroups, unlaced or laced (Xiph, EBML, fixed).
     //
+    // An EBML variable-length number (an element ID where the marker bit is
+    // kept, else a size or value): its length in the leading zero bits of
+    // the first byte, at most maxBytes and available; bytes is 0 where p does
+    // not hold one. Every value bit set means "unknown" (of sizes).
+    struct Number
+    {
+        uint64_t value = 0;
+        int bytes = 0;
+        bool unknown = false;
+    };
+    [[nodiscard]] static Number parseNumber(const uint8_t *p, int64_t available, int maxBytes,
+                                            bool keepMarker);
+
     // codec: the audio track's CodecID ("A_VORBIS", "A_OPUS").
     //
     // Fails for anything a demuxer would have to guess about: an element
