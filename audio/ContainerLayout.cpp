@@ -335,6 +335,55 @@ Result<int64_t> ContainerLayout::wavPackFrameAt(BufferedFileReader &file, int64_
     return found;
 }
 
+Result<int64_t> ContainerLayout::wavPackFrameFromEnd(BufferedFileReader &file, int64_t index,
+                                                     int64_t total)
+{
+    constexpr int64_t HeaderBytes = 32;
+    constexpr uint32_t FirstOfFrame = 0x800;
+    constexpr int64_t FirstWindow = int64_t(1) << 17;
+    // Blocks are below 1 MiB; a frame of several channels' blocks, and the
+    // frame after the one sought, stay well within this.
+    constexpr int64_t LastWindow = int64_t(1) << 22;
+    const int64_t size = file.size();
+    std::vector<uint8_t> tail;
+    for (int64_t window = std::min(size, FirstWindow);;
+         window = std::min({size, LastWindow, 2 * window})) {
+        const int64_t base = size - window;
+        tail.resize(static_cast<std::size_t>(window));
+        if (file.read(base, tail.data(), tail.size()) != window)
+            return Failure{QStringLiteral("the file changed while it was read")};
+        // The block the chain has reached, and its first sample and count.
+        int64_t next = -1;
+        int64_t nextFirst = 0;
+        int64_t nextSamples = 0;
+        for (int64_t at = window - HeaderBytes; at >= 0; --at) {
+            const uint8_t *header = tail.data() + at;
+            if (header[0] != 'w' || std::memcmp(header, "wvpk", 4) != 0)
+                continue;
+            const int version = header[8] | (header[9] << 8);
+            const int64_t end = base + at + 8 + littleEndian32(header + 4);
+            const int64_t first = littleEndian32(header + 16) | (int64_t(header[10]) << 32);
+            const int64_t samples = littleEndian32(header + 20);
+            if (version < 0x402 || version > 0x410 || samples == 0)
+                continue;
+            if (next < 0) {
+                if (first + samples != total || end > size)
+                    continue;
+            } else if (end != next || !(first + samples == nextFirst ||
+                                        (first == nextFirst && samples == nextSamples))) {
+                continue;
+            }
+            if ((littleEndian32(header + 24) & FirstOfFrame) != 0 && first <= index)
+                return base + at;
+            next = base + at;
+            nextFirst = first;
+            nextSamples = samples;
+        }
+        if (window == size || window == LastWindow)
+            return Failure{QStringLiteral("no chain of WavPack blocks from the end")};
+    }
+}
+
 bool ContainerLayout::oggEndsWithLastPage(BufferedFileReader &file)
 {
     constexpr int64_t HeaderBytes = 27;

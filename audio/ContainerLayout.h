@@ -68,6 +68,16 @@ class ContainerLayout
     // Reads the headers alone, through a small buffer: the reader is left at
     // its default block size.
     [[nodiscard]] static Result<int64_t> wavPackFrameAt(BufferedFileReader &file, int64_t index);
+    // The same frame found from the end of the file, for a file of total
+    // samples: the last block is the one whose samples end at total, and
+    // each block before it counts only where its size leads exactly to the
+    // block after it and its samples run on into that block's. Reads a few
+    // blocks' worth of bytes at the end, whatever the file's length. Fails
+    // where no such chain reaches a frame starting at or before index within
+    // the last few megabytes (a file cut short, damaged at its end, or with
+    // more than that after the frame): the walk from the start tells then.
+    [[nodiscard]] static Result<int64_t> wavPackFrameFromEnd(BufferedFileReader &file,
+                                                             int64_t index, int64_t total);
 
     // Whether the file ends with a whole Ogg page, its checksum right, that
     // closes its logical stream (an ID3v1 tag after it is allowed). A file cut

@@ -771,11 +771,15 @@ Result<Measured> FfmpegTrackLength::measure(BufferedFileReader &file, const Ffmp
         stated = flacStreamInfoFrames(codec, rate);
     if (stated && isLossless(codec->codec_id)) {
         // WavPack's demuxer seeks by reading every block before the target
-        // through its buffer; a walk over the block headers alone is faster.
+        // through its buffer. The chain of blocks back from the end finds the
+        // frame in a few reads; where it breaks, the walk from the start
+        // finds the last frame it can reach.
         std::optional<int64_t> tailOffset;
         if (std::strcmp(name, "wv") == 0) {
-            const Result<int64_t> frame = ContainerLayout::wavPackFrameAt(
-                file, std::max<int64_t>(*stated - rate / TailDivisor, 0));
+            const int64_t target = std::max<int64_t>(*stated - rate / TailDivisor, 0);
+            Result<int64_t> frame = ContainerLayout::wavPackFrameFromEnd(file, target, *stated);
+            if (!frame)
+                frame = ContainerLayout::wavPackFrameAt(file, target);
             if (frame)
                 tailOffset = frame.value();
         }

@@ -236,7 +236,7 @@ void TestAudioFileLoader::fileNamePatternsCoverEveryFixture()
     QCOMPARE(QStringList(patterns).removeDuplicates(), 0);
     QStringList names =
         m_expected.keys() + expectedTracks(QStringLiteral("formats/expected.txt")).keys();
-    QCOMPARE(names.size(), 34);
+    QCOMPARE(names.size(), 35);
     for (const QString &name : names) {
         const QString pattern = QStringLiteral("*.") + QFileInfo(name).suffix();
         QVERIFY2(patterns.contains(pattern), qPrintable(pattern));

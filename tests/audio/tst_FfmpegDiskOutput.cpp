@@ -38,7 +38,7 @@ void TestFfmpegDiskOutput::initTestCase()
     m_player = std::make_unique<audio::TrackPlayer>(*m_audio);
     QCOMPARE(m_audio->driverName(), QStringLiteral("disk"));
     m_expected = expectedTracks(QStringLiteral("formats/expected.txt"));
-    QCOMPARE(m_expected.size(), 30);
+    QCOMPARE(m_expected.size(), 31);
 }
 
 void TestFfmpegDiskOutput::cleanupTestCase()

@@ -250,6 +250,8 @@ class TestFfmpegSource : public QObject
     void damagedWhereOnlyItsStructureShows();
     void wavPackFrameFoundFromBlockHeaders_data();
     void wavPackFrameFoundFromBlockHeaders();
+    void wavPackFrameFoundFromTheEnd_data();
+    void wavPackFrameFoundFromTheEnd();
     void randomBytesRefusedQuickly();
     void playlistNotFollowed_data();
     void playlistNotFollowed();
@@ -276,7 +278,7 @@ void TestFfmpegSource::initTestCase()
                                                     QFile::ExeOwner | QFile::ReadOther |
                                                     QFile::ExeOther));
     m_expected = expectedTracks(QStringLiteral("formats/expected.txt"));
-    QCOMPARE(m_expected.size(), 30);
+    QCOMPARE(m_expected.size(), 31);
 
     // A minute of 16-bit stereo PCM in a WAV file written here.
     const qint64 frames = 60 * 44100;
@@ -336,6 +338,7 @@ void TestFfmpegSource::lengthMeasuredWithoutDecodingWhereStated_data()
     QTest::newRow("AIFF: COMM chunk") << "tone.aiff" << Method::Header;
     QTest::newRow("WavPack: header") << "tone.wv" << Method::Header;
     QTest::newRow("WavPack in blocks: header") << "blocks.wv" << Method::Header;
+    QTest::newRow("WavPack 5.1, three blocks a frame: header") << "surround51.wv" << Method::Header;
     QTest::newRow("ALAC in MP4: header") << "alac.m4a" << Method::Header;
     QTest::newRow("AAC in MP4: sample table") << "tone.m4a" << Method::Packets;
     QTest::newRow("AAC in fragmented MP4: packets") << "fragmented.m4a" << Method::Packets;
@@ -726,6 +729,81 @@ void TestFfmpegSource::wavPackFrameFoundFromBlockHeaders()
     std::unique_ptr<BufferedFileReader> file = openFile(path, &error);
     QVERIFY2(file != nullptr, qPrintable(error));
     const Result<int64_t> found = ContainerLayout::wavPackFrameAt(*file, index);
+    QCOMPARE(found.ok(), offset >= 0);
+    if (found)
+        QCOMPARE(found.value(), offset);
+}
+
+void TestFfmpegSource::wavPackFrameFoundFromTheEnd_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<qint64>("index");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<qint64>("offset");
+    // blocks.wv: blocks of 2,000 samples at 0, 1784, 3596, 5402, 7216, 9028,
+    // 10844 and 12660, the last (16,000 to 17,000) at 14472, ending at 15422
+    // before an APEv2 tag; headers as wavPackFrameFoundFromBlockHeaders says
+    // (block index at byte 16, samples at 20, size at 4).
+    const QByteArray blocks = readFile(audioFixture(QStringLiteral("formats/blocks.wv")));
+    QTest::newRow("in the last block") << blocks << qint64(16500) << qint64(17001) << qint64(14472);
+    QTest::newRow("first of the last block")
+        << blocks << qint64(16000) << qint64(17001) << qint64(14472);
+    QTest::newRow("a tenth of a second before the end")
+        << blocks << qint64(15899) << qint64(17001) << qint64(12660);
+    QTest::newRow("first sample, back along every block")
+        << blocks << qint64(0) << qint64(17001) << qint64(0);
+    QTest::newRow("no block ends at the total")
+        << blocks << qint64(16500) << qint64(17000) << qint64(-1);
+    QTest::newRow("cut inside the last block")
+        << blocks.left(15000) << qint64(16500) << qint64(17001) << qint64(-1);
+    QTest::newRow("no tag after the last block")
+        << blocks.left(15422) << qint64(15899) << qint64(17001) << qint64(12660);
+    // A header inside the last block's data whose samples end at the total
+    // but whose size runs past the end of the file.
+    QByteArray falseHeader = blocks;
+    falseHeader.replace(15000, 32, blocks.mid(14472, 32));
+    QTest::newRow("a block header inside the last block, running past the end")
+        << falseHeader << qint64(16500) << qint64(17001) << qint64(14472);
+    QByteArray longer = blocks;
+    longer[12660 + 4] = char(longer[12660 + 4] + 2);
+    QTest::newRow("the block before the last sized past it")
+        << longer << qint64(15899) << qint64(17001) << qint64(-1);
+    QByteArray renumbered = blocks;
+    renumbered[12660 + 16] = char(renumbered[12660 + 16] + 1);
+    QTest::newRow("the block before the last numbered out of sequence")
+        << renumbered << qint64(15899) << qint64(17001) << qint64(-1);
+    // Flags at byte 24: 0x800 marks a frame's first block.
+    QByteArray joined = blocks;
+    joined[14472 + 25] = char(joined[14472 + 25] & ~0x08);
+    QTest::newRow("last block not flagged as a frame's first")
+        << joined << qint64(16500) << qint64(17001) << qint64(12660);
+    // surround51.wv: frames of three blocks (one for each pair of channels)
+    // starting at 0, 7342 and 14814 (samples 0, 2,000, 4,000); the last
+    // frame's blocks at 14814, 15316 and 15794, 321 samples each.
+    const QByteArray six = readFile(audioFixture(QStringLiteral("formats/surround51.wv")));
+    QTest::newRow("five-one: in the last frame")
+        << six << qint64(4100) << qint64(4321) << qint64(14814);
+    QTest::newRow("five-one: in the frame before")
+        << six << qint64(3999) << qint64(4321) << qint64(7342);
+    QByteArray otherCount = six;
+    otherCount[15316 + 20] = char(otherCount[15316 + 20] + 1);
+    QTest::newRow("five-one: a block of the last frame counting other samples")
+        << otherCount << qint64(4100) << qint64(4321) << qint64(-1);
+}
+
+// The frame to decode from, found from the last block back.
+void TestFfmpegSource::wavPackFrameFoundFromTheEnd()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(qint64, index);
+    QFETCH(qint64, total);
+    QFETCH(qint64, offset);
+    const QString path = m_dir.filePath(QStringLiteral("end%1.wv").arg(qHash(bytes)));
+    QVERIFY(writeFile(path, bytes));
+    QString error;
+    std::unique_ptr<BufferedFileReader> file = openFile(path, &error);
+    QVERIFY2(file != nullptr, qPrintable(error));
+    const Result<int64_t> found = ContainerLayout::wavPackFrameFromEnd(*file, index, total);
     QCOMPARE(found.ok(), offset >= 0);
     if (found)
         QCOMPARE(found.value(), offset);
