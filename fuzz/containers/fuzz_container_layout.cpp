@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -47,6 +48,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const Result<int64_t> block = ContainerLayout::wavPackFrameAt(reader, index);
         if (block.ok() && (block.value() < 0 || block.value() + 32 > length))
             __builtin_trap();
+        // From the end: a block header, whose block fits.
+        for (const int64_t total : {int64_t(1001), int64_t(1) << 20, INT64_MAX}) {
+            const Result<int64_t> last = ContainerLayout::wavPackFrameFromEnd(reader, index, total);
+            if (!last.ok())
+                continue;
+            uint8_t header[8];
+            if (last.value() < 0 || last.value() + 32 > length ||
+                reader.read(last.value(), header, sizeof header) != 8 ||
+                std::memcmp(header, "wvpk", 4) != 0 ||
+                last.value() + 8 +
+                        int64_t(header[4] | header[5] << 8 | header[6] << 16 |
+                                uint32_t(header[7]) << 24) >
+                    length)
+                __builtin_trap();
+        }
     }
     for (const char *codec : {"A_VORBIS", "A_OPUS"}) {
         (void)audio::MatroskaBlocks::walk(
