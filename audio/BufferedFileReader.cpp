@@ -61,6 +61,7 @@ void BufferedFileReader::setBlockSize(std::size_t bytes)
     // No larger than the file: a short chime needs no megabyte.
     const auto fileBytes = static_cast<std::size_t>(std::max<int64_t>(m_size, 1));
     m_capacity = std::max<std::size_t>(std::min(bytes, fileBytes), 1);
+    m_refill = std::min(m_capacity, FirstRefill);
     m_buffer.reset();
     m_bufferStart = 0;
     m_bufferLength = 0;
@@ -107,12 +108,16 @@ int64_t BufferedFileReader::read(int64_t offset, void *out, std::size_t count)
                 return copied > 0 ? int64_t(copied) : -1;
             return int64_t(copied) + got;
         }
+        const bool onward =
+            m_bufferLength > 0 && at >= bufferEnd && at - bufferEnd < int64_t(m_refill);
+        m_refill = onward ? std::min(m_capacity, 2 * m_refill) : std::min(m_capacity, FirstRefill);
         m_bufferLength = 0;
-        // Allocated on the first refill: a file read whole needs none.
+        // Allocated on the first refill: a file read whole needs none. Its
+        // pages are touched only as refills grow.
         if (m_buffer == nullptr)
             m_buffer = std::make_unique_for_overwrite<uint8_t[]>(m_capacity);
         const auto refill =
-            static_cast<std::size_t>(std::min<int64_t>(int64_t(m_capacity), m_size - at));
+            static_cast<std::size_t>(std::min<int64_t>(int64_t(m_refill), m_size - at));
         const int64_t got = readFully(at, m_buffer.get(), refill);
         if (got < 0)
             return copied > 0 ? int64_t(copied) : -1;

@@ -49,9 +49,16 @@ class BufferedFileReader
     // I/O error. Goes past the buffer.
     [[nodiscard]] Result<std::vector<uint8_t>> readAll();
 
-    // How many bytes one refill reads from now on; what the buffer holds is
-    // dropped, so that the next read sees the file as it is.
+    // How many bytes one refill reads at most from now on; what the buffer
+    // holds is dropped, so that the next read sees the file as it is. A
+    // refill after a jump reads FirstRefill bytes (or the block size if
+    // smaller); each refill that carries on from where the last one ended,
+    // or from less than a refill further on, reads twice as many, up to the
+    // block size. A look at a file's header or tail then reads and touches
+    // little, and a reading through it takes few calls.
     void setBlockSize(std::size_t bytes);
+
+    static constexpr std::size_t FirstRefill = std::size_t(64) << 10;
 
   private:
     explicit BufferedFileReader(int fd);
@@ -62,6 +69,7 @@ class BufferedFileReader
     int64_t m_size = 0;
     std::unique_ptr<uint8_t[]> m_buffer;
     std::size_t m_capacity = 0;
+    std::size_t m_refill = 0;
     int64_t m_bufferStart = 0;
     std::size_t m_bufferLength = 0;
 };

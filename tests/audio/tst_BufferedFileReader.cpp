@@ -26,6 +26,8 @@ class TestBufferedFileReader : public QObject
     void shrunkFileReadsShort();
     void rewrittenFileReadAfterNewBlockSize();
     void grownFileReadsNoMore();
+    void refillsGrowOnwardAndStartSmallAfterAJump_data();
+    void refillsGrowOnwardAndStartSmallAfterAJump();
 
   private:
     [[nodiscard]] QString writeFile(const QString &name, const QByteArray &bytes) const;
@@ -229,6 +231,57 @@ void TestBufferedFileReader::grownFileReadsNoMore()
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(all.value().data()),
                         qsizetype(all.value().size())),
              first);
+}
+
+void TestBufferedFileReader::refillsGrowOnwardAndStartSmallAfterAJump_data()
+{
+    QTest::addColumn<QList<qint64>>("reads");
+    QTest::addColumn<qint64>("changed");
+    QTest::addColumn<bool>("seen");
+    // One-byte reads; the first refill after a jump holds 64 KiB (65,536
+    // bytes), each onward one twice the last, up to the 1 MiB block size. A
+    // byte changed in the file after these reads is seen only where no refill
+    // holds it yet.
+    const qint64 k = 1024;
+    QTest::newRow("first refill: its last byte") << QList<qint64>{0} << 64 * k - 1 << false;
+    QTest::newRow("first refill: past it") << QList<qint64>{0} << 64 * k << true;
+    QTest::newRow("onward: twice as much, its last byte")
+        << QList<qint64>{0, 64 * k} << 192 * k - 1 << false;
+    QTest::newRow("onward: past it") << QList<qint64>{0, 64 * k} << 192 * k << true;
+    QTest::newRow("a little past the end still counts as onward")
+        << QList<qint64>{0, 70000} << 70000 + 128 * k - 1 << false;
+    QTest::newRow("a jump a refill past the end starts small")
+        << QList<qint64>{0, 64 * k, 192 * k + 128 * k} << 320 * k + 64 * k << true;
+    QTest::newRow("a jump back starts small")
+        << QList<qint64>{0, 64 * k, 1000} << 1000 + 64 * k << true;
+    // 64, 128, 256 and 512 KiB, then 1 MiB twice.
+    QTest::newRow("growth stops at the block size")
+        << QList<qint64>{0, 64 * k, 192 * k, 448 * k, 960 * k, 1984 * k} << 3008 * k << true;
+    QTest::newRow("growth reaches the block size")
+        << QList<qint64>{0, 64 * k, 192 * k, 448 * k, 960 * k, 1984 * k} << 3008 * k - 1 << false;
+}
+
+// What each refill holds, seen through a byte changed after it.
+void TestBufferedFileReader::refillsGrowOnwardAndStartSmallAfterAJump()
+{
+    QFETCH(QList<qint64>, reads);
+    QFETCH(qint64, changed);
+    QFETCH(bool, seen);
+    const QString path = writeFile(QStringLiteral("refills"), m_pattern);
+    auto opened = audio::BufferedFileReader::open(path);
+    QVERIFY2(opened, qPrintable(opened.error()));
+    const std::unique_ptr<audio::BufferedFileReader> reader = std::move(opened).value();
+    for (const qint64 at : reads)
+        QCOMPARE(readBytes(*reader, at, 1), m_pattern.mid(at, 1));
+
+    const char other = char(~m_pattern[changed]);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek(changed));
+    QVERIFY(file.putChar(other));
+    file.close();
+    QCOMPARE(readBytes(*reader, changed, 1),
+             seen ? QByteArray(1, other) : m_pattern.mid(changed, 1));
 }
 
 QTEST_GUILESS_MAIN(TestBufferedFileReader)
