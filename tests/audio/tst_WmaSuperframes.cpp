@@ -144,6 +144,12 @@ void TestWmaSuperframes::decodedFrames_data()
     // 17,179,869 bytes a frame of 512 (log2 24): a 29-bit field, over the
     // decoder's 25. At 2^30, 8,589,935 bytes (log2 23): 28 bits. At 2^27,
     // 1,073,742 bytes (log2 20): 25 bits, which it takes.
+    // 15,950 bits a second at 8 kHz, mono: 1.99375 bits a sample, 127.6 bytes
+    // a frame of 512, 128 once rounded (log2 7): 12 bits, 44 left in 8 bytes.
+    yields("an offset field rounded up to 12 bits", {superframe(3, 44, 12)}, 512,
+           Format{2, 8000, 1, 15950, 8});
+    fails("rounded up to 12 bits, offset past the end", {superframe(3, 45, 12)}, "offset past",
+          Format{2, 8000, 1, 15950, 8});
     fails("an offset field of 29 bits", {superframe(3, 0, 29)}, "refuses",
           Format{2, 8000, 1, int64_t(1) << 31, 8});
     fails("an offset field of 28 bits", {superframe(3, 0, 28)}, "refuses",
