@@ -17,6 +17,8 @@ constexpr uint8_t FilePropertiesGuid[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 
                                             0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
 constexpr uint8_t HeaderExtensionGuid[16] = {0xB5, 0x03, 0xBF, 0x5F, 0x2E, 0xA9, 0xCF, 0x11,
                                              0x8E, 0xE3, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+constexpr uint8_t StreamPropertiesGuid[16] = {0x91, 0x07, 0xDC, 0xB7, 0xB7, 0xA9, 0xCF, 0x11,
+                                              0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
 constexpr uint8_t DataGuid[16] = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                   0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 
@@ -28,6 +30,12 @@ constexpr int64_t HeaderExtensionBytes = ObjectHeaderBytes + 22;
 constexpr int64_t FilePropertiesBytes = ObjectHeaderBytes + 80;
 // The data object's own fields: file id, packet count, two reserved bytes.
 constexpr int64_t DataObjectBytes = ObjectHeaderBytes + 26;
+// A stream properties object's fields before its type-specific data: two
+// GUIDs, a time offset, two lengths, the flags and a reserved double word.
+constexpr int64_t StreamPropertiesBytes = ObjectHeaderBytes + 54;
+// The demuxer reads audio spread (span, virtual packet and chunk lengths)
+// from the 8 bytes after the type-specific data where the object holds them.
+constexpr int64_t SpreadBytes = 8;
 
 // FFmpeg's demuxer stops at the end of the data object only where the object
 // is at least this long and the file is no broadcast; otherwise it reads to
@@ -151,6 +159,9 @@ struct Layout
 // What the header's objects say about the packets.
 struct HeaderFacts
 {
+    int streamNumber = 0;
+    // Whether the demuxer descrambles the stream numbered streamNumber.
+    bool descrambled = false;
     bool fileProperties = false;
     int64_t packetBytes = 0;
     uint32_t flags = 0;
@@ -169,6 +180,7 @@ Result<void> readHeaderObjects(FieldReader &fields, int64_t begin, int64_t end, 
             return fields.failure("the header's objects do not fill it");
         const bool isFileProperties = std::memcmp(guid, FilePropertiesGuid, 16) == 0;
         const bool isExtension = std::memcmp(guid, HeaderExtensionGuid, 16) == 0;
+        const bool isStreamProperties = std::memcmp(guid, StreamPropertiesGuid, 16) == 0;
         const bool isData = std::memcmp(guid, DataGuid, 16) == 0;
         const uint64_t size = fields.take(8);
         if (fields.failed())
@@ -193,6 +205,26 @@ Result<void> readHeaderObjects(FieldReader &fields, int64_t begin, int64_t end, 
             facts.packetBytes = largest;
             facts.fileProperties = true;
         }
+        if (isStreamProperties && size >= uint64_t(StreamPropertiesBytes)) {
+            fields.skip(40); // stream type, error correction type, time offset
+            const auto typeSpecificBytes = int64_t(fields.take(4));
+            fields.skip(4);
+            const auto number = int(fields.take(2) & 0x7f);
+            fields.skip(4 + typeSpecificBytes);
+            if (number == facts.streamNumber &&
+                size >= uint64_t(StreamPropertiesBytes + typeSpecificBytes + SpreadBytes)) {
+                const auto span = unsigned(fields.take(1));
+                const auto packetBytes = unsigned(fields.take(2));
+                const auto chunkBytes = unsigned(fields.take(2));
+                if (fields.failed())
+                    return fields.failure("the stream properties are cut short");
+                // As the demuxer decides it.
+                facts.descrambled = span > 1 && chunkBytes != 0 && packetBytes / chunkBytes > 1 &&
+                                    packetBytes % chunkBytes == 0;
+            } else if (number == facts.streamNumber) {
+                facts.descrambled = false;
+            }
+        }
         if (isExtension) {
             if (inExtension)
                 return Failure{QStringLiteral("a header extension inside another")};
@@ -209,7 +241,7 @@ Result<void> readHeaderObjects(FieldReader &fields, int64_t begin, int64_t end, 
     return {};
 }
 
-Result<Layout> readLayout(BufferedFileReader &file, FieldReader &fields)
+Result<Layout> readLayout(BufferedFileReader &file, FieldReader &fields, int streamNumber)
 {
     const int64_t fileBytes = file.size();
     fields.start(0, fileBytes);
@@ -222,12 +254,15 @@ Result<Layout> readLayout(BufferedFileReader &file, FieldReader &fields)
         return Failure{QStringLiteral("the header runs past the end of the file")};
     const auto headerEnd = int64_t(headerSize);
     HeaderFacts facts;
+    facts.streamNumber = streamNumber;
     if (Result<void> objects =
             readHeaderObjects(fields, HeaderObjectBytes, headerEnd, false, facts);
         !objects)
         return Failure{objects.error()};
     if (!facts.fileProperties)
         return Failure{QStringLiteral("no file properties")};
+    if (facts.descrambled)
+        return Failure{QStringLiteral("the demuxer descrambles the stream")};
 
     fields.start(headerEnd, fileBytes);
     guid = fields.bytes(16);
@@ -292,6 +327,56 @@ class Tail
     std::deque<AsfPayloads::Range> m_ranges;
 };
 
+// Cuts a stream into blocks of a fixed size and reads the first bytes of
+// each, as its media objects' bytes arrive in stream order.
+class BlockHeads
+{
+  public:
+    // blockBytes: 0 for none, else at least AsfPayloads::HeadBytes.
+    BlockHeads(BufferedFileReader &file, int64_t blockBytes, std::vector<AsfPayloads::Block> &out)
+        : m_file(file), m_blockBytes(blockBytes), m_blocks(out)
+    {}
+
+    // A media object of size bytes begins, stated at time (milliseconds).
+    [[nodiscard]] Result<void> open(int64_t size, int64_t time)
+    {
+        if (m_blockBytes == 0)
+            return {};
+        if (size % m_blockBytes != 0)
+            return Failure{QStringLiteral("a media object of other than whole blocks")};
+        m_objectTime = time;
+        return {};
+    }
+
+    // The next bytes of the stream lie at offset in the file.
+    [[nodiscard]] Result<void> add(int64_t offset, int64_t bytes)
+    {
+        for (int64_t step = 0; m_blockBytes != 0 && bytes > 0; offset += step, bytes -= step) {
+            if (m_inBlock == 0) {
+                m_blocks.push_back({{}, m_objectTime});
+                m_objectTime = -1;
+            }
+            step = std::min(bytes, m_blockBytes - m_inBlock);
+            if (m_inBlock < AsfPayloads::HeadBytes) {
+                const int64_t head = std::min<int64_t>(step, AsfPayloads::HeadBytes - m_inBlock);
+                if (m_file.read(offset, m_blocks.back().head.data() + m_inBlock,
+                                std::size_t(head)) != head)
+                    return Failure{QStringLiteral("cannot read the file")};
+            }
+            m_inBlock = (m_inBlock + step) % m_blockBytes;
+        }
+        return {};
+    }
+
+  private:
+    BufferedFileReader &m_file;
+    int64_t m_blockBytes = 0;
+    std::vector<AsfPayloads::Block> &m_blocks;
+    // Bytes of the last block so far.
+    int64_t m_inBlock = 0;
+    int64_t m_objectTime = -1;
+};
+
 // The media object of the stream whose fragments are arriving; none while
 // received is 0.
 struct OpenObject
@@ -305,17 +390,32 @@ struct OpenObject
 Result<AsfPayloads::Stream> AsfPayloads::walk(BufferedFileReader &file, int streamNumber,
                                               int64_t tailBytes)
 {
+    return walkStream(file, streamNumber, tailBytes, 0);
+}
+
+Result<AsfPayloads::Stream> AsfPayloads::walkBlocks(BufferedFileReader &file, int streamNumber,
+                                                    int64_t tailBytes, int64_t blockBytes)
+{
+    if (blockBytes < HeadBytes)
+        return Failure{QStringLiteral("blocks too small")};
+    return walkStream(file, streamNumber, tailBytes, blockBytes);
+}
+
+Result<AsfPayloads::Stream> AsfPayloads::walkStream(BufferedFileReader &file, int streamNumber,
+                                                    int64_t tailBytes, int64_t blockBytes)
+{
     if (streamNumber < 1 || streamNumber > 127)
         return Failure{QStringLiteral("no such stream number")};
     if (tailBytes < 0)
         return Failure{QStringLiteral("a negative tail")};
     FieldReader fields(file);
-    const Result<Layout> layout = readLayout(file, fields);
+    const Result<Layout> layout = readLayout(file, fields, streamNumber);
     if (!layout)
         return Failure{layout.error()};
 
     Stream stream;
     Tail tail(tailBytes);
+    BlockHeads blocks(file, blockBytes, stream.blocks);
     OpenObject object;
     // The demuxer reads every packet after a first one that starts with
     // standard error correction (no error-correction data) by looking for
@@ -370,12 +470,14 @@ Result<AsfPayloads::Stream> AsfPayloads::walk(BufferedFileReader &file, int stre
             const uint32_t replicated = fields.field(properties);
             const bool compressed = replicated == 1;
             uint32_t objectSize = 0;
+            uint32_t objectTime = 0;
             uint8_t timeDelta = 0;
             if (compressed) {
                 timeDelta = uint8_t(fields.take(1));
             } else if (replicated >= 8) {
                 objectSize = uint32_t(fields.take(4));
-                fields.skip(int64_t(replicated) - 4); // presentation time, extensions
+                objectTime = uint32_t(fields.take(4));
+                fields.skip(int64_t(replicated) - 8); // extensions
             } else {
                 return Failure{QStringLiteral("unexpected replicated data")};
             }
@@ -404,6 +506,10 @@ Result<AsfPayloads::Stream> AsfPayloads::walk(BufferedFileReader &file, int stre
                             return Failure{QStringLiteral("a media object left incomplete")};
                         stream.bytes += length;
                         tail.add(fields.at(), length);
+                        if (Result<void> opened = blocks.open(length, runningTime); !opened)
+                            return Failure{opened.error()};
+                        if (Result<void> added = blocks.add(fields.at(), length); !added)
+                            return Failure{added.error()};
                     }
                     fields.skip(length);
                     runningTime += timeDelta;
@@ -419,6 +525,8 @@ Result<AsfPayloads::Stream> AsfPayloads::walk(BufferedFileReader &file, int stre
                     if (object.received != 0)
                         return Failure{QStringLiteral("a media object left incomplete")};
                     object = {objectSize, 0};
+                    if (Result<void> opened = blocks.open(objectSize, objectTime); !opened)
+                        return Failure{opened.error()};
                 } else if (offset != object.received || objectSize != object.size) {
                     return Failure{QStringLiteral("a fragment out of order")};
                 }
@@ -427,6 +535,8 @@ Result<AsfPayloads::Stream> AsfPayloads::walk(BufferedFileReader &file, int stre
                     object = {};
                 stream.bytes += dataBytes;
                 tail.add(fields.at(), dataBytes);
+                if (Result<void> added = blocks.add(fields.at(), dataBytes); !added)
+                    return Failure{added.error()};
             }
             fields.skip(dataBytes);
         }

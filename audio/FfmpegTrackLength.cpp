@@ -6,6 +6,7 @@
 #include "FfmpegDecoder.h"
 #include "FfmpegDemuxer.h"
 #include "MatroskaBlocks.h"
+#include "WmaSuperframes.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -15,10 +16,10 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <initializer_list>
 
 #include <cstring>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace audio {
@@ -133,24 +134,27 @@ Result<void> readToTheEnd(const FfmpegDemuxer &demuxer, int result)
 
 // Decodes these packets (the empty ones skipped) and then the end of the
 // stream: the frames the decoder yields, or why it failed.
-Result<int64_t> decodedFrames(AVCodecContext *codec,
-                              std::initializer_list<const AVPacket *> packets)
+Result<int64_t> decodedFrames(AVCodecContext *codec, std::span<const AVPacket *const> packets)
 {
     std::unique_ptr<AVFrame, void (*)(AVFrame *)> frame(av_frame_alloc(),
                                                         [](AVFrame *f) { av_frame_free(&f); });
     if (frame == nullptr)
         return Failure{QStringLiteral("out of memory")};
+    int64_t decoded = 0;
+    // Takes the frames the decoder holds; false once it fails.
+    const auto receive = [&](int &result) {
+        while ((result = avcodec_receive_frame(codec, frame.get())) >= 0)
+            decoded += frame->nb_samples;
+        return result == AVERROR(EAGAIN) || result == AVERROR_EOF;
+    };
     int result = 0;
     for (const AVPacket *packet : packets) {
-        if (result >= 0 && packet->size > 0)
-            result = avcodec_send_packet(codec, packet);
+        if (packet->size > 0 &&
+            ((result = avcodec_send_packet(codec, packet)) < 0 || !receive(result)))
+            return damaged(FfmpegDemuxer::errorText(result));
     }
-    if (result >= 0)
-        result = avcodec_send_packet(codec, nullptr);
-    int64_t decoded = 0;
-    while (result >= 0 && (result = avcodec_receive_frame(codec, frame.get())) >= 0)
-        decoded += frame->nb_samples;
-    if (result != AVERROR_EOF)
+    if ((result = avcodec_send_packet(codec, nullptr)) < 0 || !receive(result) ||
+        result != AVERROR_EOF)
         return damaged(FfmpegDemuxer::errorText(result));
     return decoded;
 }
@@ -351,7 +355,8 @@ Result<int64_t> blockFramesToTheEnd(FfmpegDecoder &scan)
         return Failure{end.error()};
     if (frames == 0)
         return int64_t{0};
-    const Result<int64_t> decoded = decodedFrames(scan.codec(), {last.get()});
+    const AVPacket *const lastOne[] = {last.get()};
+    const Result<int64_t> decoded = decodedFrames(scan.codec(), lastOne);
     if (!decoded)
         return Failure{decoded.error()};
     if (decoded.value() != lastFrames)
@@ -376,18 +381,6 @@ Result<Measured> blockPacketScan(BufferedFileReader &file, const AVInputFormat *
     return Measured{frames.value(), Method::Packets};
 }
 
-// WMA version 1 and 2 frame length, as the decoder derives it from the
-// rate: 512 samples up to 16 kHz, 1,024 up to 22.05 kHz (32 kHz for version
-// 1), 2,048 above.
-int wmaFrameLength(AVCodecID codec, int rate)
-{
-    if (rate <= 16000)
-        return 512;
-    if (rate <= 22050 || (rate <= 32000 && codec == AV_CODEC_ID_WMAV1))
-        return 1024;
-    return 2048;
-}
-
 // Whether the stream carries frames across packets (the "bit reservoir" flag
 // of the codec's private data): then a packet's frame count depends on bits
 // only decoding finds.
@@ -399,8 +392,10 @@ bool wmaUsesBitReservoir(const AVCodecParameters *codec)
     return (AV_RL16(codec->extradata + at) & 0x0002) != 0;
 }
 
-// The frames a fresh decoder yields for these whole blocks, each sent as a
-// packet of its own, decoded strictly; why not, where it fails.
+// The frames a fresh decoder yields for these whole blocks (at most
+// MostBlocksDecoded), each sent as a packet of its own, decoded strictly; why
+// not, where it fails.
+constexpr int64_t MostBlocksDecoded = 8;
 Result<int64_t> decodedBlocks(const AVCodecParameters *parameters, const uint8_t *bytes,
                               int64_t blocks, int64_t blockBytes)
 {
@@ -416,18 +411,80 @@ Result<int64_t> decodedBlocks(const AVCodecParameters *parameters, const uint8_t
         result = avcodec_open2(codec.get(), decoder, nullptr);
     if (result < 0)
         return damaged(FfmpegDemuxer::errorText(result));
-    Packet first = newPacket();
-    Packet second = newPacket();
-    if (first == nullptr || second == nullptr)
-        return Failure{QStringLiteral("out of memory")};
+    if (blocks > MostBlocksDecoded)
+        return Failure{QStringLiteral("too many blocks")};
+    std::vector<Packet> packets;
+    std::vector<const AVPacket *> sent;
     // Each packet's data with the padding decoders read ahead into.
     for (int64_t i = 0; i < blocks; ++i) {
-        AVPacket *packet = i == 0 ? first.get() : second.get();
-        if (av_new_packet(packet, static_cast<int>(blockBytes)) < 0)
+        packets.push_back(newPacket());
+        AVPacket *packet = packets.back().get();
+        if (packet == nullptr || av_new_packet(packet, static_cast<int>(blockBytes)) < 0)
             return Failure{QStringLiteral("out of memory")};
         std::memcpy(packet->data, bytes + i * blockBytes, std::size_t(blockBytes));
+        sent.push_back(packet);
     }
-    return decodedFrames(codec.get(), {first.get(), second.get()});
+    return decodedFrames(codec.get(), sent);
+}
+
+// The bytes of these ranges of the file, which add up to bytes.
+Result<std::vector<uint8_t>>
+readRanges(BufferedFileReader &file, const std::vector<AsfPayloads::Range> &ranges, int64_t bytes)
+{
+    std::vector<uint8_t> out(static_cast<std::size_t>(bytes));
+    int64_t at = 0;
+    for (const AsfPayloads::Range &range : ranges) {
+        if (range.bytes > bytes - at ||
+            file.read(range.offset, out.data() + at, std::size_t(range.bytes)) != range.bytes)
+            return Failure{QStringLiteral("the file changed while it was read")};
+        at += range.bytes;
+    }
+    if (at != bytes)
+        return Failure{QStringLiteral("the file changed while it was read")};
+    return out;
+}
+
+// WMA versions 1 and 2 in ASF with the bit reservoir (the way Windows encodes
+// it): the frames counted from the headers of the superframes, which a walk
+// over the data packets' headers finds. A fresh decoder then decodes the last
+// superframes strictly, from the latest one it can start at, at least two
+// from the end: they must decode and yield what their headers count. Where
+// the walk or the count cannot tell, or the check disagrees, the stream is
+// decoded whole.
+Result<Measured> wmaReservoirScan(BufferedFileReader &file, const FfmpegDecoder &playback)
+{
+    const AVInputFormat *format = playback.demuxer().context()->iformat;
+    const AVCodecParameters *codec = playback.stream()->codecpar;
+    const int64_t blockBytes = codec->block_align;
+    const WmaSuperframes::Format wma{codec->codec_id == AV_CODEC_ID_WMAV1 ? 1 : 2,
+                                     codec->sample_rate, codec->ch_layout.nb_channels,
+                                     codec->bit_rate, blockBytes};
+    const Result<AsfPayloads::Stream> walked = AsfPayloads::walkBlocks(
+        file, playback.stream()->id, MostBlocksDecoded * blockBytes, blockBytes);
+    if (!walked)
+        return decodeScan(file, format);
+    const std::span<const AsfPayloads::Block> blocks = walked->blocks;
+    const Result<int64_t> frames = WmaSuperframes::decodedFrames(blocks, wma);
+    if (!frames)
+        return decodeScan(file, format);
+    if (blocks.empty())
+        return Measured{0, Method::Packets};
+    const auto held = std::min<int64_t>(int64_t(blocks.size()), MostBlocksDecoded);
+    const Result<std::vector<uint8_t>> tail = readRanges(file, walked->tail, held * blockBytes);
+    if (!tail)
+        return Failure{tail.error()};
+    // A fresh decoder may fail where its first frame leans on one before it.
+    for (int64_t count = std::min<int64_t>(held, 2); count <= held; ++count) {
+        const Result<int64_t> counted =
+            WmaSuperframes::decodedFrames(blocks.last(std::size_t(count)), wma);
+        if (!counted)
+            continue;
+        const Result<int64_t> decoded =
+            decodedBlocks(codec, tail->data() + (held - count) * blockBytes, count, blockBytes);
+        if (decoded && decoded.value() == counted.value())
+            return Measured{frames.value(), Method::Packets};
+    }
+    return decodeScan(file, format);
 }
 
 // WMA versions 1 and 2 in ASF without the bit reservoir (the way FFmpeg
@@ -437,16 +494,18 @@ Result<int64_t> decodedBlocks(const AVCodecParameters *parameters, const uint8_t
 // where the walk cannot tell them, from the demuxer's packets. The last two
 // blocks are decoded, strictly, so that a tail that does not decode, or a
 // frame length other than the one derived here, is found at load. Streams
-// with the bit reservoir are decoded whole.
+// with the bit reservoir are counted by their superframes' headers.
 Result<Measured> wmaPacketScan(BufferedFileReader &file, const FfmpegDecoder &playback, int rate)
 {
     const AVInputFormat *format = playback.demuxer().context()->iformat;
     const AVCodecParameters *codec = playback.stream()->codecpar;
     const int64_t blockBytes = codec->block_align;
-    if (blockBytes <= 0 || blockBytes > INT32_MAX / 2 || wmaUsesBitReservoir(codec) ||
-        codec->sample_rate != rate)
+    if (blockBytes <= 0 || blockBytes > INT32_MAX / 2 || codec->sample_rate != rate)
         return decodeScan(file, format);
-    const int64_t frameLength = wmaFrameLength(codec->codec_id, rate);
+    if (wmaUsesBitReservoir(codec))
+        return wmaReservoirScan(file, playback);
+    const int64_t frameLength =
+        WmaSuperframes::frameLength(codec->codec_id == AV_CODEC_ID_WMAV1 ? 1 : 2, rate);
     const Result<AsfPayloads::Stream> walked =
         AsfPayloads::walk(file, playback.stream()->id, 2 * blockBytes);
     if (walked && walked->bytes % blockBytes == 0) {
@@ -454,17 +513,11 @@ Result<Measured> wmaPacketScan(BufferedFileReader &file, const FfmpegDecoder &pl
         if (blocks == 0)
             return Measured{0, Method::Packets};
         const int64_t tailBlocks = std::min<int64_t>(blocks, 2);
-        std::vector<uint8_t> tail(std::size_t(tailBlocks * blockBytes));
-        int64_t at = 0;
-        for (const AsfPayloads::Range &range : walked->tail) {
-            if (range.bytes > int64_t(tail.size()) - at ||
-                file.read(range.offset, tail.data() + at, std::size_t(range.bytes)) != range.bytes)
-                return Failure{QStringLiteral("the file changed while it was read")};
-            at += range.bytes;
-        }
-        if (at != int64_t(tail.size()))
-            return Failure{QStringLiteral("the file changed while it was read")};
-        const Result<int64_t> decoded = decodedBlocks(codec, tail.data(), tailBlocks, blockBytes);
+        const Result<std::vector<uint8_t>> tail =
+            readRanges(file, walked->tail, tailBlocks * blockBytes);
+        if (!tail)
+            return Failure{tail.error()};
+        const Result<int64_t> decoded = decodedBlocks(codec, tail->data(), tailBlocks, blockBytes);
         if (!decoded)
             return Failure{decoded.error()};
         if (decoded.value() != (tailBlocks - 1) * frameLength)
@@ -509,7 +562,8 @@ Result<Measured> wmaPacketScan(BufferedFileReader &file, const FfmpegDecoder &pl
         return Failure{end.error()};
     if (blocks == 0)
         return Measured{0, Method::Packets};
-    const Result<int64_t> decoded = decodedFrames(scan.codec(), {beforeLast.get(), last.get()});
+    const AVPacket *const lastTwo[] = {beforeLast.get(), last.get()};
+    const Result<int64_t> decoded = decodedFrames(scan.codec(), lastTwo);
     if (!decoded)
         return Failure{decoded.error()};
     if (decoded.value() != (beforeLastBlocks + lastBlocks - 1) * frameLength)

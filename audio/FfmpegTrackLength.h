@@ -21,10 +21,12 @@ class FfmpegDecoder;
 // sample table of an MP4 file, its packets where it is fragmented); fixed
 // blocks in WAV (ADPCM) from the data chunk's size, the last one decoded as a
 // check; Vorbis and Opus in Matroska and WebM, each packet from its own
-// header, the packets found by a walk over the blocks; WMA 1 and 2 in ASF
-// without the bit reservoir, a frame a block. The rest is decoded once (WMA
-// with the bit reservoir, other codecs in Matroska, ...). A file cut short or
-// damaged where the measurement looks fails.
+// header, the packets found by a walk over the blocks; WMA 1 and 2 in ASF,
+// a frame a block without the bit reservoir, with it from the headers of its
+// superframes (checked against the packets' times), the last blocks decoded
+// as a check. The rest is decoded once (other codecs in Matroska, WMA whose
+// headers, times and last blocks disagree, ...). A file cut short or damaged
+// where the measurement looks fails.
 class FfmpegTrackLength
 {
   public:

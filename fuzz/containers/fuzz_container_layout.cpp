@@ -1,12 +1,14 @@
 // Feeds arbitrary bytes to ContainerLayout's readers of WAV, AIFF, ADTS, MP4,
 // ASF, Matroska, Ogg and WavPack structures, and to the walks over ASF data
-// packets and Matroska blocks, through the reader the player uses, and checks
-// what each promises about where the samples lie.
+// packets (and their blocks, counted as WMA superframes) and Matroska blocks,
+// through the reader the player uses, and checks what each promises about
+// where the samples lie.
 #include "AsfPayloads.h"
 #include "BufferedFileReader.h"
 #include "ContainerLayout.h"
 #include "FuzzInputFile.h"
 #include "MatroskaBlocks.h"
+#include "WmaSuperframes.h"
 
 #include <QString>
 
@@ -96,5 +98,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (held != std::min(tailBytes, walked->bytes))
                 __builtin_trap();
         }
+    // Blocks: as many as the stream's bytes make; counted frames never
+    // negative.
+    for (const int64_t blockBytes : {int64_t(8), int64_t(61)}) {
+        const Result<audio::AsfPayloads::Stream> walked =
+            audio::AsfPayloads::walkBlocks(reader, 1, 0, blockBytes);
+        if (!walked.ok())
+            continue;
+        if (int64_t(walked->blocks.size()) * blockBytes != walked->bytes)
+            __builtin_trap();
+        const Result<int64_t> frames =
+            audio::WmaSuperframes::decodedFrames(walked->blocks, {2, 44100, 2, 128000, blockBytes});
+        if (frames.ok() && frames.value() < 0)
+            __builtin_trap();
+    }
     return 0;
 }

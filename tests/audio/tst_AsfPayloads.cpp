@@ -70,6 +70,26 @@ Payload fragment(int stream, int object, int offset, int objectSize, int bytes, 
             QByteArray(bytes, 'f'), length};
 }
 
+// A fragment of given bytes, its object presented at time.
+Payload bytesOf(int stream, int object, int offset, int objectSize, const QByteArray &data,
+                int time)
+{
+    return {le(stream, 1) + le(object, 1) + le(offset, 4) + le(8, 1) + le(objectSize, 4) +
+                le(time, 4),
+            data};
+}
+
+// A stream properties object for stream number `stream`, with 18 bytes of
+// type-specific data and, where spread is not empty, error-correction data
+// that starts with it (span, virtual packet and chunk lengths).
+QByteArray streamProperties(int stream, const QByteArray &spread)
+{
+    const QByteArray correction = spread.isEmpty() ? QByteArray() : spread + le(0, 3);
+    return QByteArray::fromHex("9107DCB7B7A9CF118EE600C00C205365") +
+           le(78 + 18 + correction.size(), 8) + QByteArray(32, 'g') + le(0, 8) + le(18, 4) +
+           le(correction.size(), 4) + le(stream, 2) + le(0, 4) + QByteArray(18, 't') + correction;
+}
+
 Payload compressed(int stream, int time, int delta, const QList<int> &sizes, int length = -1)
 {
     QByteArray data;
@@ -103,8 +123,14 @@ class TestAsfPayloads : public QObject
   private slots:
     void walk_data();
     void walk();
+    void descrambledStream_data();
+    void descrambledStream();
+    void blocks_data();
+    void blocks();
     void fixtures_data();
     void fixtures();
+    void fixtureBlocks_data();
+    void fixtureBlocks();
 
   private:
     QTemporaryDir m_dir;
@@ -283,10 +309,135 @@ void TestAsfPayloads::walk()
     QCOMPARE(ranges, tail);
 }
 
+void TestAsfPayloads::descrambledStream_data()
+{
+    QTest::addColumn<QByteArray>("properties");
+    QTest::addColumn<bool>("descrambled");
+    const auto spread = [](int span, int packetBytes, int chunkBytes) {
+        return le(span, 1) + le(packetBytes, 2) + le(chunkBytes, 2);
+    };
+    QTest::newRow("span 2 of 10-byte packets in 5-byte chunks")
+        << streamProperties(1, spread(2, 10, 5)) << true;
+    QTest::newRow("in a header extension")
+        << headerExtension(streamProperties(1, spread(2, 10, 5))) << true;
+    QTest::newRow("span 1") << streamProperties(1, spread(1, 10, 5)) << false;
+    QTest::newRow("no chunk length") << streamProperties(1, spread(2, 10, 0)) << false;
+    QTest::newRow("one chunk a packet") << streamProperties(1, spread(2, 10, 10)) << false;
+    QTest::newRow("chunks that do not divide the packet")
+        << streamProperties(1, spread(2, 10, 3)) << false;
+    QTest::newRow("another stream") << streamProperties(2, spread(2, 10, 5)) << false;
+    QTest::newRow("no error-correction data") << streamProperties(1, {}) << false;
+    QTest::newRow("a later object for the stream without it")
+        << streamProperties(1, spread(2, 10, 5)) + streamProperties(1, {}) << false;
+}
+
+// FFmpeg's demuxer reorders the bytes of an audio stream spread over
+// packets: where it would, the walk's byte ranges are not the packets' bytes.
+void TestAsfPayloads::descrambledStream()
+{
+    QFETCH(QByteArray, properties);
+    QFETCH(bool, descrambled);
+    const QByteArray file =
+        asfFile(200, {packet(200, false, {fragment(1, 1, 0, 150, 150)})}, properties);
+    const QString path = m_dir.filePath(QStringLiteral("descrambled.asf"));
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(file) == file.size());
+    out.close();
+    Result<std::unique_ptr<BufferedFileReader>> reader = BufferedFileReader::open(path);
+    QVERIFY(reader.ok());
+    const Result<AsfPayloads::Stream> walked = AsfPayloads::walk(*reader.value(), 1, 0);
+    QCOMPARE(walked.ok(), !descrambled);
+    if (descrambled)
+        QVERIFY2(walked.error().contains("descrambles"), qPrintable(walked.error()));
+    else
+        QCOMPARE(walked->bytes, 150);
+}
+
+void TestAsfPayloads::blocks_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<qint64>("blockBytes");
+    QTest::addColumn<QStringList>("heads");
+    QTest::addColumn<QList<qint64>>("times");
+    QTest::addColumn<QString>("failure");
+    const auto walks = [](const char *name, const QByteArray &file, qint64 blockBytes,
+                          const QStringList &heads, const QList<qint64> &times) {
+        QTest::newRow(name) << file << blockBytes << heads << times << QString();
+    };
+    const auto fails = [](const char *name, const QByteArray &file, qint64 blockBytes,
+                          const char *failure) {
+        QTest::newRow(name) << file << blockBytes << QStringList() << QList<qint64>()
+                            << QString::fromLatin1(failure);
+    };
+    const QByteArray letters = "0123456789ABCDEFGHIJKLMN";
+
+    walks("two blocks in one payload",
+          asfFile(200, {packet(200, false, {bytesOf(1, 1, 0, 20, letters.left(20), 3100)})}), 10,
+          {"01234567", "ABCDEFGH"}, {3100, -1});
+    // Blocks of 12: the second's first bytes lie in both packets.
+    const QByteArray split =
+        asfFile(200, {packet(200, false, {bytesOf(1, 1, 0, 24, letters.left(15), 500)}),
+                      packet(200, false, {bytesOf(1, 1, 15, 24, letters.mid(15), 500)})});
+    walks("a block's first bytes over two packets", split, 12, {"01234567", "CDEFGHIJ"}, {500, -1});
+    walks("a whole object a block", split, 24, {"01234567"}, {500});
+    walks("objects of other streams between",
+          asfFile(300, {packet(300, true,
+                               {bytesOf(1, 1, 0, 8, letters.left(8), 100),
+                                bytesOf(2, 1, 0, 8, "abcdefgh", 100),
+                                bytesOf(1, 2, 0, 8, letters.mid(8, 8), 140)})}),
+          8, {"01234567", "89ABCDEF"}, {100, 140});
+    walks("sub-payloads, each an object at its time",
+          asfFile(200, {packet(200, true, {compressed(1, 3100, 10, {8, 16})})}), 8,
+          {"ssssssss", "ssssssss", "ssssssss"}, {3100, 3110, -1});
+    walks("no payload", asfFile(200, {}), 10, {}, {});
+    fails("an object of a block and a half",
+          asfFile(200, {packet(200, false, {bytesOf(1, 1, 0, 15, letters.left(15), 0)})}), 10,
+          "whole blocks");
+    fails("sub-payloads of part blocks",
+          asfFile(200, {packet(200, true, {compressed(1, 3100, 10, {8, 12})})}), 8, "whole blocks");
+    fails("blocks smaller than the bytes reported", split, 7, "too small");
+}
+
+// Offsets and times as the builders above lay them out.
+void TestAsfPayloads::blocks()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(qint64, blockBytes);
+    QFETCH(QStringList, heads);
+    QFETCH(QList<qint64>, times);
+    QFETCH(QString, failure);
+
+    const QString path = m_dir.filePath(QStringLiteral("blocks.asf"));
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(file) == file.size());
+    out.close();
+    Result<std::unique_ptr<BufferedFileReader>> reader = BufferedFileReader::open(path);
+    QVERIFY(reader.ok());
+    const Result<AsfPayloads::Stream> walked =
+        AsfPayloads::walkBlocks(*reader.value(), 1, blockBytes, blockBytes);
+    if (!failure.isEmpty()) {
+        QVERIFY(!walked.ok());
+        QVERIFY2(walked.error().contains(failure), qPrintable(walked.error()));
+        return;
+    }
+    QVERIFY2(walked.ok(), qPrintable(walked.error()));
+    QCOMPARE(walked->bytes, blockBytes * heads.size());
+    QStringList walkedHeads;
+    QList<qint64> walkedTimes;
+    for (const AsfPayloads::Block &block : walked->blocks) {
+        walkedHeads << QString::fromLatin1(reinterpret_cast<const char *>(block.head.data()),
+                                           AsfPayloads::HeadBytes);
+        walkedTimes << block.objectTime;
+    }
+    QCOMPARE(walkedHeads, heads);
+    QCOMPARE(walkedTimes, times);
+}
+
 void TestAsfPayloads::fixtures_data()
 {
     QTest::addColumn<QString>("name");
-    for (const char *name : {"tone.wma", "wmav2_mono11.wma", "wmav1_32k.wma"})
+    for (const char *name :
+         {"tone.wma", "wmav2_mono11.wma", "wmav1_32k.wma", "reservoir_silence.wma"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
@@ -331,6 +482,56 @@ void TestAsfPayloads::fixtures()
         tail += part;
     }
     QCOMPARE(tail, last);
+}
+
+void TestAsfPayloads::fixtureBlocks_data()
+{
+    fixtures_data();
+}
+
+// The first bytes of every block of the packets FFmpeg's demuxer reads, and
+// the packets' times (the demuxer's are the file's, less the preroll).
+void TestAsfPayloads::fixtureBlocks()
+{
+    QFETCH(QString, name);
+    const QString path = audioFixture(QStringLiteral("formats/") + name);
+    AVFormatContext *context = nullptr;
+    QCOMPARE(avformat_open_input(&context, QFile::encodeName(path).constData(), nullptr, nullptr),
+             0);
+    const int index = av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const int streamId = index >= 0 ? context->streams[index]->id : -1;
+    const int blockAlign = index >= 0 ? context->streams[index]->codecpar->block_align : 0;
+    QVERIFY(blockAlign >= AsfPayloads::HeadBytes);
+    QList<QByteArray> heads;
+    QList<qint64> times;
+    AVPacket *packet = av_packet_alloc();
+    while (packet != nullptr && av_read_frame(context, packet) >= 0) {
+        for (int at = 0; packet->stream_index == index && at < packet->size; at += blockAlign) {
+            heads << QByteArray(reinterpret_cast<const char *>(packet->data) + at,
+                                AsfPayloads::HeadBytes);
+            times << (at == 0 ? packet->pts : -1);
+        }
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    avformat_close_input(&context);
+    QVERIFY(!heads.isEmpty());
+
+    Result<std::unique_ptr<BufferedFileReader>> reader = BufferedFileReader::open(path);
+    QVERIFY(reader.ok());
+    const Result<AsfPayloads::Stream> walked =
+        AsfPayloads::walkBlocks(*reader.value(), streamId, 0, blockAlign);
+    QVERIFY2(walked.ok(), qPrintable(walked.error()));
+    QList<QByteArray> walkedHeads;
+    QList<qint64> walkedTimes;
+    const int64_t preroll = walked->blocks.front().objectTime - times.front();
+    for (const AsfPayloads::Block &block : walked->blocks) {
+        walkedHeads << QByteArray(reinterpret_cast<const char *>(block.head.data()),
+                                  AsfPayloads::HeadBytes);
+        walkedTimes << (block.objectTime < 0 ? -1 : block.objectTime - preroll);
+    }
+    QCOMPARE(walkedHeads, heads);
+    QCOMPARE(walkedTimes, times);
 }
 
 QTEST_GUILESS_MAIN(TestAsfPayloads)

@@ -238,6 +238,8 @@ class TestFfmpegSource : public QObject
     void lengthMeasuredWithoutDecodingWhereStated_data();
     void lengthMeasuredWithoutDecodingWhereStated();
     void opusCodecDelayOtherThanPreSkipDecoded();
+    void reservoirWmaCountedFromSuperframes_data();
+    void reservoirWmaCountedFromSuperframes();
     void contentChoosesTheDecoder_data();
     void contentChoosesTheDecoder();
     void surroundMixedToStereo_data();
@@ -397,6 +399,61 @@ void TestFfmpegSource::opusCodecDelayOtherThanPreSkipDecoded()
     QCOMPARE(source.value()->frameCount(), m_expected.value("opus.webm").frames);
 }
 
+// reservoir_silence.wma (formats/NOTICE): WMA 2 as the Windows encoder
+// writes it, with the bit reservoir. Its header and data object take 5,034
+// bytes, each of its 11 packets 2,762, with one superframe of 2,731 bytes 27
+// bytes in; the superframes count 9 frames, then 8 each.
+constexpr qsizetype ReservoirFirstSuperframe = 5034 + 27;
+constexpr qsizetype ReservoirPacketBytes = 2762;
+
+void TestFfmpegSource::reservoirWmaCountedFromSuperframes_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<qint64>("frames");
+    QTest::addColumn<Method>("method");
+    const QByteArray original =
+        readFile(audioFixture(QStringLiteral("formats/reservoir_silence.wma")));
+    QCOMPARE(original.size(), ReservoirFirstSuperframe - 27 + 11 * ReservoirPacketBytes);
+    const auto variant = [&](const char *label, int superframe, int count, qint64 frames) {
+        QByteArray bytes = original;
+        const qsizetype at = ReservoirFirstSuperframe + superframe * ReservoirPacketBytes;
+        bytes[at] = char((bytes[at] & 0xf0) | count);
+        const QString path =
+            m_dir.filePath(QStringLiteral("reservoir-%1-%2.wma").arg(superframe).arg(count));
+        QVERIFY(writeFile(path, bytes));
+        QTest::newRow(label) << path << frames << Method::DecodeScan;
+    };
+    // Lengths from full decodes by the ffmpeg command-line tool.
+    QTest::newRow("as written") << audioFixture(QStringLiteral("formats/reservoir_silence.wma"))
+                                << qint64(178176) << Method::Packets;
+    // The packets' times say 8.
+    variant("a superframe counting a frame more", 5, 9, 180224);
+    variant("a superframe counting a frame fewer", 5, 7, 176128);
+    // The decoder holds the first superframe back whole.
+    variant("the first superframe counting one frame", 0, 1, 161792);
+}
+
+// Counted from the superframes' headers where they, the packets' times and a
+// decode of the last superframes agree; otherwise decoded whole. Either way
+// the count a full decode yields.
+void TestFfmpegSource::reservoirWmaCountedFromSuperframes()
+{
+    QFETCH(QString, path);
+    QFETCH(qint64, frames);
+    QFETCH(Method, method);
+    QString error;
+    std::unique_ptr<BufferedFileReader> file = openFile(path, &error);
+    QVERIFY2(file != nullptr, qPrintable(error));
+    Result<std::unique_ptr<FfmpegSource>> source = FfmpegSource::open(std::move(file));
+    QVERIFY2(source.ok(), qPrintable(source.error()));
+    QCOMPARE(source.value()->measuredBy(), method);
+    QCOMPARE(source.value()->frameCount(), frames);
+    QCOMPARE(source.value()->sampleRate(), 48000);
+    const Decoded decoded = decodeAll(*source.value());
+    QCOMPARE(decoded.frames, frames);
+    QCOMPARE(decoded.last, 0);
+}
+
 void TestFfmpegSource::contentChoosesTheDecoder_data()
 {
     QTest::addColumn<QString>("path");
@@ -521,6 +578,7 @@ void TestFfmpegSource::badInput_data()
     const QStringList pcm = {"pcm16.wav", "pcm24_mono.wav", "float_mono.wav", "surround51.wav",
                              "tone.aiff"};
     QStringList names = m_expected.keys();
+    names << QStringLiteral("reservoir_silence.wma");
     names.sort();
     for (const QString &name : names) {
         for (const auto &[kind, label] : kinds) {
@@ -635,6 +693,14 @@ void TestFfmpegSource::damagedWhereOnlyItsStructureShows_data()
     variant("video.mp4", "MP4 cut by a byte (inside its last picture)", cutByOne);
     variant("video.mkv", "Matroska cut by a byte", cutByOne);
     variant("tone.wma", "WMA cut by a byte (inside its index)", cutByOne);
+    variant("reservoir_silence.wma", "WMA with the bit reservoir cut by a byte", cutByOne);
+    // The decoder fails on the last superframe's first frame.
+    variant("reservoir_silence.wma",
+            "WMA with the bit reservoir, a byte of its last superframe changed",
+            [](QByteArray &bytes) {
+                const qsizetype at = ReservoirFirstSuperframe + 10 * ReservoirPacketBytes + 5;
+                bytes[at] = char(bytes[at] ^ 0xff);
+            });
     variant("long.opus", "Ogg cut where a page starts: no last page",
             [](QByteArray &bytes) { bytes.truncate(bytes.lastIndexOf("OggS", bytes.size() / 2)); });
     variant("tone.ogg", "Ogg with the checksum of its last page wrong", [](QByteArray &bytes) {
