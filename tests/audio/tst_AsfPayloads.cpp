@@ -133,8 +133,25 @@ class TestAsfPayloads : public QObject
     void fixtureBlocks();
 
   private:
+    // The bytes written to a file of that name, opened for reading; null
+    // where that fails.
+    [[nodiscard]] std::unique_ptr<BufferedFileReader> written(const QByteArray &file,
+                                                              const QString &name) const;
+
     QTemporaryDir m_dir;
 };
+
+std::unique_ptr<BufferedFileReader> TestAsfPayloads::written(const QByteArray &file,
+                                                             const QString &name) const
+{
+    const QString path = m_dir.filePath(name);
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(file) != file.size())
+        return nullptr;
+    out.close();
+    Result<std::unique_ptr<BufferedFileReader>> reader = BufferedFileReader::open(path);
+    return reader.ok() ? std::move(reader).value() : nullptr;
+}
 
 // Offsets and counts worked out by hand from the layout above: a packet's
 // header is 10 bytes, 13 with error correction, one more with several
@@ -288,14 +305,9 @@ void TestAsfPayloads::walk()
     QFETCH(QList<qint64>, tail);
     QFETCH(QString, failure);
 
-    const QString path = m_dir.filePath(QStringLiteral("walked.asf"));
-    QFile out(path);
-    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(file) == file.size());
-    out.close();
-    Result<std::unique_ptr<BufferedFileReader>> reader = BufferedFileReader::open(path);
-    QVERIFY(reader.ok());
-    const Result<AsfPayloads::Stream> walked =
-        AsfPayloads::walk(*reader.value(), stream, tailBytes);
+    const std::unique_ptr<BufferedFileReader> reader = written(file, QStringLiteral("walked.asf"));
+    QVERIFY(reader != nullptr);
+    const Result<AsfPayloads::Stream> walked = AsfPayloads::walk(*reader, stream, tailBytes);
     if (!failure.isEmpty()) {
         QVERIFY(!walked.ok());
         QVERIFY2(walked.error().contains(failure), qPrintable(walked.error()));
@@ -339,13 +351,10 @@ void TestAsfPayloads::descrambledStream()
     QFETCH(bool, descrambled);
     const QByteArray file =
         asfFile(200, {packet(200, false, {fragment(1, 1, 0, 150, 150)})}, properties);
-    const QString path = m_dir.filePath(QStringLiteral("descrambled.asf"));
-    QFile out(path);
-    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(file) == file.size());
-    out.close();
-    Result<std::unique_ptr<BufferedFileReader>> reader = BufferedFileReader::open(path);
-    QVERIFY(reader.ok());
-    const Result<AsfPayloads::Stream> walked = AsfPayloads::walk(*reader.value(), 1, 0);
+    const std::unique_ptr<BufferedFileReader> reader =
+        written(file, QStringLiteral("descrambled.asf"));
+    QVERIFY(reader != nullptr);
+    const Result<AsfPayloads::Stream> walked = AsfPayloads::walk(*reader, 1, 0);
     QCOMPARE(walked.ok(), !descrambled);
     if (descrambled)
         QVERIFY2(walked.error().contains("descrambles"), qPrintable(walked.error()));
@@ -407,14 +416,10 @@ void TestAsfPayloads::blocks()
     QFETCH(QList<qint64>, times);
     QFETCH(QString, failure);
 
-    const QString path = m_dir.filePath(QStringLiteral("blocks.asf"));
-    QFile out(path);
-    QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(file) == file.size());
-    out.close();
-    Result<std::unique_ptr<BufferedFileReader>> reader = BufferedFileReader::open(path);
-    QVERIFY(reader.ok());
+    const std::unique_ptr<BufferedFileReader> reader = written(file, QStringLiteral("blocks.asf"));
+    QVERIFY(reader != nullptr);
     const Result<AsfPayloads::Stream> walked =
-        AsfPayloads::walkBlocks(*reader.value(), 1, blockBytes, blockBytes);
+        AsfPayloads::walkBlocks(*reader, 1, blockBytes, blockBytes);
     if (!failure.isEmpty()) {
         QVERIFY(!walked.ok());
         QVERIFY2(walked.error().contains(failure), qPrintable(walked.error()));
