@@ -438,6 +438,40 @@ void TestAsfPayloads::blocks()
     QCOMPARE(walkedTimes, times);
 }
 
+// The audio packets FFmpeg's demuxer reads from a file, through libavformat
+// alone.
+struct DemuxedAudio
+{
+    int streamId = -1;
+    int blockAlign = 0;
+    QList<QByteArray> packets;
+    QList<qint64> times;
+};
+
+DemuxedAudio demuxed(const QString &path)
+{
+    DemuxedAudio audio;
+    AVFormatContext *context = nullptr;
+    if (avformat_open_input(&context, QFile::encodeName(path).constData(), nullptr, nullptr) != 0)
+        return audio;
+    const int index = av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (index >= 0) {
+        audio.streamId = context->streams[index]->id;
+        audio.blockAlign = context->streams[index]->codecpar->block_align;
+    }
+    AVPacket *packet = av_packet_alloc();
+    while (packet != nullptr && av_read_frame(context, packet) >= 0) {
+        if (packet->stream_index == index) {
+            audio.packets << QByteArray(reinterpret_cast<const char *>(packet->data), packet->size);
+            audio.times << packet->pts;
+        }
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    avformat_close_input(&context);
+    return audio;
+}
+
 void TestAsfPayloads::fixtures_data()
 {
     QTest::addColumn<QString>("name");
@@ -452,24 +486,13 @@ void TestAsfPayloads::fixtures()
 {
     QFETCH(QString, name);
     const QString path = audioFixture(QStringLiteral("formats/") + name);
-    AVFormatContext *context = nullptr;
-    QCOMPARE(avformat_open_input(&context, QFile::encodeName(path).constData(), nullptr, nullptr),
-             0);
-    const int index = av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    const int streamId = index >= 0 ? context->streams[index]->id : -1;
-    const int blockAlign = index >= 0 ? context->streams[index]->codecpar->block_align : 0;
+    const DemuxedAudio audio = demuxed(path);
+    const int streamId = audio.streamId;
+    const int blockAlign = audio.blockAlign;
     qint64 total = 0;
-    QByteArray last;
-    AVPacket *packet = av_packet_alloc();
-    while (packet != nullptr && av_read_frame(context, packet) >= 0) {
-        if (packet->stream_index == index) {
-            total += packet->size;
-            last = QByteArray(reinterpret_cast<const char *>(packet->data), packet->size);
-        }
-        av_packet_unref(packet);
-    }
-    av_packet_free(&packet);
-    avformat_close_input(&context);
+    for (const QByteArray &packet : audio.packets)
+        total += packet.size();
+    const QByteArray last = audio.packets.isEmpty() ? QByteArray() : audio.packets.last();
     QVERIFY(blockAlign > 0 && total > 0);
 
     Result<std::unique_ptr<BufferedFileReader>> reader = BufferedFileReader::open(path);
@@ -500,26 +523,18 @@ void TestAsfPayloads::fixtureBlocks()
 {
     QFETCH(QString, name);
     const QString path = audioFixture(QStringLiteral("formats/") + name);
-    AVFormatContext *context = nullptr;
-    QCOMPARE(avformat_open_input(&context, QFile::encodeName(path).constData(), nullptr, nullptr),
-             0);
-    const int index = av_find_best_stream(context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    const int streamId = index >= 0 ? context->streams[index]->id : -1;
-    const int blockAlign = index >= 0 ? context->streams[index]->codecpar->block_align : 0;
+    const DemuxedAudio audio = demuxed(path);
+    const int streamId = audio.streamId;
+    const int blockAlign = audio.blockAlign;
     QVERIFY(blockAlign >= AsfPayloads::HeadBytes);
     QList<QByteArray> heads;
     QList<qint64> times;
-    AVPacket *packet = av_packet_alloc();
-    while (packet != nullptr && av_read_frame(context, packet) >= 0) {
-        for (int at = 0; packet->stream_index == index && at < packet->size; at += blockAlign) {
-            heads << QByteArray(reinterpret_cast<const char *>(packet->data) + at,
-                                AsfPayloads::HeadBytes);
-            times << (at == 0 ? packet->pts : -1);
+    for (qsizetype i = 0; i < audio.packets.size(); ++i) {
+        for (int at = 0; at < audio.packets[i].size(); at += blockAlign) {
+            heads << audio.packets[i].mid(at, AsfPayloads::HeadBytes);
+            times << (at == 0 ? audio.times[i] : -1);
         }
-        av_packet_unref(packet);
     }
-    av_packet_free(&packet);
-    avformat_close_input(&context);
     QVERIFY(!heads.isEmpty());
 
     Result<std::unique_ptr<BufferedFileReader>> reader = BufferedFileReader::open(path);
