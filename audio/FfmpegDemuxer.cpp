@@ -1,6 +1,7 @@
 #include "FfmpegDemuxer.h"
 
 #include "BufferedFileReader.h"
+#include "IsoFragments.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -10,6 +11,7 @@ extern "C" {
 }
 
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace audio {
@@ -124,6 +126,9 @@ Result<std::unique_ptr<FfmpegDemuxer>>
 FfmpegDemuxer::open(BufferedFileReader &file, const AVInputFormat *format, int ioBufferBytes)
 {
     silenceFfmpegLog();
+    if (std::strncmp(format->name, "mov,", 4) == 0 &&
+        IsoFragments::leastSampleBytes(file) > file.size())
+        return Failure{QStringLiteral("damaged: its fragments count more samples than the file holds")};
     std::unique_ptr<FfmpegDemuxer> demuxer(new FfmpegDemuxer(file));
     AVFormatContext *context = avformat_alloc_context();
     if (context == nullptr || !demuxer->allocateIo(ioBufferBytes)) {

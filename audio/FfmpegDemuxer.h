@@ -33,7 +33,9 @@ class FfmpegDemuxer
     [[nodiscard]] static const AVInputFormat *probe(BufferedFileReader &file);
 
     // Opens the file with that demuxer and reads its header. ioBufferBytes is
-    // the size of each read FFmpeg makes.
+    // the size of each read FFmpeg makes. Refuses, before FFmpeg reads it, an
+    // MP4 whose fragments count more samples than the file has room for:
+    // FFmpeg would set aside memory for each.
     [[nodiscard]] static Result<std::unique_ptr<FfmpegDemuxer>>
     open(BufferedFileReader &file, const AVInputFormat *format, int ioBufferBytes);
 

@@ -1,12 +1,13 @@
 // Feeds arbitrary bytes to ContainerLayout's readers of WAV, AIFF, ADTS, MP4,
-// ASF, Matroska, Ogg and WavPack structures, and to the walks over ASF data
-// packets (and their blocks, counted as WMA superframes) and Matroska blocks,
-// through the reader the player uses, and checks what each promises about
-// where the samples lie.
+// ASF, Matroska, Ogg and WavPack structures, to the count of MP4 fragments'
+// samples, and to the walks over ASF data packets (and their blocks, counted
+// as WMA superframes) and Matroska blocks, through the reader the player
+// uses, and checks what each promises about where the samples lie.
 #include "AsfPayloads.h"
 #include "BufferedFileReader.h"
 #include "ContainerLayout.h"
 #include "FuzzInputFile.h"
+#include "IsoFragments.h"
 #include "MatroskaBlocks.h"
 #include "WmaSuperframes.h"
 
@@ -42,6 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         __builtin_trap();
     (void)ContainerLayout::isoBoxesFit(reader);
     (void)ContainerLayout::isoFragmented(reader);
+    if (audio::IsoFragments::leastSampleBytes(reader) < 0)
+        __builtin_trap();
     (void)ContainerLayout::asfObjectsFit(reader);
     (void)ContainerLayout::matroskaSegmentFits(reader);
     (void)ContainerLayout::oggEndsWithLastPage(reader);
