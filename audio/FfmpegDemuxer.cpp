@@ -128,7 +128,8 @@ FfmpegDemuxer::open(BufferedFileReader &file, const AVInputFormat *format, int i
     silenceFfmpegLog();
     if (std::strncmp(format->name, "mov,", 4) == 0 &&
         IsoFragments::leastSampleBytes(file) > file.size())
-        return Failure{QStringLiteral("damaged: its fragments count more samples than the file holds")};
+        return Failure{
+            QStringLiteral("damaged: its fragments count more samples than the file holds")};
     std::unique_ptr<FfmpegDemuxer> demuxer(new FfmpegDemuxer(file));
     AVFormatContext *context = avformat_alloc_context();
     if (context == nullptr || !demuxer->allocateIo(ioBufferBytes)) {

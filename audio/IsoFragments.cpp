@@ -127,16 +127,17 @@ int64_t runBytes(BufferedFileReader &file, const Box &trun, uint32_t shared)
     if (!versionAndFlags || !count)
         return 0;
     const uint32_t flags = *versionAndFlags & 0xffffff;
-    const int64_t tableStart = trun.body + 8 + ((flags & DataOffset) ? 4 : 0) +
-                               ((flags & FirstSampleFlags) ? 4 : 0);
+    const int64_t tableStart =
+        trun.body + 8 + ((flags & DataOffset) ? 4 : 0) + ((flags & FirstSampleFlags) ? 4 : 0);
     const int64_t rowBytes = 4 * __builtin_popcount(flags & RowFields);
-    if (rowBytes > 0 && (trun.end < tableStart || int64_t(*count) > (trun.end - tableStart) / rowBytes))
+    if (rowBytes > 0 &&
+        (trun.end < tableStart || int64_t(*count) > (trun.end - tableStart) / rowBytes))
         return INT64_MAX;
     if (flags & SampleSizeField)
         return *count;
     int64_t bytes = 0;
     return __builtin_mul_overflow(int64_t(*count), std::max<int64_t>(shared, 1), &bytes) ? INT64_MAX
-                                                                                          : bytes;
+                                                                                         : bytes;
 }
 
 int64_t fragmentBytes(BufferedFileReader &file, const Box &moof, const TrackDefaults &tracks)

@@ -94,25 +94,31 @@ void TestIsoFragments::leastSampleBytes_data()
     const auto unchanged = [](QByteArray &) {};
     // Nine listed samples at a byte each, and 318.
     row("as written", unchanged, 9 + 318);
-    row("last run of 12 samples", [](QByteArray &b) { put32(b, LastTrun + 12, 12); },
-        9 + 12 * 318);
+    row(
+        "last run of 12 samples", [](QByteArray &b) { put32(b, LastTrun + 12, 12); }, 9 + 12 * 318);
     // 2^25 + 255 samples of 318 bytes: what would make FFmpeg fill 800 MB.
-    row("last run of 33,554,687 samples",
-        [](QByteArray &b) { put32(b, LastTrun + 12, 33554687); }, 9 + 10670390466LL);
-    row("last run of 2^32 - 1 samples",
-        [](QByteArray &b) { put32(b, LastTrun + 12, 0xffffffffu); }, 9 + 1365799599810LL);
+    row(
+        "last run of 33,554,687 samples", [](QByteArray &b) { put32(b, LastTrun + 12, 33554687); },
+        9 + 10670390466LL);
+    row(
+        "last run of 2^32 - 1 samples", [](QByteArray &b) { put32(b, LastTrun + 12, 0xffffffffu); },
+        9 + 1365799599810LL);
     // Without the fragment's own default, the track's applies.
-    row("last fragment without a default size, the track's 0: a byte each",
+    row(
+        "last fragment without a default size, the track's 0: a byte each",
         [](QByteArray &b) { put32(b, LastTfhd + 8, 0x29); }, 9 + 1);
-    row("last fragment without a default size, the track's 500",
+    row(
+        "last fragment without a default size, the track's 500",
         [](QByteArray &b) {
             put32(b, LastTfhd + 8, 0x29);
             put32(b, Trex + 8 + 16, 500);
         },
         9 + 500);
-    row("the fragment's default before the track's",
+    row(
+        "the fragment's default before the track's",
         [](QByteArray &b) { put32(b, Trex + 8 + 16, 500); }, 9 + 318);
-    row("a default of another track does not apply",
+    row(
+        "a default of another track does not apply",
         [](QByteArray &b) {
             put32(b, LastTfhd + 8, 0x29);
             put32(b, Trex + 8 + 16, 500);
@@ -120,15 +126,20 @@ void TestIsoFragments::leastSampleBytes_data()
         },
         9 + 1);
     // The first run's box has room for three rows of four bytes.
-    row("a table of four rows in room for three",
+    row(
+        "a table of four rows in room for three",
         [](QByteArray &b) { put32(b, FirstTrun + 12, 4); }, INT64_MAX);
-    row("rows of two fields in room for three of one",
+    row(
+        "rows of two fields in room for three of one",
         [](QByteArray &b) { put32(b, FirstTrun + 8, 0x301); }, INT64_MAX);
-    row("a table of two rows: a byte each",
-        [](QByteArray &b) { put32(b, FirstTrun + 12, 2); }, 8 + 318);
-    row("the last fragment's size 0: it runs to the end",
+    row(
+        "a table of two rows: a byte each", [](QByteArray &b) { put32(b, FirstTrun + 12, 2); },
+        8 + 318);
+    row(
+        "the last fragment's size 0: it runs to the end",
         [](QByteArray &b) { put32(b, LastMoof, 0); }, 9 + 318);
-    row("the last fragment with a 64-bit size",
+    row(
+        "the last fragment with a 64-bit size",
         [](QByteArray &b) {
             QByteArray large(16, 0);
             put32(large, 0, 1);
@@ -138,11 +149,13 @@ void TestIsoFragments::leastSampleBytes_data()
         },
         9 + 318);
     // A fragment's box is read only as far as its parent reaches.
-    row("the last fragment cut off before its run",
+    row(
+        "the last fragment cut off before its run",
         [](QByteArray &b) { put32(b, LastMoof, LastTrun - LastMoof); }, 9);
-    row("a box of size 4 ends the walk",
-        [](QByteArray &b) { put32(b, LastMoof, 4); }, 9);
-    row("no fragments", [](QByteArray &b) { b = readFile(audioFixture("formats/tone.m4a")); }, 0);
+    row(
+        "a box of size 4 ends the walk", [](QByteArray &b) { put32(b, LastMoof, 4); }, 9);
+    row(
+        "no fragments", [](QByteArray &b) { b = readFile(audioFixture("formats/tone.m4a")); }, 0);
 }
 
 void TestIsoFragments::leastSampleBytes()
