@@ -2,6 +2,8 @@
 
 #include "BufferedFileReader.h"
 
+#include <QtEndian>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -25,17 +27,12 @@ constexpr uint32_t FirstSampleFlags = 0x000004;
 constexpr uint32_t RowFields = 0x000f00;
 constexpr uint32_t SampleSizeField = 0x000200;
 
-uint32_t bigEndian32(const uint8_t *p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-
 std::optional<uint32_t> read32(BufferedFileReader &file, int64_t offset, int64_t end)
 {
     uint8_t bytes[4];
     if (end - offset < 4 || file.read(offset, bytes, 4) != 4)
         return std::nullopt;
-    return bigEndian32(bytes);
+    return qFromBigEndian<quint32>(bytes);
 }
 
 struct Box
@@ -54,12 +51,12 @@ std::optional<Box> boxAt(BufferedFileReader &file, int64_t offset, int64_t end)
     uint8_t head[16];
     if (end - offset < 8 || file.read(offset, head, 8) != 8)
         return std::nullopt;
-    uint64_t length = bigEndian32(head);
+    uint64_t length = qFromBigEndian<quint32>(head);
     int64_t headerBytes = 8;
     if (length == 1) {
         if (end - offset < 16 || file.read(offset + 8, head + 8, 8) != 8)
             return std::nullopt;
-        length = (uint64_t(bigEndian32(head + 8)) << 32) | bigEndian32(head + 12);
+        length = qFromBigEndian<quint64>(head + 8);
         headerBytes = 16;
     } else if (length == 0) {
         length = uint64_t(end - offset);
