@@ -19,6 +19,20 @@ inline QString audioFixture(const QString &name)
     return QStringLiteral(PLOVI_FIXTURES_DIR "/audio/") + name;
 }
 
+// A file's bytes; empty when it cannot be read.
+inline QByteArray readFile(const QString &path)
+{
+    QFile in(path);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+// Whether all of bytes went into the file.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+}
+
 // list: "expected.txt" for the MP3 and WAV fixtures, "formats/expected.txt"
 // for the formats FFmpeg plays (tests/fixtures/make_format_fixtures.sh), whose
 // names are relative to formats/.

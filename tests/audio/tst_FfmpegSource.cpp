@@ -134,18 +134,6 @@ double toneShare(const std::vector<int16_t> &samples, int channels, int channel,
     return total > 0.0 ? power / total / (double(count) / 2.0) : 0.0;
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile out(path);
-    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile in(path);
-    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-}
-
 QByteArray randomBytes(qsizetype count, quint32 seed)
 {
     QRandomGenerator random(seed);

@@ -26,18 +26,6 @@ constexpr qsizetype LastTfhd = 3368;
 constexpr qsizetype LastTrun = 3424;
 constexpr qsizetype Trex = 583;
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 void put32(QByteArray &bytes, qsizetype at, quint32 value)
 {
     qToBigEndian(value, bytes.data() + at);
