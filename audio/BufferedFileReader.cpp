@@ -38,9 +38,7 @@ Result<std::unique_ptr<BufferedFileReader>> BufferedFileReader::open(const QStri
     if (fd < 0)
         return Failure{systemError("cannot open")};
     std::unique_ptr<BufferedFileReader> reader(new BufferedFileReader(fd));
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (::fstat(fd, &info) != 0)
         return Failure{systemError("cannot inspect")};
     if (!S_ISREG(info.st_mode))

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  cmake ninja-build g++ clang clang-format libclang-rt-dev pkg-config file
+  cmake ninja-build g++ clang clang-format-19 libclang-rt-dev pkg-config file
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsdl2-dev libmpg123-dev libavformat-dev libavcodec-dev libswresample-dev libfontconfig-dev
   libbenchmark-dev
