@@ -13,7 +13,13 @@
 
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace plovi;
 
@@ -66,6 +72,12 @@ std::vector<TrackBinding> rowsOfSize(qsizetype bytes)
     return rows;
 }
 
+bool setModified(const QString &path, const QDateTime &when)
+{
+    const timespec times[2] = {{when.toSecsSinceEpoch(), 0}, {when.toSecsSinceEpoch(), 0}};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+}
+
 } // namespace
 
 class TestBindingsFile : public QObject
@@ -89,8 +101,10 @@ class TestBindingsFile : public QObject
     void savedFileMode_data();
     void savedFileMode();
     void saveWritesThroughLink();
-    void saveRemovesStaleTempFiles();
-    void saveReplacesFifoWithoutWaiting();
+    void saveRemovesOnlyStaleTempFiles();
+    void saveRefusesSpecialTargets_data();
+    void saveRefusesSpecialTargets();
+    void twoProcessesSaveAtOnce();
     void readRefusesNonRegularFile_data();
     void readRefusesNonRegularFile();
     void readStopsAtOneMebibyte_data();
@@ -340,41 +354,157 @@ void TestBindingsFile::saveWritesThroughLink()
     QCOMPARE(entries(dir.filePath("real")), QStringList{"bindings"});
 }
 
-void TestBindingsFile::saveRemovesStaleTempFiles()
+// Only hidden ".yygj.plovi-save-XXXXXX" files of a dead save go: not the
+// user's own files of any other name, not a running save's fresh or locked one.
+void TestBindingsFile::saveRemovesOnlyStaleTempFiles()
 {
     QTemporaryDir dir;
     const QByteArray complete = BindingsFile::format(fifteen({{"stale", "s"}}));
-    const QStringList kept{"other.AbC123", "yygk.AbC123", "yygj-AbC123", "yygj.AbC12",
-                           "yygj.AbC1234", "yygj.Ab-123", "yygj.bak",    "yygj.toolong1"};
-    for (const QString &name : kept + QStringList{"yygj.AbC123", "yygj.zZ0009"}) {
+    const QStringList users{"yygj.backup",
+                            "yygj.241208",
+                            "yygj.ORIGIN",
+                            "yygj.old001",
+                            "yygj.AbC123",
+                            ".yygj.AbC123",
+                            "yygj.plovi-save-AbC123",
+                            ".yygj.plovi-save-AbC12",
+                            ".yygj.plovi-save-AbC1234",
+                            ".yygk.plovi-save-AbC123"};
+    const QStringList fresh{".yygj.plovi-save-Fresh1"};
+    const QStringList locked{".yygj.plovi-save-Locked"};
+    const QStringList stale{".yygj.plovi-save-Stale1", ".yygj.plovi-save-zZ0009"};
+    const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QString &name : users + fresh + locked + stale) {
         QVERIFY(writeBytes(dir.filePath(name), complete));
+        if (!fresh.contains(name)) {
+            QVERIFY(setModified(dir.filePath(name), hourAgo));
+        }
     }
-    QVERIFY(QDir(dir.path()).mkdir("yygj.Dir123"));
-    QVERIFY(QFile::link("other.AbC123", dir.filePath("yygj.Lnk123")));
+    QVERIFY(QDir(dir.path()).mkdir(".yygj.plovi-save-Dir123"));
+    QVERIFY(QFile::link("yygj.backup", dir.filePath(".yygj.plovi-save-Lnk123")));
+    // As a save in another process holds its own file.
+    const int held = ::open(QFile::encodeName(dir.filePath(locked.front())).constData(), O_RDONLY);
+    QVERIFY(held >= 0);
+    QCOMPARE(::flock(held, LOCK_EX), 0);
 
-    QVERIFY(BindingsFile(dir.filePath("yygj")).save(fifteen({})).ok());
-    QStringList expected = kept + QStringList{"yygj", "yygj.Dir123", "yygj.Lnk123"};
+    for (int round = 0; round < 3; ++round) {
+        QVERIFY(BindingsFile(dir.filePath("yygj")).save(fifteen({})).ok());
+    }
+    ::close(held);
+    QStringList expected =
+        users + fresh + locked +
+        QStringList{"yygj", ".yygj.plovi-save-Dir123", ".yygj.plovi-save-Lnk123"};
     expected.sort();
     QCOMPARE(entries(dir.path()), expected);
-    QCOMPARE(readBytes(dir.filePath("other.AbC123")), complete);
+    for (const QString &name : users) {
+        QCOMPARE(readBytes(dir.filePath(name)), complete);
+    }
 }
 
-void TestBindingsFile::saveReplacesFifoWithoutWaiting()
+void TestBindingsFile::saveRefusesSpecialTargets_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to a FIFO") << "fifo link";
+    QTest::newRow("link to /dev/null") << "null link";
+    QTest::newRow("link loop") << "loop";
+    QTest::newRow("socket") << "socket";
+    QTest::newRow("link to a folder") << "folder link";
+    QTest::newRow("dangling link into a missing folder") << "dangling";
+}
+
+// The target stays as it was: its type, mode, inode and link text, and no
+// file is left beside it.
+void TestBindingsFile::saveRefusesSpecialTargets()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("yygj");
+    const QByteArray name = QFile::encodeName(path);
+    int socketFd = -1;
+    if (kind == "fifo") {
+        QCOMPARE(::mkfifo(name.constData(), 0640), 0);
+    } else if (kind == "fifo link") {
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0640), 0);
+        QVERIFY(QFile::link("pipe", path));
+    } else if (kind == "null link") {
+        QVERIFY(QFile::link("/dev/null", path));
+    } else if (kind == "loop") {
+        QVERIFY(QFile::link("yygj", path));
+    } else if (kind == "socket") {
+        socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        QVERIFY(size_t(name.size()) < sizeof address.sun_path);
+        std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+        QCOMPARE(::bind(socketFd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    } else if (kind == "folder link") {
+        QVERIFY(QDir(dir.path()).mkdir("folder"));
+        QVERIFY(QFile::link("folder", path));
+    } else {
+        QVERIFY(QFile::link("missing/yygj", path));
+    }
+    const QStringList before = entries(dir.path());
+    struct stat was = {};
+    QCOMPARE(::lstat(name.constData(), &was), 0);
+    const QString linkText = QFileInfo(path).symLinkTarget();
+    struct stat null = {};
+    QCOMPARE(::stat("/dev/null", &null), 0);
+
+    QElapsedTimer timer;
+    timer.start();
+    const Result<void> saved = BindingsFile(path).save(fifteen({{"new", "n"}}));
+    QVERIFY2(timer.elapsed() < 1000, "the save waited on the target");
+    if (socketFd >= 0) {
+        ::close(socketFd);
+    }
+    QVERIFY(!saved.ok());
+    QVERIFY(!saved.error().isEmpty());
+    struct stat now = {};
+    QCOMPARE(::lstat(name.constData(), &now), 0);
+    QCOMPARE(now.st_mode, was.st_mode);
+    QCOMPARE(now.st_ino, was.st_ino);
+    QCOMPARE(QFileInfo(path).symLinkTarget(), linkText);
+    QCOMPARE(entries(dir.path()), before);
+    QVERIFY(entries(dir.filePath("folder")).isEmpty());
+    struct stat nullNow = {};
+    QCOMPARE(::stat("/dev/null", &nullNow), 0);
+    QCOMPARE(nullNow.st_ino, null.st_ino);
+    QVERIFY(S_ISCHR(nullNow.st_mode));
+}
+
+// Two players saving at once, each its own version, 50 rounds: no save fails
+// and the file is always one whole version.
+void TestBindingsFile::twoProcessesSaveAtOnce()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("yygj");
-    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
-    const std::vector<TrackBinding> rows = fifteen({{"new", "n"}});
-    bool saved = false;
-    QElapsedTimer timer;
-    timer.start();
-    {
-        const FifoUnblocker unblocker(path);
-        saved = BindingsFile(path).save(rows).ok();
+    const std::vector<TrackBinding> mine = fifteen({{"/mine.mp3", "mine"}});
+    const std::vector<TrackBinding> theirs = fifteen({{"/theirs.mp3", "theirs"}});
+    constexpr int kRounds = 50;
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        int failed = 0;
+        for (int round = 0; round < kRounds; ++round) {
+            failed += BindingsFile(path).save(theirs).ok() ? 0 : 1;
+        }
+        ::_exit(failed);
     }
-    QVERIFY2(timer.elapsed() < 1000, "the save waited on the FIFO");
-    QVERIFY(saved);
-    QCOMPARE(readBytes(path), BindingsFile::format(rows));
+    int failed = 0;
+    int torn = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        failed += BindingsFile(path).save(mine).ok() ? 0 : 1;
+        const QByteArray now = readBytes(path);
+        torn += now == BindingsFile::format(mine) || now == BindingsFile::format(theirs) ? 0 : 1;
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QCOMPARE(failed, 0);
+    QCOMPARE(torn, 0);
+    QCOMPARE(entries(dir.path()), QStringList{"yygj"});
 }
 
 void TestBindingsFile::readRefusesNonRegularFile_data()
