@@ -151,6 +151,23 @@ void TestBindingsFile::parse_data()
                                      "\"D:\\\xD2\xF4\xC0\xD6\\a.mp3\",\"\xC4\xE3\xBA\xC3\"\r\n")
                               << QStringList{QStringLiteral("D:\\音乐\\a.mp3"),
                                              QStringLiteral("你好")};
+    QTest::newRow("UTF-8 byte-order mark skipped")
+        << QByteArray("\xEF\xBB\xBF\"/a.mp3\",\"1\"\r\n") << QStringList{"/a.mp3", "1"};
+    QTest::newRow("GB18030 byte-order mark skipped")
+        << QByteArray("\x84\x31\x95\x33\"/a.mp3\",\"1\"\r\n") << QStringList{"/a.mp3", "1"};
+    QTest::newRow("byte-order mark elsewhere is text")
+        << QByteArray("\"a\",\"\xEF\xBB\xBF\"\r\n")
+        << QStringList{"a", QStringLiteral("\u9518\uFFFD")}; // as Python's gb18030 codec reads it
+    QTest::newRow("a lone path takes no name from the next line")
+        << QByteArray("\"/lone.mp3\"\r\n\"/b.mp3\",\"b\"\r\n")
+        << QStringList{"/lone.mp3", "", "/b.mp3", "b"};
+    QTest::newRow("quote inside an unquoted field")
+        << QByteArray("/music/a\"b.mp3,qname\r\n") << QStringList{"/music/a\"b.mp3", "qname"};
+    QTest::newRow("fields after the name ignored")
+        << QByteArray("\"a\",\"1\",\"b\",\"2\"\r\n\"c\",\"3\"\r\n")
+        << QStringList{"a", "1", "c", "3"};
+    QTest::newRow("invalid byte before a quote")
+        << QByteArray("\"\x81\",\"n\"\r\n") << QStringList{QStringLiteral("\uFFFD"), "n"};
     QTest::newRow("invalid bytes replaced")
         << QByteArray("\"\xFF\",\"x\"\r\n") << QStringList{QStringLiteral("\uFFFD"), "x"};
 }

@@ -2,6 +2,7 @@
 #include "BindingsFile.h"
 #include "FileSizeLimit.h"
 #include "PlayerHarness.h"
+#include "PlayerMessages.h"
 #include "PlayerWindow.h"
 #include "SystemErrorText.h"
 #include "TrackButton.h"
@@ -37,6 +38,22 @@ QPushButton *rowButton(QWidget *dialog, const char *name, int row)
     return button(dialog, QStringLiteral("%1_%2").arg(QString::fromLatin1(name)).arg(row));
 }
 
+// Waits until the save the dialog runs, if any, has ended and been handled.
+void waitForSave(const TrackSettingsDialog &d)
+{
+    QDeadlineTimer deadline(10000);
+    while (d.isSaving() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+}
+
+// Presses "保存并退出" and waits for the save it starts to end.
+void saveAndWait(TrackSettingsDialog &d)
+{
+    QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+    waitForSave(d);
+}
+
 // Opens the settings with "设置", runs act on the shown dialog, and closes it
 // with "取消" if act left it open. Returns whether act left it open.
 bool withSettings(PlayerWindow &form, const std::function<void(TrackSettingsDialog &)> &act)
@@ -48,6 +65,7 @@ bool withSettings(PlayerWindow &form, const std::function<void(TrackSettingsDial
             return;
         }
         act(*dialog);
+        waitForSave(*dialog);
         if (form.settingsDialog() != nullptr && form.settingsDialog()->isVisible()) {
             leftOpen = true;
             QTest::mouseClick(button(form.settingsDialog(), "CmdCancel"), Qt::LeftButton);
@@ -113,6 +131,11 @@ class TestTrackSettingsDialog : public QObject
     void failedSaveOrCancelEmitsNothing();
     void setRecordsFillsLeadingRows();
     void unreadableFileReportedBeforeSettingsRun();
+    void saveRunsOffTheWindowThread();
+    void untouchedHostileRowsKeepTheirBytes();
+    void shortenedNameToldBeforeSaving();
+    void unwritableRowToldAndFileKept();
+    void noHomeSavesNowhere();
 };
 
 void TestTrackSettingsDialog::shownModalCentredWithFocusInFirstPath()
@@ -214,7 +237,7 @@ void TestTrackSettingsDialog::saveWritesFifteenLinesAndRefreshes()
         d.shortNameBox(2)->setFocus();
         typeText(d.shortNameBox(2), QStringLiteral("新歌, x"));
         d.fullPathBox(2)->setText(QStringLiteral("/音乐/새 노래.mp3"));
-        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+        saveAndWait(d);
     }));
     QVERIFY(form.settingsDialog() == nullptr);
     QVERIFY(h.messages.shown().isEmpty());
@@ -269,7 +292,7 @@ void TestTrackSettingsDialog::saveRules()
     withSettings(form, [&](TrackSettingsDialog &d) {
         d.fullPathBox(6)->setText(path);
         d.shortNameBox(6)->setText(name);
-        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+        saveAndWait(d);
     });
     QCOMPARE(form.CmdTrack(6)->text(), caption);
     QCOMPARE(form.CmdTrack(6)->isEnabled(), enabled);
@@ -459,7 +482,7 @@ void TestTrackSettingsDialog::chineseNameThroughInputMethod()
         commit.setCommitString(QStringLiteral("天空之城"));
         QCoreApplication::sendEvent(box, &commit);
         QCOMPARE(box->text(), QStringLiteral("天空之城"));
-        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+        saveAndWait(d);
     });
     QCOMPARE(form.CmdTrack(0)->text(), QStringLiteral("天空之城"));
 }
@@ -492,7 +515,7 @@ void TestTrackSettingsDialog::failedSaveKeepsDialogAndButtons()
     const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
         d.shortNameBox(0)->setText("edit");
         d.fullPathBox(0)->setText("/edit.mp3");
-        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+        saveAndWait(d);
         QVERIFY(d.isVisible());
         QCOMPARE(d.shortNameBox(0)->text(), QString("edit"));
         QCOMPARE(d.fullPathBox(0)->text(), QString("/edit.mp3"));
@@ -517,7 +540,7 @@ void TestTrackSettingsDialog::installedCopySavesIntoUserFolder()
     const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
         QCOMPARE(d.shortNameBox(0)->text(), QString("seed"));
         d.shortNameBox(0)->setText("mine");
-        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+        saveAndWait(d);
     });
     QVERIFY(!leftOpen);
     QVERIFY(h.messages.shown().isEmpty());
@@ -544,7 +567,7 @@ void TestTrackSettingsDialog::saveOnFullDiskKeepsDialogAndFile()
         {
             const FileSizeLimit full(16);
             QVERIFY(full.isActive());
-            QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+            saveAndWait(d);
         }
         QVERIFY(d.isVisible());
         QCOMPARE(d.shortNameBox(0)->text(), QString("edit"));
@@ -573,9 +596,7 @@ void TestTrackSettingsDialog::saveFailureSaysWhyInChinese()
     plain.close();
     h.bindingsPath = h.dir.filePath("plain/yygj"); // its folder is a file: ENOTDIR
     PlayerWindow form(h.services());
-    withSettings(form, [&](TrackSettingsDialog &d) {
-        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
-    });
+    withSettings(form, [&](TrackSettingsDialog &d) { saveAndWait(d); });
     // The file cannot be read either: told at start-up and by "设置".
     const QString readFailed =
         QStringLiteral("无法读取曲目设置文件“%1”：\n不是目录").arg(h.bindingsPath);
@@ -612,7 +633,7 @@ void TestTrackSettingsDialog::saveEmitsTheRows()
             [&](const std::vector<TrackBinding> &records) { emitted.push_back(records); });
     d.setRecords({{"/a.mp3", "a"}, {"/b.mp3", "b"}});
     d.shortNameBox(14)->setText(QStringLiteral("末"));
-    button(&d, "CmdExit")->click();
+    saveAndWait(d);
 
     std::vector<TrackBinding> expected(kTrackSlots);
     expected[0] = {"/a.mp3", "a"};
@@ -643,6 +664,7 @@ void TestTrackSettingsDialog::failedSaveOrCancelEmitsNothing()
     connect(&d, &TrackSettingsDialog::saved, &d, [&] { ++emitted; });
     d.shortNameBox(0)->setText("edit");
     button(&d, press)->click();
+    waitForSave(d);
     QCOMPARE(emitted, 0);
     QCOMPARE(h.messages.shown().size(), messages);
 }
@@ -685,6 +707,127 @@ void TestTrackSettingsDialog::unreadableFileReportedBeforeSettingsRun()
     QVERIFY(h.messages.shown().at(0).startsWith(text));
     QVERIFY(h.messages.shown().at(1).startsWith(text));
     QVERIFY(form.settingsDialog() == nullptr);
+}
+
+// While the save runs the dialog says so, takes no input and does not close;
+// the result comes back to it through the event loop.
+void TestTrackSettingsDialog::saveRunsOffTheWindowThread()
+{
+    PlayerHarness h;
+    TrackSettingsDialog d(h.services(), nullptr);
+    d.show();
+    int emitted = 0;
+    connect(&d, &TrackSettingsDialog::saved, &d, [&] { ++emitted; });
+    d.shortNameBox(0)->setText("edit");
+    QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+    // Nothing has come back yet: no event has been handled since the click.
+    QVERIFY(d.isSaving());
+    QCOMPARE(button(&d, "CmdExit")->text(), QStringLiteral("正在保存…"));
+    for (auto *b : d.findChildren<QPushButton *>()) {
+        QVERIFY(!b->isEnabled());
+    }
+    QVERIFY(d.shortNameBox(0)->isReadOnly());
+    d.reject();
+    d.close();
+    QVERIFY(d.isVisible());
+    QCOMPARE(emitted, 0);
+
+    QTRY_VERIFY(!d.isSaving());
+    QCOMPARE(emitted, 1);
+    QVERIFY(!d.isVisible());
+    QCOMPARE(d.result(), int(QDialog::Accepted));
+    QCOMPARE(BindingsFile(h.bindingsPath).read().value().at(0).ShortName, QString("edit"));
+    QCOMPARE(button(&d, "CmdExit")->text(), QStringLiteral("保存并退出"));
+    QVERIFY(!d.shortNameBox(0)->isReadOnly());
+}
+
+// A file with bytes that are not GB18030, a quote in an unquoted field, a
+// lone path and a byte-order mark: a save that changed another row leaves
+// those rows byte for byte.
+void TestTrackSettingsDialog::untouchedHostileRowsKeepTheirBytes()
+{
+    PlayerHarness h;
+    const QByteArray hostile = "\xEF\xBB\xBF\"/music/\xFF.mp3\",\"bad\x81\"\r\n"
+                               "/music/a\"b.mp3,qname\r\n"
+                               "\"/lone.mp3\"\r\n";
+    h.writeBindings(hostile + record("/d.mp3", "d"));
+    PlayerWindow form(h.services());
+    withSettings(form, [&](TrackSettingsDialog &d) {
+        QCOMPARE(d.fullPathBox(1)->text(), QStringLiteral("/music/a\"b.mp3"));
+        QCOMPARE(d.shortNameBox(2)->text(), QString());
+        d.shortNameBox(3)->setText("d2");
+        saveAndWait(d);
+    });
+    QVERIFY(h.messages.shown().isEmpty());
+    QCOMPARE(h.bindingsBytes(),
+             hostile + record("/d.mp3", "d2") + QByteArray("\"\",\"\"\r\n").repeated(11));
+    QCOMPARE(form.CmdTrack(1)->text(), QStringLiteral("qname"));
+}
+
+// A name longer than its box: kept whole while its row is untouched; told
+// before a save of an edited row shortens it, which a second press does.
+void TestTrackSettingsDialog::shortenedNameToldBeforeSaving()
+{
+    PlayerHarness h;
+    // 22 times "一" (D2 BB in GBK): two more than the box holds.
+    const QByteArray gbkLong = "\"/long.mp3\",\"" + QByteArray("\xD2\xBB").repeated(22) + "\"\r\n";
+    h.writeBindings(record("/a.mp3", "a") + gbkLong);
+    PlayerWindow form(h.services());
+    withSettings(form, [&](TrackSettingsDialog &d) {
+        QCOMPARE(d.shortNameBox(1)->text(), QString(20, QChar(0x4E00)));
+        d.shortNameBox(0)->setText("a2");
+        saveAndWait(d);
+    });
+    QVERIFY(h.messages.shown().isEmpty());
+    const QByteArray empties = QByteArray("\"\",\"\"\r\n").repeated(13);
+    QCOMPARE(h.bindingsBytes(), record("/a.mp3", "a2") + gbkLong + empties);
+    QCOMPARE(form.CmdTrack(1)->text(), QString(22, QChar(0x4E00)));
+
+    const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
+        d.fullPathBox(1)->setText("/moved.mp3");
+        saveAndWait(d);
+        QVERIFY(d.isVisible());
+        QCOMPARE(h.messages.shown().size(), 1);
+        QVERIFY(h.messages.shown().first().contains(QStringLiteral("第 2 行的名称")));
+        QCOMPARE(h.bindingsBytes(), record("/a.mp3", "a2") + gbkLong + empties);
+        saveAndWait(d);
+    });
+    QVERIFY(!leftOpen);
+    QCOMPARE(h.bindingsBytes(), record("/a.mp3", "a2") + "\"/moved.mp3\",\"" +
+                                    QByteArray("\xD2\xBB").repeated(20) + "\"\r\n" + empties);
+}
+
+void TestTrackSettingsDialog::unwritableRowToldAndFileKept()
+{
+    PlayerHarness h;
+    const QByteArray old = "/music/a\"b.mp3,qname\r\n";
+    h.writeBindings(old);
+    PlayerWindow form(h.services());
+    const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
+        d.fullPathBox(0)->setText(d.fullPathBox(0)->text() + ",x");
+        saveAndWait(d);
+        QVERIFY(d.isVisible());
+    });
+    QVERIFY(leftOpen);
+    QCOMPARE(h.messages.shown().size(), 1);
+    QVERIFY(h.messages.shown().first().startsWith(QStringLiteral("第 1 行的路径或名称含有双引号")));
+    QCOMPARE(h.bindingsBytes(), old);
+}
+
+void TestTrackSettingsDialog::noHomeSavesNowhere()
+{
+    PlayerHarness h;
+    h.savesNowhere = true;
+    PlayerWindow form(h.services());
+    const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
+        d.shortNameBox(0)->setText("edit");
+        saveAndWait(d);
+    });
+    QVERIFY(leftOpen);
+    QCOMPARE(h.messages.shown(), QStringList{PlayerMessages::saveNowhere()});
+    QVERIFY(!QFileInfo::exists(h.bindingsPath));
+    QCOMPARE(QDir(h.dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{});
 }
 
 QTEST_MAIN(TestTrackSettingsDialog)
