@@ -132,9 +132,7 @@ class TestTrackSettingsDialog : public QObject
     void setRecordsFillsLeadingRows();
     void unreadableFileReportedBeforeSettingsRun();
     void saveRunsOffTheWindowThread();
-    void untouchedHostileRowsKeepTheirBytes();
     void shortenedNameToldBeforeSaving();
-    void unwritableRowToldAndFileKept();
     void noHomeSavesNowhere();
 };
 
@@ -716,102 +714,35 @@ void TestTrackSettingsDialog::saveRunsOffTheWindowThread()
     PlayerHarness h;
     TrackSettingsDialog d(h.services(), nullptr);
     d.show();
-    int emitted = 0;
-    connect(&d, &TrackSettingsDialog::saved, &d, [&] { ++emitted; });
     d.shortNameBox(0)->setText("edit");
     QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
-    // Nothing has come back yet: no event has been handled since the click.
-    QVERIFY(d.isSaving());
+    QVERIFY(d.isSaving()); // no event has been handled since the click
     QCOMPARE(button(&d, "CmdExit")->text(), QStringLiteral("正在保存…"));
-    for (auto *b : d.findChildren<QPushButton *>()) {
-        QVERIFY(!b->isEnabled());
-    }
-    QVERIFY(d.shortNameBox(0)->isReadOnly());
-    d.reject();
+    QVERIFY(!button(&d, "CmdCancel")->isEnabled() && d.shortNameBox(0)->isReadOnly());
     d.close();
     QVERIFY(d.isVisible());
-    QCOMPARE(emitted, 0);
-
-    QTRY_VERIFY(!d.isSaving());
-    QCOMPARE(emitted, 1);
-    QVERIFY(!d.isVisible());
+    QTRY_VERIFY(!d.isVisible());
     QCOMPARE(d.result(), int(QDialog::Accepted));
     QCOMPARE(BindingsFile(h.bindingsPath).read().value().at(0).ShortName, QString("edit"));
-    QCOMPARE(button(&d, "CmdExit")->text(), QStringLiteral("保存并退出"));
-    QVERIFY(!d.shortNameBox(0)->isReadOnly());
 }
 
-// A file with bytes that are not GB18030, a quote in an unquoted field, a
-// lone path and a byte-order mark: a save that changed another row leaves
-// those rows byte for byte.
-void TestTrackSettingsDialog::untouchedHostileRowsKeepTheirBytes()
-{
-    PlayerHarness h;
-    const QByteArray hostile = "\xEF\xBB\xBF\"/music/\xFF.mp3\",\"bad\x81\"\r\n"
-                               "/music/a\"b.mp3,qname\r\n"
-                               "\"/lone.mp3\"\r\n";
-    h.writeBindings(hostile + record("/d.mp3", "d"));
-    PlayerWindow form(h.services());
-    withSettings(form, [&](TrackSettingsDialog &d) {
-        QCOMPARE(d.fullPathBox(1)->text(), QStringLiteral("/music/a\"b.mp3"));
-        QCOMPARE(d.shortNameBox(2)->text(), QString());
-        d.shortNameBox(3)->setText("d2");
-        saveAndWait(d);
-    });
-    QVERIFY(h.messages.shown().isEmpty());
-    QCOMPARE(h.bindingsBytes(),
-             hostile + record("/d.mp3", "d2") + QByteArray("\"\",\"\"\r\n").repeated(11));
-    QCOMPARE(form.CmdTrack(1)->text(), QStringLiteral("qname"));
-}
-
-// A name longer than its box: kept whole while its row is untouched; told
-// before a save of an edited row shortens it, which a second press does.
+// A save that would shorten a name longer than its box tells first; a second
+// press saves as shown.
 void TestTrackSettingsDialog::shortenedNameToldBeforeSaving()
 {
     PlayerHarness h;
-    // 22 times "一" (D2 BB in GBK): two more than the box holds.
-    const QByteArray gbkLong = "\"/long.mp3\",\"" + QByteArray("\xD2\xBB").repeated(22) + "\"\r\n";
-    h.writeBindings(record("/a.mp3", "a") + gbkLong);
+    const QByteArray longName = "\"/long.mp3\",\"" + QByteArray("\xD2\xBB").repeated(22) + "\"\r\n";
+    h.writeBindings(longName); // 22 times 一, D2 BB in GBK
     PlayerWindow form(h.services());
-    withSettings(form, [&](TrackSettingsDialog &d) {
-        QCOMPARE(d.shortNameBox(1)->text(), QString(20, QChar(0x4E00)));
-        d.shortNameBox(0)->setText("a2");
+    QVERIFY(!withSettings(form, [&](TrackSettingsDialog &d) {
+        d.fullPathBox(0)->setText("/moved.mp3");
         saveAndWait(d);
-    });
-    QVERIFY(h.messages.shown().isEmpty());
-    const QByteArray empties = QByteArray("\"\",\"\"\r\n").repeated(13);
-    QCOMPARE(h.bindingsBytes(), record("/a.mp3", "a2") + gbkLong + empties);
-    QCOMPARE(form.CmdTrack(1)->text(), QString(22, QChar(0x4E00)));
-
-    const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
-        d.fullPathBox(1)->setText("/moved.mp3");
-        saveAndWait(d);
-        QVERIFY(d.isVisible());
         QCOMPARE(h.messages.shown().size(), 1);
-        QVERIFY(h.messages.shown().first().contains(QStringLiteral("第 2 行的名称")));
-        QCOMPARE(h.bindingsBytes(), record("/a.mp3", "a2") + gbkLong + empties);
+        QCOMPARE(h.bindingsBytes(), longName);
         saveAndWait(d);
-    });
-    QVERIFY(!leftOpen);
-    QCOMPARE(h.bindingsBytes(), record("/a.mp3", "a2") + "\"/moved.mp3\",\"" +
-                                    QByteArray("\xD2\xBB").repeated(20) + "\"\r\n" + empties);
-}
-
-void TestTrackSettingsDialog::unwritableRowToldAndFileKept()
-{
-    PlayerHarness h;
-    const QByteArray old = "/music/a\"b.mp3,qname\r\n";
-    h.writeBindings(old);
-    PlayerWindow form(h.services());
-    const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
-        d.fullPathBox(0)->setText(d.fullPathBox(0)->text() + ",x");
-        saveAndWait(d);
-        QVERIFY(d.isVisible());
-    });
-    QVERIFY(leftOpen);
-    QCOMPARE(h.messages.shown().size(), 1);
-    QVERIFY(h.messages.shown().first().startsWith(QStringLiteral("第 1 行的路径或名称含有双引号")));
-    QCOMPARE(h.bindingsBytes(), old);
+    }));
+    QVERIFY(
+        h.bindingsBytes().startsWith(record("/moved.mp3", QByteArray("\xD2\xBB").repeated(20))));
 }
 
 void TestTrackSettingsDialog::noHomeSavesNowhere()
@@ -819,15 +750,9 @@ void TestTrackSettingsDialog::noHomeSavesNowhere()
     PlayerHarness h;
     h.savesNowhere = true;
     PlayerWindow form(h.services());
-    const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
-        d.shortNameBox(0)->setText("edit");
-        saveAndWait(d);
-    });
-    QVERIFY(leftOpen);
+    QVERIFY(withSettings(form, [&](TrackSettingsDialog &d) { saveAndWait(d); }));
     QCOMPARE(h.messages.shown(), QStringList{PlayerMessages::saveNowhere()});
     QVERIFY(!QFileInfo::exists(h.bindingsPath));
-    QCOMPARE(QDir(h.dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{});
 }
 
 QTEST_MAIN(TestTrackSettingsDialog)
