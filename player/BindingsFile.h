@@ -85,11 +85,13 @@ class BindingsFile
     // formatLine() cannot write is written quoted as it stands.
     [[nodiscard]] static QByteArray format(const std::vector<TrackBinding> &records);
 
-    // A save of rows (kTrackSlots of them) over old, the bytes the file held. A row that reads as
-    // old's record of the same place, or as it with the name cut to nameLength (what a box of that
-    // many characters shows), is written back as old's bytes; so are the
-    // blank lines between records, a byte-order mark, and everything after
-    // the fifteenth record. Other rows are formatLine()'d.
+    // A save of rows (kTrackSlots of them) over old, the bytes the file held.
+    // A row that reads as old's record of the same place, or as it with the
+    // name cut to nameLength (what a box of that many characters shows), is
+    // written back as old's bytes; so are the blank lines between records, a
+    // byte-order mark, and everything after the fifteenth record. Other rows
+    // are formatLine()'d. Each row of the result reads back as the row (an
+    // old line that would read otherwise among new ones is formatted anew).
     [[nodiscard]] static Plan plan(const QByteArray &old, const std::vector<TrackBinding> &rows,
                                    qsizetype nameLength);
 
