@@ -143,6 +143,7 @@ PlayerWindow::PlayerWindow(const PlayerServices &services, QWidget *parent)
     setTabOrder();
 
     Form_Load();
+    focusFirstControl();
 
     // Placed before it is shown: a window that moves while a window manager
     // maps it can leave Qt with a stale window position, and the manager's
@@ -187,6 +188,18 @@ void PlayerWindow::setTabOrder()
     for (size_t k = 1; k < order.size(); ++k) {
         QWidget::setTabOrder(order[k - 1], order[k]);
     }
+}
+
+void PlayerWindow::focusFirstControl()
+{
+    QWidget *w = m_cmdTrack[0];
+    do {
+        if (w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) != 0) {
+            w->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        w = w->nextInFocusChain();
+    } while (w != m_cmdTrack[0]);
 }
 
 void PlayerWindow::Form_Load()

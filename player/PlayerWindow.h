@@ -103,6 +103,9 @@ class PlayerWindow : public QWidget
     void launchCompanion(const QString &name);
     void buildTrackButtons();
     void setTabOrder();
+    // Gives the keyboard focus to the first enabled control of the tab
+    // order, from CmdTrack(0) on; it shows when the window is first shown.
+    void focusFirstControl();
 
     const PlayerServices m_services;
     ShapeRect *const m_shape1;
