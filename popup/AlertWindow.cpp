@@ -158,7 +158,12 @@ void AlertWindow::DisplayAlert(const QString &message, int32_t duration)
         corner.rx() = std::min(corner.x(), area.x() + area.width());
         corner.ry() = std::min(corner.y(), area.y() + area.height());
     }
-    m_deviceCorner = corner;
+    // The open window ends exactly on the corner, at its own size; a device
+    // pixel inward where the ratio leaves no logical edge on the corner.
+    const QSize open(m_geometry.pixels().width(),
+                     static_cast<int>(std::lround((pictureHeight() + m_borderHeight) /
+                                                  m_services.scale.perPixelY)));
+    m_deviceCorner = m_device.cornerFor(open, corner);
     applyGeometry();
 
     show();
@@ -254,8 +259,13 @@ void AlertWindow::resizeKeepingBottom(double height)
 void AlertWindow::applyGeometry()
 {
     const QRect logical = m_geometry.pixels();
-    setGeometry(m_deviceCorner ? m_device.fit(logical, m_deviceCorner->x(), m_deviceCorner->y())
-                               : logical);
+    const QRect placed =
+        m_deviceCorner ? m_device.fit(logical, m_deviceCorner->x(), m_deviceCorner->y()) : logical;
+    // Window managers keep a window's size to the size increment Qt announces
+    // (the ratio rounded) counted from the base size; with the size asked for
+    // as the base they keep that size.
+    setBaseSize(placed.size());
+    setGeometry(placed);
 }
 
 } // namespace popup

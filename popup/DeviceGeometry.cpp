@@ -8,16 +8,12 @@ namespace popup {
 
 namespace {
 
-// How far width and height may move, in logical pixels, to fit the device
-// edges: valid device sizes lie at most about 2 x ratio apart.
+// How far width and height may move, in logical pixels, and a corner, in
+// device pixels, to fit: of any ratio + 1 device values in a row, one is the
+// rounded multiple of a logical value.
 constexpr int kReach = 8;
 
 } // namespace
-
-int DeviceGeometry::sizeIncrement() const
-{
-    return m_ratio == 1.0 ? 1 : std::max(1, qRound(m_ratio));
-}
 
 int DeviceGeometry::toDevice(int logical) const
 {
@@ -44,13 +40,11 @@ bool DeviceGeometry::startFor(int deviceStart, int &start) const
 
 DeviceGeometry::Span DeviceGeometry::fitSpan(int length, int deviceEnd) const
 {
-    const int increment = sizeIncrement();
     for (int reach = 0; reach <= kReach; ++reach) {
         for (const int candidate : {length + reach, length - reach}) {
             const int deviceLength = toDevice(candidate);
             int start = 0;
-            if (candidate >= 1 && deviceLength % increment == 0 &&
-                startFor(deviceEnd - deviceLength, start)) {
+            if (candidate >= 1 && startFor(deviceEnd - deviceLength, start)) {
                 return {start, candidate};
             }
         }
@@ -62,6 +56,22 @@ DeviceGeometry::Span DeviceGeometry::fitSpan(int length, int deviceEnd) const
         --start;
     }
     return {start, length};
+}
+
+int DeviceGeometry::endFor(int length, int deviceEnd) const
+{
+    int start = 0;
+    for (int in = 0; in <= kReach; ++in) {
+        if (startFor(deviceEnd - in - toDevice(length), start)) {
+            return deviceEnd - in;
+        }
+    }
+    return deviceEnd;
+}
+
+QPoint DeviceGeometry::cornerFor(const QSize &logical, const QPoint &deviceCorner) const
+{
+    return {endFor(logical.width(), deviceCorner.x()), endFor(logical.height(), deviceCorner.y())};
 }
 
 QRect DeviceGeometry::fit(const QRect &logical, int deviceRight, int deviceBottom) const

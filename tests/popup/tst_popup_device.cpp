@@ -3,44 +3,28 @@
 
 #include <QtTest>
 
+#include <cmath>
+
 using popup::DeviceGeometry;
 
 // Where Qt puts a window on the device and the logical rectangles that keep
 // its right and bottom device edges in place. Expected rectangles are worked
 // by hand from Qt's rule: each value times the ratio, rounded, halves away
-// from zero; sizes cut to multiples of the ratio rounded.
+// from zero.
 class TestPopupDevice : public QObject
 {
     Q_OBJECT
 
   private slots:
-    void sizeIncrement_data();
-    void sizeIncrement();
     void toDevice_data();
     void toDevice();
     void fit_data();
     void fit();
+    void cornerForAnExactSize_data();
+    void cornerForAnExactSize();
     void screenLengthOnTheDevice_data();
     void screenLengthOnTheDevice();
 };
-
-void TestPopupDevice::sizeIncrement_data()
-{
-    QTest::addColumn<double>("ratio");
-    QTest::addColumn<int>("increment");
-    QTest::newRow("1") << 1.0 << 1;
-    QTest::newRow("1.25") << 1.25 << 1;
-    QTest::newRow("1.5") << 1.5 << 2;
-    QTest::newRow("2") << 2.0 << 2;
-    QTest::newRow("2.5") << 2.5 << 3;
-}
-
-void TestPopupDevice::sizeIncrement()
-{
-    QFETCH(double, ratio);
-    QFETCH(int, increment);
-    QCOMPARE(DeviceGeometry(ratio).sizeIncrement(), increment);
-}
 
 void TestPopupDevice::toDevice_data()
 {
@@ -82,12 +66,14 @@ void TestPopupDevice::fit_data()
     // x 1.25 does.
     QTest::newRow("1.25, top out of reach")
         << 1.25 << QRect(708, 101, 111, 7) << 1024 << 136 << QRect(708, 101, 111, 8);
-    // Device widths must be even. 111 -> 167 and 110 -> 165 are odd; 112 ->
-    // 168 would start at 856, which no logical left gives (570 -> 855, 571
-    // -> 857); 113 -> 170 starts at 854 = 569 x 1.5 rounded. Height 5 -> 8
+    // 111 -> 166.5 -> 167 wide from 857 = 571 x 1.5 rounded; height 5 -> 8
     // rows from 749 = 499 x 1.5 rounded.
-    QTest::newRow("1.5, odd device width")
-        << 1.5 << QRect(572, 499, 111, 5) << 1024 << 757 << QRect(569, 499, 113, 5);
+    QTest::newRow("1.5, in place")
+        << 1.5 << QRect(572, 499, 111, 5) << 1024 << 757 << QRect(571, 499, 111, 5);
+    // 167 wide would start at 856, which no logical left gives (570 -> 855,
+    // 571 -> 857); 112 -> 168 from 855 does.
+    QTest::newRow("1.5, left out of reach")
+        << 1.5 << QRect(572, 499, 111, 5) << 1023 << 757 << QRect(570, 499, 112, 5);
     QTest::newRow("2, in place") << 2.0 << QRect(401, 372, 111, 5) << 1024 << 754
                                  << QRect(401, 372, 111, 5);
     // At 2 every device edge is even: an odd bottom is out of reach, and the
@@ -104,6 +90,48 @@ void TestPopupDevice::fit()
     QFETCH(int, deviceBottom);
     QFETCH(QRect, fitted);
     QCOMPARE(DeviceGeometry(ratio).fit(logical, deviceRight, deviceBottom), fitted);
+}
+
+void TestPopupDevice::cornerForAnExactSize_data()
+{
+    QTest::addColumn<double>("ratio");
+    for (const double ratio : {1.0, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0}) {
+        QTest::addRow("%g", ratio) << ratio;
+    }
+}
+
+// For every corner of a screen's worth, the corner chosen for the open alert
+// (111 x 127) is the nearest one, up and left, that some logical start
+// reaches at exactly that size, found here by trying every start; fit() then
+// keeps the size and lands on it.
+void TestPopupDevice::cornerForAnExactSize()
+{
+    QFETCH(double, ratio);
+    const QSize open(111, 127);
+    const DeviceGeometry device(ratio);
+    const auto reached = [ratio](int logicalLength, int deviceEnd) {
+        const auto deviceLength = static_cast<int>(std::floor(logicalLength * ratio + 0.5));
+        for (int start = 0; start <= 1300; ++start) {
+            if (static_cast<int>(std::floor(start * ratio + 0.5)) + deviceLength == deviceEnd) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (int end = 400; end <= 1300; ++end) {
+        int expected = end;
+        while (!reached(open.width(), expected)) {
+            --expected;
+        }
+        const QPoint corner = device.cornerFor(open, QPoint(end, end));
+        QCOMPARE(corner.x(), expected);
+        QVERIFY(end - corner.x() <= std::ceil(ratio));
+        const QRect fitted = device.fit(QRect(QPoint(0, 0), open), corner.x(), corner.y());
+        QCOMPARE(fitted.size(), open);
+        const QRect onDevice = device.toDevice(fitted);
+        QCOMPARE(onDevice.x() + onDevice.width(), corner.x());
+        QCOMPARE(onDevice.y() + onDevice.height(), corner.y());
+    }
 }
 
 void TestPopupDevice::screenLengthOnTheDevice_data()
