@@ -10,6 +10,7 @@
 #include "ScreenMetrics.h"
 #include "SoundPlayer.h"
 #include "SysColors.h"
+#include "TaskBarExclusion.h"
 
 #include <QCloseEvent>
 #include <QImage>
@@ -67,6 +68,9 @@ AlertWindow::AlertWindow(const AlertServices &services, const AlertVariant &vari
       m_tmrOpen(new QTimer(this)), m_tmrAlert(new QTimer(this)), m_tmrClose(new QTimer(this))
 {
     setObjectName(QStringLiteral("Form2"));
+    // No task-bar or switcher entry; a tool window alone is listed by most
+    // panels.
+    TaskBarExclusion::install(this);
     QPalette back = palette();
     back.setColor(QPalette::Window, toQColor(kBackColour));
     setPalette(back);
