@@ -202,6 +202,21 @@ void PlayerWindow::focusFirstControl()
     } while (w != m_cmdTrack[0]);
 }
 
+void PlayerWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // Qt draws a focus frame only once the keyboard has moved the focus in
+    // the window, and activating a window forgets that; the start-up focus
+    // is the keyboard's, so it shows from the first activation on.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_startFocusShown) {
+        m_startFocusShown = true;
+        setAttribute(Qt::WA_KeyboardFocusChange);
+        if (QWidget *focus = focusWidget(); focus != nullptr) {
+            focus->update();
+        }
+    }
+}
+
 void PlayerWindow::Form_Load()
 {
     for (TrackButton *track : m_cmdTrack) {

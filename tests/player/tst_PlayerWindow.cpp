@@ -312,6 +312,14 @@ void TestPlayerWindow::focusAtStartUp()
     form.show();
     form.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&form));
+    // The focus shows: the focused button looks otherwise without it.
+    QWidget *focused = QApplication::focusWidget();
+    QVERIFY(focused != nullptr);
+    const QImage withFocus = focused->grab().toImage();
+    focused->clearFocus();
+    const QImage without = focused->grab().toImage();
+    focused->setFocus(Qt::OtherFocusReason);
+    QVERIFY(withFocus != without);
     QStringList seen;
     for (int k = 0; k < tabs.size(); ++k) {
         QWidget *focus = QApplication::focusWidget();
