@@ -168,6 +168,15 @@ void AlertWindow::DisplayAlert(const QString &message, int32_t duration)
                      static_cast<int>(std::lround((pictureHeight() + m_borderHeight) /
                                                   m_services.scale.perPixelY)));
     m_deviceCorner = m_device.cornerFor(open, corner);
+    // Window managers keep a window's device size to the base size plus a
+    // multiple of the size increment Qt announces (the ratio rounded). The
+    // open size is the base, set once: a base changing on every step would
+    // have the manager resize the window before each move. With a minimum
+    // size of its own the base is no lower bound. Qt hands both to the
+    // native window only once there is one.
+    static_cast<void>(winId());
+    setMinimumSize(1, 1);
+    setBaseSize(open);
     applyGeometry();
 
     show();
@@ -263,13 +272,9 @@ void AlertWindow::resizeKeepingBottom(double height)
 void AlertWindow::applyGeometry()
 {
     const QRect logical = m_geometry.pixels();
-    const QRect placed =
-        m_deviceCorner ? m_device.fit(logical, m_deviceCorner->x(), m_deviceCorner->y()) : logical;
-    // Window managers keep a window's size to the size increment Qt announces
-    // (the ratio rounded) counted from the base size; with the size asked for
-    // as the base they keep that size.
-    setBaseSize(placed.size());
-    setGeometry(placed);
+    setGeometry(m_deviceCorner ? m_device.fit(logical, m_deviceCorner->x(), m_deviceCorner->y(),
+                                              m_device.toDevice(QRect(QPoint(), baseSize())).size())
+                               : logical);
 }
 
 } // namespace popup

@@ -2,6 +2,7 @@
 
 #include <QtMath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace popup {
@@ -14,6 +15,11 @@ namespace {
 constexpr int kReach = 8;
 
 } // namespace
+
+int DeviceGeometry::sizeIncrement() const
+{
+    return m_ratio == 1.0 ? 1 : std::max(1, qRound(m_ratio));
+}
 
 int DeviceGeometry::toDevice(int logical) const
 {
@@ -38,13 +44,15 @@ bool DeviceGeometry::startFor(int deviceStart, int &start) const
     return false;
 }
 
-DeviceGeometry::Span DeviceGeometry::fitSpan(int length, int deviceEnd) const
+DeviceGeometry::Span DeviceGeometry::fitSpan(int length, int deviceEnd, int deviceBase) const
 {
+    const int increment = sizeIncrement();
     for (int reach = 0; reach <= kReach; ++reach) {
         for (const int candidate : {length + reach, length - reach}) {
             const int deviceLength = toDevice(candidate);
             int start = 0;
-            if (candidate >= 1 && startFor(deviceEnd - deviceLength, start)) {
+            if (candidate >= 1 && (deviceLength - deviceBase) % increment == 0 &&
+                startFor(deviceEnd - deviceLength, start)) {
                 return {start, candidate};
             }
         }
@@ -74,10 +82,11 @@ QPoint DeviceGeometry::cornerFor(const QSize &logical, const QPoint &deviceCorne
     return {endFor(logical.width(), deviceCorner.x()), endFor(logical.height(), deviceCorner.y())};
 }
 
-QRect DeviceGeometry::fit(const QRect &logical, int deviceRight, int deviceBottom) const
+QRect DeviceGeometry::fit(const QRect &logical, int deviceRight, int deviceBottom,
+                          const QSize &deviceBase) const
 {
-    const Span horizontal = fitSpan(logical.width(), deviceRight);
-    const Span vertical = fitSpan(logical.height(), deviceBottom);
+    const Span horizontal = fitSpan(logical.width(), deviceRight, deviceBase.width());
+    const Span vertical = fitSpan(logical.height(), deviceBottom, deviceBase.height());
     return QRect(horizontal.start, vertical.start, horizontal.length, vertical.length);
 }
 

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
 #include <memory>
@@ -307,7 +308,8 @@ void TestPopupAlert::deviceCornerStaysOnTheScreen_data()
 }
 
 // Qt puts x, y, width and height on the device each times the ratio,
-// rounded. Through the opening and the closing the device bottom and right
+// rounded; window managers keep device sizes to the base size plus multiples
+// of the ratio rounded. Through the opening and the closing the device bottom and right
 // edges stay where they were, on the screen.
 void TestPopupAlert::deviceCornerStaysOnTheScreen()
 {
@@ -320,6 +322,7 @@ void TestPopupAlert::deviceCornerStaysOnTheScreen()
     AlertRig rig({15, 15}, screenWidth, screenHeight);
     rig.fakes.screen.ratio = ratio;
     rig.fakes.screen.deviceArea = deviceArea;
+    const int increment = qRound(ratio);
     int tallest = 0;
     // What is wrong with the window's place on the device; empty if nothing.
     auto deviceFault = [&]() -> QString {
@@ -338,13 +341,26 @@ void TestPopupAlert::deviceCornerStaysOnTheScreen()
         if (!deviceArea.contains(d)) {
             return QStringLiteral("off the screen") + at;
         }
-        // Window managers count the size increment Qt announces (the ratio
-        // rounded) from the base size: the base must be the size itself.
-        if (rig.form->baseSize() != g.size()) {
-            return QStringLiteral("base size %1x%2")
-                       .arg(rig.form->baseSize().width())
-                       .arg(rig.form->baseSize().height()) +
-                   at;
+        // Window managers keep the device size to the base size plus a
+        // multiple of the ratio rounded, and take the base as the minimum
+        // where there is none: the base is the open size, set once, and the
+        // minimum lies below every size.
+        // What the native window is told, not what the widget holds.
+        const QWindow *native = rig.form->windowHandle();
+        if (native == nullptr) {
+            return QStringLiteral("no native window") + at;
+        }
+        const QSize base = native->baseSize();
+        if (base != QSize(111, 127)) {
+            return QStringLiteral("base size %1x%2").arg(base.width()).arg(base.height()) + at;
+        }
+        const QSize minimum = native->minimumSize();
+        if (minimum.isEmpty() || minimum.width() > g.width() || minimum.height() > g.height()) {
+            return QStringLiteral("minimum size") + at;
+        }
+        if ((d.width() - qRound(base.width() * ratio)) % increment != 0 ||
+            (d.height() - qRound(base.height() * ratio)) % increment != 0) {
+            return QStringLiteral("size off the increment") + at;
         }
         return {};
     };
