@@ -100,26 +100,3 @@ void TaskBarExclusion::mark(QWidget *window)
     Q_UNUSED(window);
 #endif
 }
-
-QStringList TaskBarExclusion::states(const QWidget *window)
-{
-    QStringList names;
-#ifdef PLOVI_HAVE_XCB
-    xcb_connection_t *c = connection();
-    if (c == nullptr || !window->testAttribute(Qt::WA_WState_Created)) {
-        return names;
-    }
-    const auto id = static_cast<xcb_window_t>(window->winId());
-    for (const xcb_atom_t state : readStates(c, id, atom(c, "_NET_WM_STATE"))) {
-        const Reply<xcb_get_atom_name_reply_t> name(
-            xcb_get_atom_name_reply(c, xcb_get_atom_name(c, state), nullptr));
-        if (name) {
-            names << QString::fromLatin1(xcb_get_atom_name_name(name.get()),
-                                         xcb_get_atom_name_name_length(name.get()));
-        }
-    }
-#else
-    Q_UNUSED(window);
-#endif
-    return names;
-}

@@ -19,10 +19,6 @@ class TaskBarExclusion : public QObject
     // object lives as a child of `window`.
     static void install(QWidget *window);
 
-    // The states on the native window of `window` now, as atom names; empty
-    // where the display is not X11 or the window has no native window.
-    [[nodiscard]] static QStringList states(const QWidget *window);
-
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
