@@ -40,8 +40,8 @@ class DeviceGeometry
 
     // The corner nearest `deviceCorner`, up and left of it or on it, at which
     // a window of exactly `logical` size can end; `deviceCorner` itself where
-    // none within a few pixels can. (That size as the base size, the window
-    // manager keeps it.)
+    // none within a few pixels can. With that size as the base size a window
+    // manager keeps it.
     [[nodiscard]] QPoint cornerFor(const QSize &logical, const QPoint &deviceCorner) const;
 
   private:
