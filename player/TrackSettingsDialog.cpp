@@ -14,6 +14,7 @@
 #include "PlayerMessages.h"
 #include "ProgramLauncher.h"
 #include "SysColors.h"
+#include "TaskBarExclusion.h"
 #include "TrackTags.h"
 #include "Twips.h"
 
@@ -119,6 +120,8 @@ TrackSettingsDialog::TrackSettingsDialog(const PlayerServices &services, QWidget
         setWindowIcon(parent->windowIcon());
     }
     setModal(true);
+    // Off the task bar: a tool window alone does not say so to every panel.
+    TaskBarExclusion::install(this);
     setFont(songTiFont(10.5));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, toQColor(sysColor(kButtonFace)));
