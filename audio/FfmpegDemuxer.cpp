@@ -10,8 +10,10 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 
 namespace audio {
@@ -33,6 +35,34 @@ int refuseNestedOpen(AVFormatContext *, AVIOContext **, const char *, int, AVDic
 }
 
 } // namespace
+
+bool FfmpegDemuxer::allowed(const AVInputFormat *format)
+{
+    // FFmpeg's names for the demuxers of the formats a track may be in.
+    static constexpr const char *AudioFormats[] = {"aac",
+                                                   "ac3",
+                                                   "aiff",
+                                                   "amr",
+                                                   "ape",
+                                                   "asf",
+                                                   "au",
+                                                   "caf",
+                                                   "dts",
+                                                   "eac3",
+                                                   "flac",
+                                                   "mp3",
+                                                   "mpc",
+                                                   "mpc8",
+                                                   "ogg",
+                                                   "tta",
+                                                   "wav",
+                                                   "wv",
+                                                   "mov,mp4,m4a,3gp,3g2,mj2",
+                                                   "matroska,webm"};
+    return format != nullptr &&
+           std::any_of(std::begin(AudioFormats), std::end(AudioFormats),
+                       [format](const char *name) { return std::strcmp(format->name, name) == 0; });
+}
 
 QString FfmpegDemuxer::errorText(int code)
 {
@@ -119,13 +149,15 @@ const AVInputFormat *FfmpegDemuxer::probe(BufferedFileReader &file)
     // At the largest probe size FFmpeg takes any score above 0; such a weak
     // guess is no identification.
     const int score = av_probe_input_buffer2(reader.m_io, &format, "", nullptr, 0, MaxProbeBytes);
-    return score > AVPROBE_SCORE_RETRY ? format : nullptr;
+    return score > AVPROBE_SCORE_RETRY && allowed(format) ? format : nullptr;
 }
 
 Result<std::unique_ptr<FfmpegDemuxer>>
 FfmpegDemuxer::open(BufferedFileReader &file, const AVInputFormat *format, int ioBufferBytes)
 {
     silenceFfmpegLog();
+    if (!allowed(format))
+        return Failure{QStringLiteral("not an audio format")};
     if (std::strncmp(format->name, "mov,", 4) == 0 &&
         IsoFragments::leastSampleBytes(file) > file.size())
         return Failure{

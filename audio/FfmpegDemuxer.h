@@ -28,8 +28,16 @@ class FfmpegDemuxer
     // Bytes a demuxer reads ahead to learn what its streams hold.
     static constexpr int StreamProbeBytes = 128 * 1024;
 
+    // Whether the demuxer reads a format a track may be in (see allowed()).
+    // The rest (playlists such as hls and concat, image sequences, subtitles,
+    // tty, raw video, ...) never gets to read a file.
+    [[nodiscard]] static bool allowed(const AVInputFormat *format);
+
     // The demuxer that recognises the content, or null when none does with
-    // confidence (random bytes, text, a format FFmpeg does not read).
+    // confidence (random bytes, text, a format FFmpeg does not read) or it is
+    // not one of the allowed audio formats: WAV, AIFF, AU, CAF, FLAC, Ogg,
+    // MP4, Matroska and WebM, ASF, APE, WavPack, TTA, Musepack, ADTS AAC,
+    // AC-3 and E-AC-3, DTS, AMR and MPEG audio.
     [[nodiscard]] static const AVInputFormat *probe(BufferedFileReader &file);
 
     // Opens the file with that demuxer and reads its header. ioBufferBytes is
