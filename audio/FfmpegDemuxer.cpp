@@ -71,7 +71,7 @@ QString FfmpegDemuxer::errorText(int code)
     return QString::fromUtf8(text);
 }
 
-FfmpegDemuxer::FfmpegDemuxer(BufferedFileReader &file) : m_file(file) {}
+FfmpegDemuxer::FfmpegDemuxer(BufferedFileReader &file) : m_file(file), m_end(file.contentEnd()) {}
 
 FfmpegDemuxer::~FfmpegDemuxer()
 {
@@ -105,11 +105,14 @@ int FfmpegDemuxer::readCallback(void *opaque, uint8_t *buffer, int size)
     }
     if (self->m_budget > 0 && size > self->m_budget)
         size = static_cast<int>(self->m_budget);
+    if (self->m_position >= self->m_end)
+        return AVERROR_EOF;
+    size = static_cast<int>(std::min<int64_t>(size, self->m_end - self->m_position));
     const int64_t got = self->m_file.read(self->m_position, buffer, static_cast<std::size_t>(size));
     if (got < 0)
         return AVERROR(EIO);
     // Short of both the request and the size at opening: the file shrank.
-    if (got < size && self->m_position + got < self->m_file.size())
+    if (got < size && self->m_position + got < self->m_end)
         self->m_fileCut = true;
     if (got == 0)
         return AVERROR_EOF;
@@ -122,7 +125,7 @@ int FfmpegDemuxer::readCallback(void *opaque, uint8_t *buffer, int size)
 int64_t FfmpegDemuxer::seekCallback(void *opaque, int64_t offset, int whence)
 {
     auto *self = static_cast<FfmpegDemuxer *>(opaque);
-    const int64_t size = self->m_file.size();
+    const int64_t size = self->m_end;
     whence &= ~AVSEEK_FORCE;
     if (whence == AVSEEK_SIZE)
         return size;
@@ -147,9 +150,10 @@ const AVInputFormat *FfmpegDemuxer::probe(BufferedFileReader &file)
         return nullptr;
     const AVInputFormat *format = nullptr;
     // At the largest probe size FFmpeg takes any score above 0; such a weak
-    // guess is no identification.
+    // guess is no identification. A few frames of a raw stream in a row
+    // (four of AC-3) make the score that asks for more data.
     const int score = av_probe_input_buffer2(reader.m_io, &format, "", nullptr, 0, MaxProbeBytes);
-    return score > AVPROBE_SCORE_RETRY && allowed(format) ? format : nullptr;
+    return score >= AVPROBE_SCORE_RETRY && allowed(format) ? format : nullptr;
 }
 
 Result<std::unique_ptr<FfmpegDemuxer>>

@@ -15,8 +15,9 @@ namespace audio {
 
 class BufferedFileReader;
 
-// One libavformat demuxer over a file read through BufferedFileReader: no
-// file name reaches FFmpeg, and a demuxer never opens anything else (a
+// One libavformat demuxer over a file read through BufferedFileReader, up to
+// the end of its content (a trailing run of zeros is not shown): no file name
+// reaches FFmpeg, and a demuxer never opens anything else (a
 // playlist, an external reference or a URL fails instead). The reader must
 // outlive the demuxer; several demuxers may share one reader as long as they
 // are used from one thread at a time.
@@ -75,6 +76,7 @@ class FfmpegDemuxer
     [[nodiscard]] bool allocateIo(int bufferBytes);
 
     BufferedFileReader &m_file;
+    const int64_t m_end;
     int64_t m_position = 0;
     int64_t m_budget = -1;
     bool m_overBudget = false;
