@@ -142,8 +142,10 @@ int64_t FfmpegDemuxer::seekCallback(void *opaque, int64_t offset, int whence)
     return self->m_position;
 }
 
-const AVInputFormat *FfmpegDemuxer::probe(BufferedFileReader &file)
+const AVInputFormat *FfmpegDemuxer::probe(BufferedFileReader &file, bool *foreign)
 {
+    if (foreign != nullptr)
+        *foreign = false;
     silenceFfmpegLog();
     FfmpegDemuxer reader(file);
     if (!reader.allocateIo(4096))
@@ -153,7 +155,14 @@ const AVInputFormat *FfmpegDemuxer::probe(BufferedFileReader &file)
     // guess is no identification. A few frames of a raw stream in a row
     // (four of AC-3) make the score that asks for more data.
     const int score = av_probe_input_buffer2(reader.m_io, &format, "", nullptr, 0, MaxProbeBytes);
-    return score >= AVPROBE_SCORE_RETRY && allowed(format) ? format : nullptr;
+    if (score < AVPROBE_SCORE_RETRY)
+        return nullptr;
+    if (!allowed(format)) {
+        if (foreign != nullptr)
+            *foreign = true;
+        return nullptr;
+    }
+    return format;
 }
 
 Result<std::unique_ptr<FfmpegDemuxer>>

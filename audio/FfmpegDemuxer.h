@@ -38,8 +38,10 @@ class FfmpegDemuxer
     // confidence (random bytes, text, a format FFmpeg does not read) or it is
     // not one of the allowed audio formats: WAV, AIFF, AU, CAF, FLAC, Ogg,
     // MP4, Matroska and WebM, ASF, APE, WavPack, TTA, Musepack, ADTS AAC,
-    // AC-3 and E-AC-3, DTS, AMR and MPEG audio.
-    [[nodiscard]] static const AVInputFormat *probe(BufferedFileReader &file);
+    // AC-3 and E-AC-3, DTS, AMR and MPEG audio. *foreign, if given, tells
+    // whether a demuxer recognised the content but is not one of those.
+    [[nodiscard]] static const AVInputFormat *probe(BufferedFileReader &file,
+                                                    bool *foreign = nullptr);
 
     // Opens the file with that demuxer and reads its header. ioBufferBytes is
     // the size of each read FFmpeg makes. Refuses, before FFmpeg reads it, an

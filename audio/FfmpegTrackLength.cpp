@@ -11,6 +11,8 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace audio {
@@ -87,6 +89,16 @@ int64_t statedFrames(const AVFormatContext *context, const AVStream *stream, int
                                     ? av_rescale(codec->initial_padding, rate, codec->sample_rate)
                                     : 0;
         return std::max<int64_t>(toFrames(stream->duration, stream->time_base, rate) - padding, 0);
+    }
+    // Matroska's writers tag each track with its own duration; the
+    // container's is the longest track's, a picture track's too.
+    if (const AVDictionaryEntry *tag = av_dict_get(stream->metadata, "DURATION", nullptr, 0)) {
+        int hours = 0;
+        int minutes = 0;
+        double seconds = 0;
+        if (std::sscanf(tag->value, "%d:%d:%lf", &hours, &minutes, &seconds) == 3 && hours >= 0 &&
+            minutes >= 0 && seconds >= 0)
+            return std::llround(((hours * 60.0 + minutes) * 60.0 + seconds) * rate);
     }
     if (context->duration != AV_NOPTS_VALUE && context->duration > 0)
         return toFrames(context->duration, AV_TIME_BASE_Q, rate);
