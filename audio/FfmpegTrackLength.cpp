@@ -173,6 +173,12 @@ Result<Measured> FfmpegTrackLength::measure(BufferedFileReader &file, const Ffmp
     const int64_t stated = statedFrames(context, playback.stream(), rate);
     if (stated >= 0)
         return Measured{stated, Method::Stated};
+    // Raw streams of a constant bitrate, as FFmpeg's own estimate would
+    // state them: the bitrate of the first frame decoded over the file.
+    const int64_t bitRate = playback.codec()->bit_rate;
+    if (bitRate > 0 && (named(context->iformat, "ac3") || named(context->iformat, "eac3") ||
+                        named(context->iformat, "dts")))
+        return Measured{av_rescale(file.contentEnd() * 8, rate, bitRate), Method::Stated};
     return packetLength(file, playback, rate);
 }
 
