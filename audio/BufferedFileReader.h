@@ -49,8 +49,7 @@ class BufferedFileReader
     // preallocated, a recorder that died): size() unless the file ends with
     // at least ZeroTailBytes of zeros. Found from the holes a sparse file
     // reports and by reading back at most ZeroTailScanBytes, however long
-    // the zeros run; computed once. Content that ends in that much literal
-    // silence (uncompressed) loses it.
+    // the zeros run; computed once.
     [[nodiscard]] int64_t contentEnd();
     static constexpr int64_t ZeroTailBytes = int64_t(1) << 20;
     static constexpr int64_t ZeroTailScanBytes = int64_t(64) << 20;

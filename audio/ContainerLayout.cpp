@@ -144,6 +144,24 @@ int64_t endBeforeTrailingTags(BufferedFileReader &file)
 
 } // namespace
 
+int64_t ContainerLayout::statedSamplesEnd(BufferedFileReader &file, const char *formatName)
+{
+    Result<AudioData> data = Failure{QString()};
+    if (std::strcmp(formatName, "wav") == 0) {
+        data = riffWaveData(file);
+    } else if (std::strcmp(formatName, "aiff") == 0) {
+        data = aiffData(file);
+    } else if (std::strcmp(formatName, "au") == 0) {
+        // ".snd", the samples' offset and their size, big-endian.
+        uint8_t head[12];
+        if (file.read(0, head, sizeof head) != sizeof head || std::memcmp(head, ".snd", 4) != 0)
+            return 0;
+        const uint32_t bytes = bigEndian32(head + 8);
+        return bytes == 0xffffffffu ? file.size() : int64_t(bigEndian32(head + 4)) + bytes;
+    }
+    return data ? data.value().offset + data.value().bytes : 0;
+}
+
 Result<ContainerLayout::AdtsStream> ContainerLayout::adtsStream(BufferedFileReader &file)
 {
     // FFmpeg's demuxer starts where two frames follow each other, within the

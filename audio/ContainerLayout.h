@@ -28,6 +28,11 @@ class ContainerLayout
     // The same for an AIFF or AIFF-C file's "SSND" chunk.
     [[nodiscard]] static Result<AudioData> aiffData(BufferedFileReader &file);
 
+    // Where the samples end as the header of a WAV, AIFF or AU file states
+    // it (an AU file of unknown data size: its end); 0 for any other format
+    // (FFmpeg's demuxer name) and for a header that does not say.
+    [[nodiscard]] static int64_t statedSamplesEnd(BufferedFileReader &file, const char *formatName);
+
     struct AdtsStream
     {
         // Frames the stream decodes to at the rate its headers state: 1,024

@@ -1,6 +1,7 @@
 #include "FfmpegDemuxer.h"
 
 #include "BufferedFileReader.h"
+#include "ContainerLayout.h"
 #include "IsoFragments.h"
 
 extern "C" {
@@ -71,7 +72,7 @@ QString FfmpegDemuxer::errorText(int code)
     return QString::fromUtf8(text);
 }
 
-FfmpegDemuxer::FfmpegDemuxer(BufferedFileReader &file) : m_file(file), m_end(file.contentEnd()) {}
+FfmpegDemuxer::FfmpegDemuxer(BufferedFileReader &file, int64_t end) : m_file(file), m_end(end) {}
 
 FfmpegDemuxer::~FfmpegDemuxer()
 {
@@ -147,7 +148,7 @@ const AVInputFormat *FfmpegDemuxer::probe(BufferedFileReader &file, bool *foreig
     if (foreign != nullptr)
         *foreign = false;
     silenceFfmpegLog();
-    FfmpegDemuxer reader(file);
+    FfmpegDemuxer reader(file, file.contentEnd());
     if (!reader.allocateIo(4096))
         return nullptr;
     const AVInputFormat *format = nullptr;
@@ -175,7 +176,12 @@ FfmpegDemuxer::open(BufferedFileReader &file, const AVInputFormat *format, int i
         IsoFragments::leastSampleBytes(file) > file.size())
         return Failure{
             QStringLiteral("damaged: its fragments count more samples than the file holds")};
-    std::unique_ptr<FfmpegDemuxer> demuxer(new FfmpegDemuxer(file));
+    // A run of zeros inside the samples a header states is silence of the
+    // track, not a tail to hide.
+    const int64_t end =
+        std::min(std::max(file.contentEnd(), ContainerLayout::statedSamplesEnd(file, format->name)),
+                 file.size());
+    std::unique_ptr<FfmpegDemuxer> demuxer(new FfmpegDemuxer(file, end));
     AVFormatContext *context = avformat_alloc_context();
     if (context == nullptr || !demuxer->allocateIo(ioBufferBytes)) {
         avformat_free_context(context);

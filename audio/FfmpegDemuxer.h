@@ -16,7 +16,8 @@ namespace audio {
 class BufferedFileReader;
 
 // One libavformat demuxer over a file read through BufferedFileReader, up to
-// the end of its content (a trailing run of zeros is not shown): no file name
+// the end of its content (a trailing run of zeros is not shown, but for what
+// lies inside the samples a WAV, AIFF or AU header states): no file name
 // reaches FFmpeg, and a demuxer never opens anything else (a
 // playlist, an external reference or a URL fails instead). The reader must
 // outlive the demuxer; several demuxers may share one reader as long as they
@@ -71,7 +72,7 @@ class FfmpegDemuxer
     [[nodiscard]] bool fileCut() const { return m_fileCut; }
 
   private:
-    explicit FfmpegDemuxer(BufferedFileReader &file);
+    FfmpegDemuxer(BufferedFileReader &file, int64_t end);
 
     static int readCallback(void *opaque, uint8_t *buffer, int size);
     static int64_t seekCallback(void *opaque, int64_t offset, int whence);

@@ -75,6 +75,9 @@ struct Shape
     int rate;
     int channels;
     double seconds;
+    // Digital silence after the tone, as a track exported with a long tail
+    // has: more than a mebibyte of zero samples in the uncompressed formats.
+    double silence = 0;
 };
 
 // A twentieth of a second: the most a decode may run past the length the
@@ -132,7 +135,7 @@ QList<Format> formats()
     };
 }
 
-const Shape Shapes[] = {{44100, 2, 2.5}, {48000, 1, 0.15}, {32000, 2, 11.3}};
+const Shape Shapes[] = {{44100, 2, 2.5}, {48000, 1, 0.15}, {32000, 2, 11.3}, {44100, 2, 3, 8}};
 
 struct Played
 {
@@ -184,11 +187,13 @@ void TestTrackLengths::generate()
             continue;
         }
         for (const Shape &shape : Shapes) {
-            const QString label = QStringLiteral("%1, %2 Hz, %3 ch, %4 s")
-                                      .arg(QLatin1String(format.label))
-                                      .arg(shape.rate)
-                                      .arg(shape.channels)
-                                      .arg(shape.seconds);
+            QString label = QStringLiteral("%1, %2 Hz, %3 ch, %4 s")
+                                .arg(QLatin1String(format.label))
+                                .arg(shape.rate)
+                                .arg(shape.channels)
+                                .arg(shape.seconds);
+            if (shape.silence > 0)
+                label += QStringLiteral(" and %1 s of silence").arg(shape.silence);
             const QString path = m_dir.filePath(
                 QStringLiteral("%1.%2").arg(m_files.size()).arg(QLatin1String(format.extension)));
             QStringList arguments{"-v",
@@ -196,15 +201,17 @@ void TestTrackLengths::generate()
                                   "-f",
                                   "lavfi",
                                   "-i",
-                                  QStringLiteral("sine=frequency=440:sample_rate=%1:duration=%2")
+                                  QStringLiteral("sine=frequency=440:sample_rate=%1:duration=%2,"
+                                                 "apad=pad_dur=%3")
                                       .arg(shape.rate)
-                                      .arg(shape.seconds)};
+                                      .arg(shape.seconds)
+                                      .arg(shape.silence)};
             if (format.video)
-                arguments
-                    << "-f"
-                    << "lavfi"
-                    << "-i"
-                    << QStringLiteral("color=size=64x48:rate=10:duration=%1").arg(shape.seconds);
+                arguments << "-f"
+                          << "lavfi"
+                          << "-i"
+                          << QStringLiteral("color=size=64x48:rate=10:duration=%1")
+                                 .arg(shape.seconds + shape.silence);
             arguments << "-ac" << QString::number(shape.channels) << format.arguments;
             QProcess encode;
             if (format.streamed) {
