@@ -19,7 +19,8 @@ namespace audio {
 //    it comes, is dropped and no loadFinished() is emitted for it. A worker
 //    stuck in a read (a stalled share) holds up nothing else, not even the
 //    end of the program. Assigning the name of the load still running keeps
-//    that load.
+//    that load; assigning that of the track loaded, if not a frame of it has
+//    played, keeps the track: it is ready at once, isLoading() false.
 //  - Output starts once the load has ended and control is back in the event
 //    loop, from the start of the track, unless stop() came after the
 //    assignment: a setFileName() followed by stop() is never heard.

@@ -115,12 +115,19 @@ void TrackPlayer::joinDeviceOpener()
 
 void TrackPlayer::setFileName(const QString &fileName)
 {
-    const bool sameLoad = m_load != nullptr && fileName == m_fileName;
+    const bool same = fileName == m_fileName;
     m_fileName = fileName;
     halt();
     m_startWhenLoaded = true;
-    if (sameLoad)
+    // The load still running, or a track loaded and never played (a
+    // hover's), is the file opened anew: kept, so that a click after a hover
+    // does not measure the file again.
+    if (same && m_load != nullptr)
         return;
+    if (same && m_source != nullptr && m_playedFrames.load() == 0 && !m_ended.load()) {
+        m_startTimer.start();
+        return;
+    }
     m_load.reset();
     install(nullptr);
     startLoad(fileName);

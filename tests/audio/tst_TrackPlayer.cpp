@@ -98,6 +98,7 @@ class TestTrackPlayer : public QObject
     void endLandsOnWhatPlayed();
     void stalledLoadHoldsUpNothing();
     void sameNameKeepsTheRunningLoad();
+    void sameNameKeepsATrackThatNeverPlayed();
     void playsToTheEndExactly_data();
     void playsToTheEndExactly();
     void positionFollowsTheClock();
@@ -274,6 +275,32 @@ void TestTrackPlayer::sameNameKeepsTheRunningLoad()
     QVERIFY(waitForLoad(player));
     QTRY_VERIFY_WITH_TIMEOUT(player.currentPosition() > 0.0, 1000);
     QCOMPARE(gate->calls, 1);
+}
+
+// The click after a hover: the hover's track, loaded and silent, plays at
+// once without a second load; once it has played, the same name loads anew.
+void TestTrackPlayer::sameNameKeepsATrackThatNeverPlayed()
+{
+    const auto gate = std::make_shared<StallingLoader>();
+    audio::TrackPlayer player(m_audio, audio::TrackPlayer::DeviceOpening::Now,
+                              StallingLoader::of(gate));
+    player.setFileName(QStringLiteral("local"));
+    player.stop();
+    QVERIFY(waitForLoad(player));
+    QTest::qWait(50);
+    QCOMPARE(player.playedFrames(), 0);
+    player.setFileName(QStringLiteral("local"));
+    QVERIFY(!player.isLoading());
+    QCOMPARE(player.duration(), 1.0);
+    QTRY_VERIFY_WITH_TIMEOUT(player.currentPosition() > 0.0, 1000);
+    QCOMPARE(gate->calls, 1);
+
+    player.setFileName(QStringLiteral("local"));
+    QVERIFY(player.isLoading());
+    QCOMPARE(player.currentPosition(), 0.0);
+    QVERIFY(waitForLoad(player));
+    QCOMPARE(gate->calls, 2);
+    gate->release();
 }
 
 void TestTrackPlayer::playsToTheEndExactly_data()
