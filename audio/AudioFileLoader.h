@@ -11,12 +11,13 @@ namespace audio {
 
 class PcmSource;
 
-// Opens an audio file as a decoded track of exact length, by its content:
-// RIFF/WAVE and every format FFmpeg recognises through FFmpeg, except MPEG
-// audio, which goes to libmpg123 like anything FFmpeg does not recognise.
-// Both read the file as they play, never whole. Damaged files, files that are
-// not audio and anything but a regular file fail with a reason, without
-// blocking; nothing throws.
+// Opens an audio file as a decoded track of known length (see PcmSource), by
+// its content: RIFF/WAVE and every audio format FFmpeg recognises through
+// FFmpeg, except MPEG audio, which goes to libmpg123 (exact) like anything
+// FFmpeg does not recognise.
+// Both read the file as they play, never whole. Files whose structure does
+// not fit their size, files that are not audio and anything but a regular
+// file fail with a reason, without blocking; nothing throws.
 class AudioFileLoader
 {
   public:

@@ -38,9 +38,7 @@ Result<std::unique_ptr<BufferedFileReader>> BufferedFileReader::open(const QStri
     if (fd < 0)
         return Failure{systemError("cannot open")};
     std::unique_ptr<BufferedFileReader> reader(new BufferedFileReader(fd));
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (::fstat(fd, &info) != 0)
         return Failure{systemError("cannot inspect")};
     if (!S_ISREG(info.st_mode))
@@ -127,6 +125,49 @@ int64_t BufferedFileReader::read(int64_t offset, void *out, std::size_t count)
         m_bufferLength = static_cast<std::size_t>(got);
     }
     return int64_t(copied);
+}
+
+int64_t BufferedFileReader::contentEnd()
+{
+    if (m_contentEnd >= 0)
+        return m_contentEnd;
+    m_contentEnd = m_size;
+    std::vector<uint8_t> block(std::size_t(64) << 10);
+    const auto zeros = [&block](int64_t bytes) {
+        return std::all_of(block.begin(), block.begin() + bytes, [](uint8_t b) { return b == 0; });
+    };
+    const auto blockBytes = static_cast<int64_t>(block.size());
+    if (m_size < ZeroTailBytes ||
+        readFully(m_size - blockBytes, block.data(), block.size()) != blockBytes ||
+        !zeros(blockBytes))
+        return m_contentEnd;
+    // The last hole that runs to the end, if the file system reports holes.
+    int64_t end = m_size;
+    for (int64_t data = 0; data >= 0 && data < m_size;) {
+        const int64_t hole = ::lseek(m_fd, data, SEEK_HOLE);
+        if (hole < 0 || hole >= m_size)
+            break;
+        data = ::lseek(m_fd, hole, SEEK_DATA);
+        if (data < 0)
+            end = hole;
+    }
+    // Then zeros written as such, read back block by block.
+    const int64_t scanFloor = std::max<int64_t>(end - ZeroTailScanBytes, 0);
+    while (end > scanFloor) {
+        const int64_t bytes = std::min(blockBytes, end - scanFloor);
+        if (readFully(end - bytes, block.data(), std::size_t(bytes)) != bytes)
+            return m_contentEnd;
+        const auto last = std::find_if(std::make_reverse_iterator(block.begin() + bytes),
+                                       block.rend(), [](uint8_t b) { return b != 0; });
+        if (last != block.rend()) {
+            end -= bytes - (block.rend() - last);
+            break;
+        }
+        end -= bytes;
+    }
+    if (m_size - end >= ZeroTailBytes)
+        m_contentEnd = end;
+    return m_contentEnd;
 }
 
 Result<std::vector<uint8_t>> BufferedFileReader::readAll()

@@ -45,6 +45,16 @@ class BufferedFileReader
     // (a negative offset is one).
     [[nodiscard]] int64_t read(int64_t offset, void *out, std::size_t count);
 
+    // Where the file's content ends before a trailing run of zeros (a download
+    // preallocated, a recorder that died): size() unless the file ends with
+    // at least ZeroTailBytes of zeros. Found from the holes a sparse file
+    // reports and by reading back at most ZeroTailScanBytes, however long
+    // the zeros run; computed once. Content that ends in that much literal
+    // silence (uncompressed) loses it.
+    [[nodiscard]] int64_t contentEnd();
+    static constexpr int64_t ZeroTailBytes = int64_t(1) << 20;
+    static constexpr int64_t ZeroTailScanBytes = int64_t(64) << 20;
+
     // The first size() bytes, or fewer when the file has shrunk; fails on an
     // I/O error. Goes past the buffer.
     [[nodiscard]] Result<std::vector<uint8_t>> readAll();
@@ -67,6 +77,7 @@ class BufferedFileReader
 
     int m_fd = -1;
     int64_t m_size = 0;
+    int64_t m_contentEnd = -1;
     std::unique_ptr<uint8_t[]> m_buffer;
     std::size_t m_capacity = 0;
     std::size_t m_refill = 0;

@@ -1,10 +1,14 @@
 #include "ContainerLayout.h"
 
 #include "BufferedFileReader.h"
-#include "MatroskaBlocks.h"
+
+#include <QtEndian>
+
+extern "C" {
+#include <libavutil/crc.h>
+}
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <vector>
 
@@ -14,36 +18,17 @@ namespace {
 
 uint32_t littleEndian32(const uint8_t *p)
 {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    return qFromLittleEndian<uint32_t>(p);
 }
 
 uint32_t bigEndian32(const uint8_t *p)
 {
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+    return qFromBigEndian<uint32_t>(p);
 }
 
 Failure chunkPastTheEnd()
 {
     return Failure{QStringLiteral("truncated or damaged: a chunk runs past the end of the file")};
-}
-
-// Ogg's CRC-32: polynomial 0x04c11db7, no reflection, initial value 0.
-uint32_t oggChecksum(const uint8_t *data, std::size_t length)
-{
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> entries{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t value = i << 24;
-            for (int bit = 0; bit < 8; ++bit)
-                value = (value & 0x80000000u) ? (value << 1) ^ 0x04c11db7u : value << 1;
-            entries[i] = value;
-        }
-        return entries;
-    }();
-    uint32_t crc = 0;
-    for (std::size_t i = 0; i < length; ++i)
-        crc = (crc << 8) ^ table[((crc >> 24) ^ data[i]) & 0xff];
-    return crc;
 }
 
 } // namespace
@@ -65,10 +50,13 @@ Result<ContainerLayout::AudioData> ContainerLayout::riffWaveData(BufferedFileRea
         const int64_t body = offset + 8;
         if (length > size - body)
             return chunkPastTheEnd();
-        if (!found && std::memcmp(chunk, "data", 4) == 0) {
+        // What follows the samples is not read: a walk over a long tail of
+        // zeros would take seconds.
+        if (std::memcmp(chunk, "data", 4) == 0) {
             data.offset = body;
             data.bytes = length;
             found = true;
+            break;
         }
         offset = body + length + (length & 1);
     }
@@ -94,11 +82,7 @@ Result<ContainerLayout::AudioData> ContainerLayout::aiffData(BufferedFileReader 
         const int64_t body = offset + 8;
         if (length > size - body)
             return chunkPastTheEnd();
-        if (std::memcmp(chunk, "COMM", 4) == 0 && length >= 6) {
-            if (file.read(body, chunk + 8, 6) != 6)
-                return Failure{QStringLiteral("cannot read the file")};
-            data.declaredFrames = bigEndian32(chunk + 10);
-        } else if (!found && std::memcmp(chunk, "SSND", 4) == 0 && length >= 8) {
+        if (std::memcmp(chunk, "SSND", 4) == 0 && length >= 8) {
             if (file.read(body, chunk + 8, 8) != 8)
                 return Failure{QStringLiteral("cannot read the file")};
             const int64_t skip = bigEndian32(chunk + 8);
@@ -107,6 +91,7 @@ Result<ContainerLayout::AudioData> ContainerLayout::aiffData(BufferedFileReader 
             data.offset = body + 8 + skip;
             data.bytes = length - 8 - skip;
             found = true;
+            break;
         }
         offset = body + length + (length & 1);
     }
@@ -209,26 +194,6 @@ Result<ContainerLayout::AdtsStream> ContainerLayout::adtsStream(BufferedFileRead
     return stream;
 }
 
-bool ContainerLayout::isoFragmented(BufferedFileReader &file)
-{
-    const int64_t size = file.size();
-    for (int64_t offset = 0; offset + 8 <= size;) {
-        uint8_t box[16];
-        if (file.read(offset, box, 8) != 8)
-            return false;
-        if (std::memcmp(box + 4, "moof", 4) == 0)
-            return true;
-        int64_t length = bigEndian32(box);
-        if (length == 1 && file.read(offset + 8, box + 8, 8) == 8)
-            length = static_cast<int64_t>((uint64_t(bigEndian32(box + 8)) << 32) |
-                                          bigEndian32(box + 12));
-        if (length < 8)
-            return false;
-        offset += length;
-    }
-    return false;
-}
-
 bool ContainerLayout::isoBoxesFit(BufferedFileReader &file)
 {
     const int64_t size = file.size();
@@ -275,22 +240,49 @@ bool ContainerLayout::asfObjectsFit(BufferedFileReader &file)
     return true;
 }
 
+namespace {
+
+// An EBML number: an element's ID (marker kept) or size (marker dropped).
+struct EbmlNumber
+{
+    uint64_t value = 0;
+    int bytes = 0;        // 0 where none could be read
+    bool unknown = false; // a size of all ones: unknown length
+};
+
+EbmlNumber ebmlNumber(BufferedFileReader &file, int64_t offset, bool keepMarker)
+{
+    uint8_t p[8];
+    const int64_t got = file.read(offset, p, sizeof p);
+    EbmlNumber number;
+    if (got < 1 || p[0] == 0)
+        return number;
+    const int length = __builtin_clz(static_cast<unsigned>(p[0])) - 23;
+    if (length > got)
+        return number;
+    const auto valueBits = uint8_t((0x80 >> (length - 1)) - 1);
+    number.value = keepMarker ? p[0] : p[0] & valueBits;
+    number.unknown = (p[0] & valueBits) == valueBits;
+    for (int i = 1; i < length; ++i) {
+        number.value = (number.value << 8) | p[i];
+        number.unknown = number.unknown && p[i] == 0xff;
+    }
+    number.bytes = length;
+    return number;
+}
+
+} // namespace
+
 bool ContainerLayout::matroskaSegmentFits(BufferedFileReader &file)
 {
-    using Number = MatroskaBlocks::Number;
-    const auto readNumber = [&file](int64_t offset, bool keepMarker) {
-        uint8_t bytes[8];
-        const int64_t got = file.read(offset, bytes, sizeof bytes);
-        return MatroskaBlocks::parseNumber(bytes, got, 8, keepMarker);
-    };
     const int64_t size = file.size();
     int64_t offset = 0;
     // The EBML header, then the segment.
     for (int element = 0; element < 2; ++element) {
-        const Number id = readNumber(offset, true);
+        const EbmlNumber id = ebmlNumber(file, offset, true);
         if (id.bytes == 0)
             return false;
-        const Number length = readNumber(offset + id.bytes, false);
+        const EbmlNumber length = ebmlNumber(file, offset + id.bytes, false);
         if (length.bytes == 0)
             return false;
         const int64_t body = offset + id.bytes + length.bytes;
@@ -302,86 +294,6 @@ bool ContainerLayout::matroskaSegmentFits(BufferedFileReader &file)
         offset = body + static_cast<int64_t>(length.value);
     }
     return false;
-}
-
-Result<int64_t> ContainerLayout::wavPackFrameAt(BufferedFileReader &file, int64_t index)
-{
-    // "wvpk", the block's size after these 8 bytes, version (2), the high
-    // bytes of the block index and of the total (1 each), the total (4), the
-    // block index (4), its samples (4), flags (4) and a checksum (4).
-    constexpr int HeaderBytes = 32;
-    constexpr uint32_t FirstOfFrame = 0x800;
-    uint8_t header[HeaderBytes];
-    if (file.read(0, header, sizeof header) != HeaderBytes || std::memcmp(header, "wvpk", 4) != 0)
-        return Failure{QStringLiteral("not a WavPack file")};
-    file.setBlockSize(HeaderBytes);
-    int64_t found = 0;
-    const int64_t size = file.size();
-    for (int64_t offset = 0; offset + HeaderBytes <= size;) {
-        if (file.read(offset, header, sizeof header) != HeaderBytes ||
-            std::memcmp(header, "wvpk", 4) != 0)
-            break;
-        const int64_t first = littleEndian32(header + 16) | (int64_t(header[10]) << 32);
-        if (first > index)
-            break;
-        if ((littleEndian32(header + 24) & FirstOfFrame) != 0)
-            found = offset;
-        const int64_t length = littleEndian32(header + 4);
-        if (length < HeaderBytes - 8)
-            break;
-        offset += 8 + length;
-    }
-    file.setBlockSize(BufferedFileReader::DefaultBlockSize);
-    return found;
-}
-
-Result<int64_t> ContainerLayout::wavPackFrameFromEnd(BufferedFileReader &file, int64_t index,
-                                                     int64_t total)
-{
-    constexpr int64_t HeaderBytes = 32;
-    constexpr uint32_t FirstOfFrame = 0x800;
-    constexpr int64_t FirstWindow = int64_t(1) << 17;
-    // Blocks are below 1 MiB; a frame of several channels' blocks, and the
-    // frame after the one sought, stay well within this.
-    constexpr int64_t LastWindow = int64_t(1) << 22;
-    const int64_t size = file.size();
-    std::vector<uint8_t> tail;
-    for (int64_t window = std::min(size, FirstWindow);;
-         window = std::min({size, LastWindow, 2 * window})) {
-        const int64_t base = size - window;
-        tail.resize(static_cast<std::size_t>(window));
-        if (file.read(base, tail.data(), tail.size()) != window)
-            return Failure{QStringLiteral("the file changed while it was read")};
-        // The block the chain has reached, and its first sample and count.
-        int64_t next = -1;
-        int64_t nextFirst = 0;
-        int64_t nextSamples = 0;
-        for (int64_t at = window - HeaderBytes; at >= 0; --at) {
-            const uint8_t *header = tail.data() + at;
-            if (header[0] != 'w' || std::memcmp(header, "wvpk", 4) != 0)
-                continue;
-            const int version = header[8] | (header[9] << 8);
-            const int64_t end = base + at + 8 + littleEndian32(header + 4);
-            const int64_t first = littleEndian32(header + 16) | (int64_t(header[10]) << 32);
-            const int64_t samples = littleEndian32(header + 20);
-            if (version < 0x402 || version > 0x410 || samples == 0)
-                continue;
-            if (next < 0) {
-                if (first + samples != total || end > size)
-                    continue;
-            } else if (end != next || !(first + samples == nextFirst ||
-                                        (first == nextFirst && samples == nextSamples))) {
-                continue;
-            }
-            if ((littleEndian32(header + 24) & FirstOfFrame) != 0 && first <= index)
-                return base + at;
-            next = base + at;
-            nextFirst = first;
-            nextSamples = samples;
-        }
-        if (window == size || window == LastWindow)
-            return Failure{QStringLiteral("no chain of WavPack blocks from the end")};
-    }
 }
 
 bool ContainerLayout::oggEndsWithLastPage(BufferedFileReader &file)
@@ -418,9 +330,11 @@ bool ContainerLayout::oggEndsWithLastPage(BufferedFileReader &file)
         uint8_t stored[4];
         std::memcpy(stored, page + 22, 4);
         std::memset(page + 22, 0, 4);
-        const uint32_t computed = oggChecksum(page, static_cast<std::size_t>(pageBytes));
+        const uint32_t computed =
+            av_crc(av_crc_get_table(AV_CRC_32_IEEE), 0, page, static_cast<std::size_t>(pageBytes));
         std::memcpy(page + 22, stored, 4);
-        if (computed != littleEndian32(stored))
+        // FFmpeg's table for this polynomial gives the sum byte-swapped.
+        if (computed != bigEndian32(stored))
             continue;
         return (page[5] & 0x04) != 0;
     }

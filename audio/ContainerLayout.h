@@ -18,17 +18,14 @@ class ContainerLayout
     {
         int64_t offset = 0;
         int64_t bytes = 0;
-        // The frame count the header records (AIFF's COMM chunk); -1 if none.
-        int64_t declaredFrames = -1;
     };
 
     // A RIFF/WAVE file's "data" chunk. Fails when the file does not start
-    // like one, has no data chunk, or any chunk runs past the end of the file
-    // (a missing pad byte after the last chunk, or fewer than 8 bytes after
-    // it, are allowed).
+    // like one, has no data chunk, or a chunk up to it runs past the end of
+    // the file (a missing pad byte after a last data chunk is allowed). What
+    // follows the data chunk is not read.
     [[nodiscard]] static Result<AudioData> riffWaveData(BufferedFileReader &file);
-    // The same for an AIFF or AIFF-C file's "SSND" chunk, with the frame
-    // count of its "COMM" chunk.
+    // The same for an AIFF or AIFF-C file's "SSND" chunk.
     [[nodiscard]] static Result<AudioData> aiffData(BufferedFileReader &file);
 
     struct AdtsStream
@@ -50,34 +47,11 @@ class ContainerLayout
     // Whether every top-level box of an ISO base media file (MP4, M4A, MOV)
     // fits in the file; fewer than 8 bytes after the last are allowed.
     [[nodiscard]] static bool isoBoxesFit(BufferedFileReader &file);
-    // Whether the file is fragmented (a top-level "moof" box): its sample
-    // tables are not all in its header.
-    [[nodiscard]] static bool isoFragmented(BufferedFileReader &file);
     // The same for the top-level objects of an ASF file (WMA, WMV).
     [[nodiscard]] static bool asfObjectsFit(BufferedFileReader &file);
     // Whether the segment of a Matroska or WebM file fits in the file, where
     // the file states its size.
     [[nodiscard]] static bool matroskaSegmentFits(BufferedFileReader &file);
-
-    // The offset of the WavPack block that starts the frame holding the
-    // sample at index (the last block flagged as a frame's first, counting
-    // from 0, whose first sample is at or before it), from a walk over the
-    // block headers from the start of the file. The walk stops at bytes that
-    // are no block header; where no frame starts at or before index, the
-    // first block's offset. Fails for a file that does not start with a block.
-    // Reads the headers alone, through a small buffer: the reader is left at
-    // its default block size.
-    [[nodiscard]] static Result<int64_t> wavPackFrameAt(BufferedFileReader &file, int64_t index);
-    // The same frame found from the end of the file, for a file of total
-    // samples: the last block is the one whose samples end at total, and
-    // each block before it counts only where its size leads exactly to the
-    // block after it and its samples run on into that block's. Reads a few
-    // blocks' worth of bytes at the end, whatever the file's length. Fails
-    // where no such chain reaches a frame starting at or before index within
-    // the last few megabytes (a file cut short, damaged at its end, or with
-    // more than that after the frame): the walk from the start tells then.
-    [[nodiscard]] static Result<int64_t> wavPackFrameFromEnd(BufferedFileReader &file,
-                                                             int64_t index, int64_t total);
 
     // Whether the file ends with a whole Ogg page, its checksum right, that
     // closes its logical stream (an ID3v1 tag after it is allowed). A file cut

@@ -10,8 +10,10 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 
 namespace audio {
@@ -34,6 +36,34 @@ int refuseNestedOpen(AVFormatContext *, AVIOContext **, const char *, int, AVDic
 
 } // namespace
 
+bool FfmpegDemuxer::allowed(const AVInputFormat *format)
+{
+    // FFmpeg's names for the demuxers of the formats a track may be in.
+    static constexpr const char *AudioFormats[] = {"aac",
+                                                   "ac3",
+                                                   "aiff",
+                                                   "amr",
+                                                   "ape",
+                                                   "asf",
+                                                   "au",
+                                                   "caf",
+                                                   "dts",
+                                                   "eac3",
+                                                   "flac",
+                                                   "mp3",
+                                                   "mpc",
+                                                   "mpc8",
+                                                   "ogg",
+                                                   "tta",
+                                                   "wav",
+                                                   "wv",
+                                                   "mov,mp4,m4a,3gp,3g2,mj2",
+                                                   "matroska,webm"};
+    return format != nullptr &&
+           std::any_of(std::begin(AudioFormats), std::end(AudioFormats),
+                       [format](const char *name) { return std::strcmp(format->name, name) == 0; });
+}
+
 QString FfmpegDemuxer::errorText(int code)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -41,7 +71,7 @@ QString FfmpegDemuxer::errorText(int code)
     return QString::fromUtf8(text);
 }
 
-FfmpegDemuxer::FfmpegDemuxer(BufferedFileReader &file) : m_file(file) {}
+FfmpegDemuxer::FfmpegDemuxer(BufferedFileReader &file) : m_file(file), m_end(file.contentEnd()) {}
 
 FfmpegDemuxer::~FfmpegDemuxer()
 {
@@ -75,11 +105,14 @@ int FfmpegDemuxer::readCallback(void *opaque, uint8_t *buffer, int size)
     }
     if (self->m_budget > 0 && size > self->m_budget)
         size = static_cast<int>(self->m_budget);
+    if (self->m_position >= self->m_end)
+        return AVERROR_EOF;
+    size = static_cast<int>(std::min<int64_t>(size, self->m_end - self->m_position));
     const int64_t got = self->m_file.read(self->m_position, buffer, static_cast<std::size_t>(size));
     if (got < 0)
         return AVERROR(EIO);
     // Short of both the request and the size at opening: the file shrank.
-    if (got < size && self->m_position + got < self->m_file.size())
+    if (got < size && self->m_position + got < self->m_end)
         self->m_fileCut = true;
     if (got == 0)
         return AVERROR_EOF;
@@ -92,7 +125,7 @@ int FfmpegDemuxer::readCallback(void *opaque, uint8_t *buffer, int size)
 int64_t FfmpegDemuxer::seekCallback(void *opaque, int64_t offset, int whence)
 {
     auto *self = static_cast<FfmpegDemuxer *>(opaque);
-    const int64_t size = self->m_file.size();
+    const int64_t size = self->m_end;
     whence &= ~AVSEEK_FORCE;
     if (whence == AVSEEK_SIZE)
         return size;
@@ -109,23 +142,35 @@ int64_t FfmpegDemuxer::seekCallback(void *opaque, int64_t offset, int whence)
     return self->m_position;
 }
 
-const AVInputFormat *FfmpegDemuxer::probe(BufferedFileReader &file)
+const AVInputFormat *FfmpegDemuxer::probe(BufferedFileReader &file, bool *foreign)
 {
+    if (foreign != nullptr)
+        *foreign = false;
     silenceFfmpegLog();
     FfmpegDemuxer reader(file);
     if (!reader.allocateIo(4096))
         return nullptr;
     const AVInputFormat *format = nullptr;
     // At the largest probe size FFmpeg takes any score above 0; such a weak
-    // guess is no identification.
+    // guess is no identification. A few frames of a raw stream in a row
+    // (four of AC-3) make the score that asks for more data.
     const int score = av_probe_input_buffer2(reader.m_io, &format, "", nullptr, 0, MaxProbeBytes);
-    return score > AVPROBE_SCORE_RETRY ? format : nullptr;
+    if (score < AVPROBE_SCORE_RETRY)
+        return nullptr;
+    if (!allowed(format)) {
+        if (foreign != nullptr)
+            *foreign = true;
+        return nullptr;
+    }
+    return format;
 }
 
 Result<std::unique_ptr<FfmpegDemuxer>>
 FfmpegDemuxer::open(BufferedFileReader &file, const AVInputFormat *format, int ioBufferBytes)
 {
     silenceFfmpegLog();
+    if (!allowed(format))
+        return Failure{QStringLiteral("not an audio format")};
     if (std::strncmp(format->name, "mov,", 4) == 0 &&
         IsoFragments::leastSampleBytes(file) > file.size())
         return Failure{

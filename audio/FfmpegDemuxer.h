@@ -15,8 +15,9 @@ namespace audio {
 
 class BufferedFileReader;
 
-// One libavformat demuxer over a file read through BufferedFileReader: no
-// file name reaches FFmpeg, and a demuxer never opens anything else (a
+// One libavformat demuxer over a file read through BufferedFileReader, up to
+// the end of its content (a trailing run of zeros is not shown): no file name
+// reaches FFmpeg, and a demuxer never opens anything else (a
 // playlist, an external reference or a URL fails instead). The reader must
 // outlive the demuxer; several demuxers may share one reader as long as they
 // are used from one thread at a time.
@@ -28,9 +29,19 @@ class FfmpegDemuxer
     // Bytes a demuxer reads ahead to learn what its streams hold.
     static constexpr int StreamProbeBytes = 128 * 1024;
 
+    // Whether the demuxer reads a format a track may be in (see allowed()).
+    // The rest (playlists such as hls and concat, image sequences, subtitles,
+    // tty, raw video, ...) never gets to read a file.
+    [[nodiscard]] static bool allowed(const AVInputFormat *format);
+
     // The demuxer that recognises the content, or null when none does with
-    // confidence (random bytes, text, a format FFmpeg does not read).
-    [[nodiscard]] static const AVInputFormat *probe(BufferedFileReader &file);
+    // confidence (random bytes, text, a format FFmpeg does not read) or it is
+    // not one of the allowed audio formats: WAV, AIFF, AU, CAF, FLAC, Ogg,
+    // MP4, Matroska and WebM, ASF, APE, WavPack, TTA, Musepack, ADTS AAC,
+    // AC-3 and E-AC-3, DTS, AMR and MPEG audio. *foreign, if given, tells
+    // whether a demuxer recognised the content but is not one of those.
+    [[nodiscard]] static const AVInputFormat *probe(BufferedFileReader &file,
+                                                    bool *foreign = nullptr);
 
     // Opens the file with that demuxer and reads its header. ioBufferBytes is
     // the size of each read FFmpeg makes. Refuses, before FFmpeg reads it, an
@@ -67,6 +78,7 @@ class FfmpegDemuxer
     [[nodiscard]] bool allocateIo(int bufferBytes);
 
     BufferedFileReader &m_file;
+    const int64_t m_end;
     int64_t m_position = 0;
     int64_t m_budget = -1;
     bool m_overBudget = false;

@@ -34,7 +34,7 @@ class FfmpegFormats
     // Whether the file is one FFmpeg plays: recognised with confidence and
     // not MPEG audio.
     [[nodiscard]] virtual bool handles(BufferedFileReader &file) const = 0;
-    // The file as a track of exact length (see FfmpegSource).
+    // The file as a track of the length FFmpeg states (see FfmpegSource).
     [[nodiscard]] virtual Result<std::unique_ptr<PcmSource>>
     open(std::unique_ptr<BufferedFileReader> file) const = 0;
     [[nodiscard]] virtual Probe probe(BufferedFileReader &file) const = 0;

@@ -26,10 +26,6 @@ constexpr int PlaybackIoBytes = 16 * 1024;
 // stream needs for one device buffer, far less than a damaged or overwritten
 // file could make a demuxer search through while the device waits.
 constexpr int64_t ReadBudgetBytes = 8 * 1024 * 1024;
-// The most silence that makes up for a decode ending short of the length, in
-// fractions of a second: a frame or two of codec padding, not a lost file.
-constexpr int MaxPadDivisor = 4;
-
 } // namespace
 
 bool FfmpegSource::handles(BufferedFileReader &file)
@@ -158,7 +154,7 @@ void FfmpegSource::decodeMore()
 
 int64_t FfmpegSource::read(int16_t *out, int64_t maxFrames)
 {
-    const int64_t wanted = std::min(maxFrames, m_frameCount - m_delivered);
+    const int64_t wanted = maxFrames;
     if (wanted <= 0)
         return 0;
     FfmpegDemuxer &demuxer = m_decoder->demuxer();
@@ -178,16 +174,8 @@ int64_t FfmpegSource::read(int16_t *out, int64_t maxFrames)
         decodeMore();
     }
     demuxer.setReadBudget(-1);
-    const int64_t missing = m_frameCount - m_delivered - done;
-    if (done < wanted && m_state == State::Ended && !demuxer.fileCut() &&
-        missing <= m_sampleRate / MaxPadDivisor) {
-        std::memset(out + done * m_channels, 0,
-                    static_cast<std::size_t>((wanted - done) * m_channels) * sizeof(int16_t));
-        done = wanted;
-    }
     if (done == 0 && m_state == State::Failed)
         return -1;
-    m_delivered += done;
     return done;
 }
 

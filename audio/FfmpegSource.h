@@ -20,10 +20,9 @@ class FfmpegDecoder;
 // libavcodec as it plays and delivered as 16-bit frames at the file's own
 // rate, mono as mono and anything wider mixed down to stereo.
 //
-// The length is exact when open() returns (see FfmpegTrackLength) and read()
-// delivers exactly that many frames: decoded frames past it are dropped, and
-// a decode that ends a little short of it at the end of an intact file is
-// made up with silence. The file is read on the audio thread as it plays, a
+// The length is FFmpeg's stated one when open() returns (see
+// FfmpegTrackLength); read() delivers every frame the decoder yields, which may
+// be a little more or fewer. The file is read on the audio thread as it plays, a
 // bounded amount per read(): a file that shrinks, is overwritten or turns out
 // damaged ends the track early (read() returns 0, or -1 when nothing could be
 // decoded).
@@ -34,9 +33,9 @@ class FfmpegSource final : public PcmSource
     // (which Mp3Source plays).
     [[nodiscard]] static bool handles(BufferedFileReader &file);
 
-    // Fails for content FFmpeg does not recognise, a file without an audio
-    // stream or without a sample, one whose length cannot be measured, and a
-    // file cut short or damaged where opening and measuring it looks.
+    // Fails for content FFmpeg does not recognise or that is no audio
+    // format, a file without an audio stream or without a sample, one whose
+    // length cannot be measured, and a file whose structure does not fit.
     [[nodiscard]] static Result<std::unique_ptr<FfmpegSource>>
     open(std::unique_ptr<BufferedFileReader> file);
 
@@ -73,8 +72,7 @@ class FfmpegSource final : public PcmSource
     int m_sampleRate = 0;
     int m_channels = 0;
     int64_t m_frameCount = 0;
-    int64_t m_delivered = 0;
-    FfmpegTrackLength::Method m_measuredBy = FfmpegTrackLength::Method::Header;
+    FfmpegTrackLength::Method m_measuredBy = FfmpegTrackLength::Method::Stated;
     State m_state = State::Decoding;
     // Converted frames not yet delivered.
     std::vector<int16_t> m_pending;

@@ -50,7 +50,10 @@ FfmpegFormats::Probe LinkedFfmpegFormats::probe(BufferedFileReader &file) const
 {
     constexpr int BufferSize = 4096;
     Probe probe;
-    const AVInputFormat *format = FfmpegDemuxer::probe(file);
+    bool foreign = false;
+    const AVInputFormat *format = FfmpegDemuxer::probe(file, &foreign);
+    // A picture, a playlist, ...: recognised, and no audio.
+    probe.recognised = foreign;
     if (format == nullptr)
         return probe;
     probe.mpeg = std::strcmp(format->name, "mp3") == 0;

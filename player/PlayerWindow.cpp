@@ -145,6 +145,7 @@ PlayerWindow::PlayerWindow(const PlayerServices &services, QWidget *parent)
     setTabOrder();
 
     Form_Load();
+    focusFirstControl();
 
     // Placed before it is shown: a window that moves while a window manager
     // maps it can leave Qt with a stale window position, and the manager's
@@ -188,6 +189,33 @@ void PlayerWindow::setTabOrder()
     order.push_back(m_command2);
     for (size_t k = 1; k < order.size(); ++k) {
         QWidget::setTabOrder(order[k - 1], order[k]);
+    }
+}
+
+void PlayerWindow::focusFirstControl()
+{
+    QWidget *w = m_cmdTrack[0];
+    do {
+        if (w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) != 0) {
+            w->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+        w = w->nextInFocusChain();
+    } while (w != m_cmdTrack[0]);
+}
+
+void PlayerWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // Qt draws a focus frame only once the keyboard has moved the focus in
+    // the window, and activating a window forgets that; the start-up focus
+    // is the keyboard's, so it shows from the first activation on.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_startFocusShown) {
+        m_startFocusShown = true;
+        setAttribute(Qt::WA_KeyboardFocusChange);
+        if (QWidget *focus = focusWidget(); focus != nullptr) {
+            focus->update();
+        }
     }
 }
 

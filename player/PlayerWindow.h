@@ -61,6 +61,7 @@ class PlayerWindow : public QWidget
   protected:
     void mousePressEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
   private:
     void Form_Load();
@@ -111,6 +112,9 @@ class PlayerWindow : public QWidget
     void launchCompanion(const QString &name);
     void buildTrackButtons();
     void setTabOrder();
+    // Gives the keyboard focus to the first enabled control of the tab
+    // order, from CmdTrack(0) on; it shows when the window is first shown.
+    void focusFirstControl();
 
     const PlayerServices m_services;
     ShapeRect *const m_shape1;
@@ -126,6 +130,7 @@ class PlayerWindow : public QWidget
     CommandButton *const m_cmdExit;
     TaggedTimer *const m_timer1;
     std::unique_ptr<TrackSettingsDialog> m_form2;
+    bool m_startFocusShown = false; // the start-up focus has been shown
     // What the rows of the settings dialog hold while it is not loaded: it is
     // created when first needed, not at start-up, which the first frame does
     // not wait for.

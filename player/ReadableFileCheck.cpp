@@ -17,9 +17,7 @@ bool ReadableFileCheck::isReadable(const QString &path) const
     if (fd < 0) {
         return false;
     }
-    struct stat info
-    {
-    };
+    struct stat info = {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     ::close(fd);
     return regular;

@@ -10,6 +10,7 @@
 #include "ScreenMetrics.h"
 #include "SoundPlayer.h"
 #include "SysColors.h"
+#include "TaskBarExclusion.h"
 
 #include <QCloseEvent>
 #include <QImage>
@@ -67,6 +68,9 @@ AlertWindow::AlertWindow(const AlertServices &services, const AlertVariant &vari
       m_tmrOpen(new QTimer(this)), m_tmrAlert(new QTimer(this)), m_tmrClose(new QTimer(this))
 {
     setObjectName(QStringLiteral("Form2"));
+    // No task-bar or switcher entry; a tool window alone is listed by most
+    // panels.
+    TaskBarExclusion::install(this);
     QPalette back = palette();
     back.setColor(QPalette::Window, toQColor(kBackColour));
     setPalette(back);
@@ -158,7 +162,21 @@ void AlertWindow::DisplayAlert(const QString &message, int32_t duration)
         corner.rx() = std::min(corner.x(), area.x() + area.width());
         corner.ry() = std::min(corner.y(), area.y() + area.height());
     }
-    m_deviceCorner = corner;
+    // The open window ends exactly on the corner, at its own size; a device
+    // pixel inward where the ratio leaves no logical edge on the corner.
+    const QSize open(m_geometry.pixels().width(),
+                     static_cast<int>(std::lround((pictureHeight() + m_borderHeight) /
+                                                  m_services.scale.perPixelY)));
+    m_deviceCorner = m_device.cornerFor(open, corner);
+    // Window managers keep a window's device size to the base size plus a
+    // multiple of the size increment Qt announces (the ratio rounded). The
+    // open size is the base, set once: a base changing on every step would
+    // have the manager resize the window before each move. With a minimum
+    // size of its own the base is no lower bound. Qt hands both to the
+    // native window only once there is one.
+    static_cast<void>(winId());
+    setMinimumSize(1, 1);
+    setBaseSize(open);
     applyGeometry();
 
     show();
@@ -254,7 +272,8 @@ void AlertWindow::resizeKeepingBottom(double height)
 void AlertWindow::applyGeometry()
 {
     const QRect logical = m_geometry.pixels();
-    setGeometry(m_deviceCorner ? m_device.fit(logical, m_deviceCorner->x(), m_deviceCorner->y())
+    setGeometry(m_deviceCorner ? m_device.fit(logical, m_deviceCorner->x(), m_deviceCorner->y(),
+                                              m_device.toDevice(QRect(QPoint(), baseSize())).size())
                                : logical);
 }
 

@@ -2,14 +2,16 @@
 
 #include <QtMath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace popup {
 
 namespace {
 
-// How far width and height may move, in logical pixels, to fit the device
-// edges: valid device sizes lie at most about 2 x ratio apart.
+// How far width and height may move, in logical pixels, and a corner, in
+// device pixels, to fit: of any ratio + 1 device values in a row, one is the
+// rounded multiple of a logical value.
 constexpr int kReach = 8;
 
 } // namespace
@@ -42,14 +44,14 @@ bool DeviceGeometry::startFor(int deviceStart, int &start) const
     return false;
 }
 
-DeviceGeometry::Span DeviceGeometry::fitSpan(int length, int deviceEnd) const
+DeviceGeometry::Span DeviceGeometry::fitSpan(int length, int deviceEnd, int deviceBase) const
 {
     const int increment = sizeIncrement();
     for (int reach = 0; reach <= kReach; ++reach) {
         for (const int candidate : {length + reach, length - reach}) {
             const int deviceLength = toDevice(candidate);
             int start = 0;
-            if (candidate >= 1 && deviceLength % increment == 0 &&
+            if (candidate >= 1 && (deviceLength - deviceBase) % increment == 0 &&
                 startFor(deviceEnd - deviceLength, start)) {
                 return {start, candidate};
             }
@@ -64,10 +66,27 @@ DeviceGeometry::Span DeviceGeometry::fitSpan(int length, int deviceEnd) const
     return {start, length};
 }
 
-QRect DeviceGeometry::fit(const QRect &logical, int deviceRight, int deviceBottom) const
+int DeviceGeometry::endFor(int length, int deviceEnd) const
 {
-    const Span horizontal = fitSpan(logical.width(), deviceRight);
-    const Span vertical = fitSpan(logical.height(), deviceBottom);
+    int start = 0;
+    for (int in = 0; in <= kReach; ++in) {
+        if (startFor(deviceEnd - in - toDevice(length), start)) {
+            return deviceEnd - in;
+        }
+    }
+    return deviceEnd;
+}
+
+QPoint DeviceGeometry::cornerFor(const QSize &logical, const QPoint &deviceCorner) const
+{
+    return {endFor(logical.width(), deviceCorner.x()), endFor(logical.height(), deviceCorner.y())};
+}
+
+QRect DeviceGeometry::fit(const QRect &logical, int deviceRight, int deviceBottom,
+                          const QSize &deviceBase) const
+{
+    const Span horizontal = fitSpan(logical.width(), deviceRight, deviceBase.width());
+    const Span vertical = fitSpan(logical.height(), deviceBottom, deviceBase.height());
     return QRect(horizontal.start, vertical.start, horizontal.length, vertical.length);
 }
 

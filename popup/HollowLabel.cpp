@@ -21,9 +21,12 @@ constexpr double kOutlineWidth = 1.4;
 
 HollowLabel::HollowLabel(const QString &text, QWidget *parent) : QLabel(text, parent) {}
 
-void HollowLabel::paintEvent(QPaintEvent *)
+const QPainterPath &HollowLabel::shape()
 {
     const QRect area = contentsRect();
+    if (m_shapeText == text() && m_shapeFont == font() && m_shapeArea == area) {
+        return m_shape;
+    }
     const QFontMetricsF metrics(font());
     const double top = area.top() + (area.height() - metrics.height()) / 2.0;
     QPainterPath glyphs;
@@ -32,13 +35,22 @@ void HollowLabel::paintEvent(QPaintEvent *)
     thickener.setWidth(kThickening);
     thickener.setJoinStyle(Qt::RoundJoin);
     thickener.setCapStyle(Qt::RoundCap);
-    const QPainterPath shape = glyphs.united(thickener.createStroke(glyphs));
+    m_shape = glyphs.united(thickener.createStroke(glyphs));
+    m_shapeText = text();
+    m_shapeFont = font();
+    m_shapeArea = area;
+    ++m_shapeBuilds;
+    return m_shape;
+}
 
+void HollowLabel::paintEvent(QPaintEvent *)
+{
+    const QPainterPath &outline = shape();
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(palette().color(QPalette::WindowText), kOutlineWidth));
     painter.setBrush(Qt::NoBrush);
-    painter.drawPath(shape);
+    painter.drawPath(outline);
 }
 
 } // namespace popup

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QPainterPath>
 
 namespace popup {
 
@@ -16,8 +17,24 @@ class HollowLabel : public QLabel
   public:
     explicit HollowLabel(const QString &text, QWidget *parent);
 
+    // How often the outline was built; it is built again only when the text,
+    // the font or the contents rectangle changed.
+    [[nodiscard]] int shapeBuilds() const { return m_shapeBuilds; }
+
   protected:
     void paintEvent(QPaintEvent *event) override;
+
+  private:
+    // The thickened glyphs whose outline is drawn. Uniting the glyphs with
+    // their stroke is slow (tens of milliseconds), and the label is repainted
+    // on every step of the unrolling window.
+    const QPainterPath &shape();
+
+    QPainterPath m_shape;
+    QString m_shapeText;
+    QFont m_shapeFont;
+    QRect m_shapeArea;
+    int m_shapeBuilds = 0;
 };
 
 } // namespace popup

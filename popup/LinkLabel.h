@@ -17,6 +17,9 @@ class LinkLabel : public QLabel
     explicit LinkLabel(const QString &text, QWidget *parent);
 
     // Underline on and text colour RGB(0,0,255), unless already underlined.
+    // The label draws the line itself, one pixel or more below the
+    // baseline across the text's advance, and grows downward where the line
+    // would be cut off; the text stays where it is.
     void applyHoverStyle();
 
   signals:
@@ -25,12 +28,16 @@ class LinkLabel : public QLabel
     void clicked();
 
   protected:
+    void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
   private:
+    // Where the hover style's line lies, in the label's coordinates.
+    [[nodiscard]] QRect underline() const;
+
     bool m_leftDown = false;
 };
 

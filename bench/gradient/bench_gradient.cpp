@@ -44,7 +44,7 @@ void BM_GradientRectDraw(benchmark::State &state)
     gradient.setColor1(kColor1);
     gradient.setColor2(kColor2);
     for (auto _ : state) {
-        const bool drawn = gradient.Draw(box.drawTarget());
+        bool drawn = gradient.Draw(box.drawTarget());
         benchmark::DoNotOptimize(drawn);
     }
     if (reporter.failures != 0) {

@@ -28,6 +28,8 @@ class TestBufferedFileReader : public QObject
     void grownFileReadsNoMore();
     void refillsGrowOnwardAndStartSmallAfterAJump_data();
     void refillsGrowOnwardAndStartSmallAfterAJump();
+    void contentEndsBeforeATailOfZeros_data();
+    void contentEndsBeforeATailOfZeros();
 
   private:
     [[nodiscard]] QString writeFile(const QString &name, const QByteArray &bytes) const;
@@ -282,6 +284,57 @@ void TestBufferedFileReader::refillsGrowOnwardAndStartSmallAfterAJump()
     file.close();
     QCOMPARE(readBytes(*reader, changed, 1),
              seen ? QByteArray(1, other) : m_pattern.mid(changed, 1));
+}
+
+void TestBufferedFileReader::contentEndsBeforeATailOfZeros_data()
+{
+    QTest::addColumn<qint64>("content");
+    QTest::addColumn<qint64>("zeros");
+    QTest::addColumn<bool>("sparse");
+    const qint64 mib = qint64(1) << 20;
+    // Content lengths on and off block boundaries; zero runs just short of
+    // the least that counts, at it, past the read-back limit.
+    for (const qint64 content : {qint64(1), 3 * mib + 123, 5 * mib - 1}) {
+        for (const qint64 zeros : {mib - 1, mib, 3 * mib + 7, 200 * mib}) {
+            for (const bool sparse : {false, true}) {
+                if (!sparse && zeros > 10 * mib)
+                    continue;
+                QTest::addRow("%lld + %lld zeros%s", content, zeros, sparse ? ", sparse" : "")
+                    << content << zeros << sparse;
+            }
+        }
+    }
+    QTest::newRow("4 GiB of sparse zeros") << 3 * mib + 123 << (qint64(4) << 30) << true;
+}
+
+// The content's end is its last non-zero byte where at least a mebibyte of
+// zeros follows, and the file's size otherwise; found at once.
+void TestBufferedFileReader::contentEndsBeforeATailOfZeros()
+{
+    QFETCH(qint64, content);
+    QFETCH(qint64, zeros);
+    QFETCH(bool, sparse);
+    QByteArray bytes(content, Qt::Uninitialized);
+    for (qsizetype i = 0; i < content; ++i)
+        bytes[i] = char((i * 7 + i / 251) & 0xff);
+    // The pattern's bytes may be 0; the last content byte is not.
+    bytes[content - 1] = char(0x5a);
+    if (!sparse)
+        bytes.append(QByteArray(zeros, '\0'));
+    const QString path =
+        writeFile(QStringLiteral("tail-%1-%2-%3").arg(content).arg(zeros).arg(sparse), bytes);
+    if (sparse)
+        QVERIFY(QFile::resize(path, content + zeros));
+    Result<std::unique_ptr<audio::BufferedFileReader>> reader =
+        audio::BufferedFileReader::open(path);
+    QVERIFY2(reader.ok(), qPrintable(reader.error()));
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 expected = zeros >= (qint64(1) << 20) ? content : content + zeros;
+    QCOMPARE(reader.value()->contentEnd(), expected);
+    QVERIFY(clock.elapsed() < 500);
+    QCOMPARE(reader.value()->size(), content + zeros);
+    QFile::remove(path);
 }
 
 QTEST_GUILESS_MAIN(TestBufferedFileReader)

@@ -2,7 +2,6 @@
 #include "AudioFileLoader.h"
 #include "AudioFixtures.h"
 #include "BufferedFileReader.h"
-#include "ContainerLayout.h"
 #include "FfmpegDemuxer.h"
 #include "FfmpegSource.h"
 #include "Mp3Source.h"
@@ -30,13 +29,10 @@ extern "C" {
 
 using audio::AudioFileLoader;
 using audio::BufferedFileReader;
-using audio::ContainerLayout;
 using audio::FfmpegDemuxer;
 using audio::FfmpegSource;
 using audio::Mp3Source;
 using audio::PcmSource;
-using Method = audio::FfmpegTrackLength::Method;
-Q_DECLARE_METATYPE(Method)
 
 enum class BadInput {
     Empty,
@@ -160,40 +156,6 @@ QByteArray wavHeader(int rate, int channels, qint64 frames)
     return header;
 }
 
-// Ogg's page checksum (CRC-32, polynomial 0x04c11db7, unreflected, from 0),
-// bit by bit.
-quint32 oggPageChecksum(const QByteArray &page)
-{
-    quint32 crc = 0;
-    for (const char byte : page) {
-        crc ^= quint32(quint8(byte)) << 24;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04c11db7u : crc << 1;
-    }
-    return crc;
-}
-
-// The Ogg file with the granule position of its last page moved by delta,
-// its checksum made right again.
-QByteArray withLastGranuleMoved(QByteArray ogg, qint64 delta)
-{
-    const qsizetype start = ogg.lastIndexOf("OggS");
-    if (start < 0 || (quint8(ogg[start + 5]) & 0x04) == 0)
-        return {};
-    qint64 granule = 0;
-    for (int i = 7; i >= 0; --i)
-        granule = (granule << 8) | quint8(ogg[start + 6 + i]);
-    granule += delta;
-    for (int i = 0; i < 8; ++i)
-        ogg[start + 6 + i] = char((granule >> (8 * i)) & 0xff);
-    for (int i = 0; i < 4; ++i)
-        ogg[start + 22 + i] = 0;
-    const quint32 crc = oggPageChecksum(ogg.mid(start));
-    for (int i = 0; i < 4; ++i)
-        ogg[start + 22 + i] = char((crc >> (8 * i)) & 0xff);
-    return ogg;
-}
-
 // Loads as an unprivileged user in a child process, so that a file without
 // read permission is one even when the tests run as root: 0 when refused with
 // a reason, 1 when loaded, 2 when refused without one.
@@ -221,13 +183,6 @@ class TestFfmpegSource : public QObject
 
   private slots:
     void initTestCase();
-    void exactLength_data();
-    void exactLength();
-    void lengthMeasuredWithoutDecodingWhereStated_data();
-    void lengthMeasuredWithoutDecodingWhereStated();
-    void opusCodecDelayOtherThanPreSkipDecoded();
-    void reservoirWmaCountedFromSuperframes_data();
-    void reservoirWmaCountedFromSuperframes();
     void contentChoosesTheDecoder_data();
     void contentChoosesTheDecoder();
     void surroundMixedToStereo_data();
@@ -238,19 +193,11 @@ class TestFfmpegSource : public QObject
     void adtsStreamWithinTagsAndJunk();
     void damagedWhereOnlyItsStructureShows_data();
     void damagedWhereOnlyItsStructureShows();
-    void wavPackFrameFoundFromBlockHeaders_data();
-    void wavPackFrameFoundFromBlockHeaders();
-    void wavPackFrameFoundFromTheEnd_data();
-    void wavPackFrameFoundFromTheEnd();
     void randomBytesRefusedQuickly();
     void playlistNotFollowed_data();
     void playlistNotFollowed();
     void fileChangesWhilePlaying_data();
     void fileChangesWhilePlaying();
-    void fileCutNearItsEndIsNotMadeUp_data();
-    void fileCutNearItsEndIsNotMadeUp();
-    void statedLengthCutsOrPadsTheDecode_data();
-    void statedLengthCutsOrPadsTheDecode();
     void readBudgetStopsTheDemuxer();
 
   private:
@@ -280,166 +227,6 @@ void TestFfmpegSource::initTestCase()
     }
     QVERIFY(writeFile(m_dir.filePath(QStringLiteral("minute.wav")),
                       wavHeader(44100, 2, frames) + samples));
-}
-
-void TestFfmpegSource::exactLength_data()
-{
-    QTest::addColumn<QString>("name");
-    QStringList names = m_expected.keys();
-    names.sort();
-    for (const QString &name : names)
-        QTest::newRow(qPrintable(name)) << name;
-}
-
-// The length is the generator's count (lossless formats, Ogg) or the count
-// the ffmpeg tool decodes (other lossy formats), known when the load returns;
-// decoding delivers exactly that many frames, with the tone in them (for Ogg
-// Vorbis, where FFmpeg decodes fewer, with silence after it: see
-// statedLengthCutsOrPadsTheDecode).
-void TestFfmpegSource::exactLength()
-{
-    QFETCH(QString, name);
-    const ExpectedTrack expected = m_expected.value(name);
-    QString error;
-    std::unique_ptr<PcmSource> source = loadTrack(audioFixture("formats/" + name), &error);
-    QVERIFY2(source != nullptr, qPrintable(error));
-    QVERIFY(dynamic_cast<FfmpegSource *>(source.get()) != nullptr);
-    QCOMPARE(source->frameCount(), expected.frames);
-    QCOMPARE(source->sampleRate(), expected.sampleRate);
-    QCOMPARE(source->channels(), expected.channels);
-
-    const Decoded decoded = decodeAll(*source);
-    QCOMPARE(decoded.frames, expected.frames);
-    QCOMPARE(decoded.last, 0);
-    QVERIFY(!decoded.overlong);
-    QVERIFY2(decoded.peak > 4000, qPrintable(QString::number(decoded.peak)));
-    std::vector<int16_t> more(64);
-    QCOMPARE(source->read(more.data(), 16), 0);
-}
-
-void TestFfmpegSource::lengthMeasuredWithoutDecodingWhereStated_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<Method>("method");
-    QTest::newRow("FLAC: STREAMINFO") << "tone.flac" << Method::Header;
-    QTest::newRow("Vorbis: last granule") << "tone.ogg" << Method::Header;
-    QTest::newRow("Opus: last granule less pre-skip") << "tone.opus" << Method::Header;
-    QTest::newRow("WAV: data chunk") << "pcm16.wav" << Method::Header;
-    QTest::newRow("AIFF: COMM chunk") << "tone.aiff" << Method::Header;
-    QTest::newRow("WavPack: header") << "tone.wv" << Method::Header;
-    QTest::newRow("WavPack in blocks: header") << "blocks.wv" << Method::Header;
-    QTest::newRow("WavPack 5.1, three blocks a frame: header") << "surround51.wv" << Method::Header;
-    QTest::newRow("ALAC in MP4: header") << "alac.m4a" << Method::Header;
-    QTest::newRow("AAC in MP4: sample table") << "tone.m4a" << Method::Packets;
-    QTest::newRow("AAC in fragmented MP4: packets") << "fragmented.m4a" << Method::Packets;
-    QTest::newRow("AAC in MP4, fragments after the header: packets")
-        << "fragments_after_header.m4a" << Method::Packets;
-    QTest::newRow("ADTS: frame headers") << "tone.aac" << Method::Packets;
-    QTest::newRow("WMA 2: blocks") << "tone.wma" << Method::Packets;
-    QTest::newRow("WMA 2 at 11.025 kHz, mono: blocks") << "wmav2_mono11.wma" << Method::Packets;
-    QTest::newRow("WMA 1 at 32 kHz: blocks") << "wmav1_32k.wma" << Method::Packets;
-    QTest::newRow("ADPCM in WAV: block sizes") << "adpcm_ms.wav" << Method::Packets;
-    QTest::newRow("Vorbis in WebM: packets") << "vorbis.webm" << Method::Packets;
-    QTest::newRow("Vorbis in Matroska, mono: packets") << "vorbis_mono.mka" << Method::Packets;
-    QTest::newRow("Vorbis in Matroska, laced: packets") << "laced_vorbis.mka" << Method::Packets;
-    QTest::newRow("Vorbis beside a picture track: packets")
-        << "vorbis_video.mkv" << Method::Packets;
-    QTest::newRow("Opus in Matroska, laced: packets") << "laced_opus.mka" << Method::Packets;
-    QTest::newRow("Opus in WebM: packets less pre-skip and padding")
-        << "opus.webm" << Method::Packets;
-    QTest::newRow("Opus in Matroska, mono: packets less pre-skip and padding")
-        << "opus_mono.mka" << Method::Packets;
-    QTest::newRow("FLAC in Matroska: STREAMINFO, tail checked") << "video.mkv" << Method::Header;
-}
-
-void TestFfmpegSource::lengthMeasuredWithoutDecodingWhereStated()
-{
-    QFETCH(QString, name);
-    QFETCH(Method, method);
-    QString error;
-    std::unique_ptr<BufferedFileReader> file = openFile(audioFixture("formats/" + name), &error);
-    QVERIFY2(file != nullptr, qPrintable(error));
-    Result<std::unique_ptr<FfmpegSource>> source = FfmpegSource::open(std::move(file));
-    QVERIFY2(source.ok(), qPrintable(source.error()));
-    QCOMPARE(source.value()->measuredBy(), method);
-}
-
-// The decoder drops the pre-skip of Opus's identification header (312 frames
-// in the fixture); a Matroska CodecDelay that says otherwise (4 ms, 192
-// frames, patched in) leaves the packet count unvouched for.
-void TestFfmpegSource::opusCodecDelayOtherThanPreSkipDecoded()
-{
-    QByteArray bytes = readFile(audioFixture(QStringLiteral("formats/opus.webm")));
-    // CodecDelay, 3 bytes: 6,500,000 ns.
-    const QByteArray delay = QByteArray::fromHex("56aa83632ea0");
-    const qsizetype at = bytes.indexOf(delay);
-    QVERIFY(at >= 0);
-    bytes.replace(at + 3, 3, QByteArray::fromHex("3d0900"));
-    const QString path = m_dir.filePath(QStringLiteral("codec-delay.webm"));
-    QVERIFY(writeFile(path, bytes));
-
-    QString error;
-    std::unique_ptr<BufferedFileReader> file = openFile(path, &error);
-    QVERIFY2(file != nullptr, qPrintable(error));
-    Result<std::unique_ptr<FfmpegSource>> source = FfmpegSource::open(std::move(file));
-    QVERIFY2(source.ok(), qPrintable(source.error()));
-    QCOMPARE(source.value()->measuredBy(), Method::DecodeScan);
-    QCOMPARE(source.value()->frameCount(), m_expected.value("opus.webm").frames);
-}
-
-// reservoir_silence.wma (formats/NOTICE): WMA 2 as the Windows encoder
-// writes it, with the bit reservoir. Its header and data object take 5,034
-// bytes, each of its 11 packets 2,762, with one superframe of 2,731 bytes 27
-// bytes in; the superframes count 9 frames, then 8 each.
-constexpr qsizetype ReservoirFirstSuperframe = 5034 + 27;
-constexpr qsizetype ReservoirPacketBytes = 2762;
-
-void TestFfmpegSource::reservoirWmaCountedFromSuperframes_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<qint64>("frames");
-    QTest::addColumn<Method>("method");
-    const QByteArray original =
-        readFile(audioFixture(QStringLiteral("formats/reservoir_silence.wma")));
-    QCOMPARE(original.size(), ReservoirFirstSuperframe - 27 + 11 * ReservoirPacketBytes);
-    const auto variant = [&](const char *label, int superframe, int count, qint64 frames) {
-        QByteArray bytes = original;
-        const qsizetype at = ReservoirFirstSuperframe + superframe * ReservoirPacketBytes;
-        bytes[at] = char((bytes[at] & 0xf0) | count);
-        const QString path =
-            m_dir.filePath(QStringLiteral("reservoir-%1-%2.wma").arg(superframe).arg(count));
-        QVERIFY(writeFile(path, bytes));
-        QTest::newRow(label) << path << frames << Method::DecodeScan;
-    };
-    // Lengths from full decodes by the ffmpeg command-line tool.
-    QTest::newRow("as written") << audioFixture(QStringLiteral("formats/reservoir_silence.wma"))
-                                << qint64(178176) << Method::Packets;
-    // The packets' times say 8.
-    variant("a superframe counting a frame more", 5, 9, 180224);
-    variant("a superframe counting a frame fewer", 5, 7, 176128);
-    // The decoder holds the first superframe back whole.
-    variant("the first superframe counting one frame", 0, 1, 161792);
-}
-
-// Counted from the superframes' headers where they, the packets' times and a
-// decode of the last superframes agree; otherwise decoded whole. Either way
-// the count a full decode yields.
-void TestFfmpegSource::reservoirWmaCountedFromSuperframes()
-{
-    QFETCH(QString, path);
-    QFETCH(qint64, frames);
-    QFETCH(Method, method);
-    QString error;
-    std::unique_ptr<BufferedFileReader> file = openFile(path, &error);
-    QVERIFY2(file != nullptr, qPrintable(error));
-    Result<std::unique_ptr<FfmpegSource>> source = FfmpegSource::open(std::move(file));
-    QVERIFY2(source.ok(), qPrintable(source.error()));
-    QCOMPARE(source.value()->measuredBy(), method);
-    QCOMPARE(source.value()->frameCount(), frames);
-    QCOMPARE(source.value()->sampleRate(), 48000);
-    const Decoded decoded = decodeAll(*source.value());
-    QCOMPARE(decoded.frames, frames);
-    QCOMPARE(decoded.last, 0);
 }
 
 void TestFfmpegSource::contentChoosesTheDecoder_data()
@@ -552,6 +339,7 @@ void TestFfmpegSource::badInput_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<BadInput>("kind");
     QTest::addColumn<bool>("playsAsNoise");
+    QTest::addColumn<qint64>("wholeFrames");
     const QList<QPair<BadInput, const char *>> kinds = {
         {BadInput::Empty, "empty"},
         {BadInput::CutToAQuarter, "cut to a quarter"},
@@ -572,19 +360,22 @@ void TestFfmpegSource::badInput_data()
         for (const auto &[kind, label] : kinds) {
             QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(name, QLatin1String(label))))
                 << makeBadInput(name, kind) << kind
-                << (kind == BadInput::HeaderThenGarbage && pcm.contains(name));
+                << (kind == BadInput::HeaderThenGarbage && pcm.contains(name))
+                << m_expected.value(name, ExpectedTrack{INT64_MAX / 2, 0, 0}).frames;
         }
     }
 }
 
-// Every format: not loaded, with a reason, without a crash or a wait. Only
-// uncompressed audio after an intact header cannot be told from music: it
-// plays, exactly as long as the header says.
+// Every format: not loaded, with a reason, without a crash or a wait; or,
+// where only a decode can tell (a cut file whose structure states no size,
+// garbage after an intact header), played to a clean end never later than
+// the whole file's. Uncompressed audio after an intact header plays.
 void TestFfmpegSource::badInput()
 {
     QFETCH(QString, path);
     QFETCH(BadInput, kind);
     QFETCH(bool, playsAsNoise);
+    QFETCH(qint64, wholeFrames);
     if (kind == BadInput::Unreadable) {
         QCOMPARE(loadAsUnprivileged(path), 0);
         return;
@@ -595,15 +386,20 @@ void TestFfmpegSource::badInput()
     QString error;
     std::unique_ptr<PcmSource> source = loadTrack(path, &error);
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
-    if (playsAsNoise) {
+    if (playsAsNoise)
         QVERIFY2(source != nullptr, qPrintable(error));
-        const Decoded decoded = decodeAll(*source);
-        QCOMPARE(decoded.frames, source->frameCount());
-        QCOMPARE(decoded.last, 0);
+    // Content that only a decode tells from sound.
+    const bool damaged = kind == BadInput::CutToAQuarter || kind == BadInput::CutInHalf ||
+                         kind == BadInput::CutNearTheEnd || kind == BadInput::HeaderThenGarbage;
+    if (source == nullptr || !damaged) {
+        QVERIFY(source == nullptr);
+        QVERIFY(!error.isEmpty());
         return;
     }
-    QVERIFY(source == nullptr);
-    QVERIFY(!error.isEmpty());
+    const Decoded decoded = decodeAll(*source);
+    QVERIFY(decoded.last <= 0);
+    QVERIFY2(decoded.frames <= wholeFrames + source->sampleRate() / 20,
+             qPrintable(QStringLiteral("%1 of %2 frames").arg(decoded.frames).arg(wholeFrames)));
 }
 
 void TestFfmpegSource::adtsStreamWithinTagsAndJunk_data()
@@ -682,33 +478,11 @@ void TestFfmpegSource::damagedWhereOnlyItsStructureShows_data()
     variant("video.mkv", "Matroska cut by a byte", cutByOne);
     variant("tone.wma", "WMA cut by a byte (inside its index)", cutByOne);
     variant("reservoir_silence.wma", "WMA with the bit reservoir cut by a byte", cutByOne);
-    // The decoder fails on the last superframe's first frame.
-    variant("reservoir_silence.wma",
-            "WMA with the bit reservoir, a byte of its last superframe changed",
-            [](QByteArray &bytes) {
-                const qsizetype at = ReservoirFirstSuperframe + 10 * ReservoirPacketBytes + 5;
-                bytes[at] = char(bytes[at] ^ 0xff);
-            });
     variant("long.opus", "Ogg cut where a page starts: no last page",
             [](QByteArray &bytes) { bytes.truncate(bytes.lastIndexOf("OggS", bytes.size() / 2)); });
     variant("tone.ogg", "Ogg with the checksum of its last page wrong", [](QByteArray &bytes) {
         const qsizetype page = bytes.lastIndexOf("OggS");
         bytes[page + 22] = char(bytes[page + 22] ^ 0x01);
-    });
-    // STREAMINFO: "fLaC", a block header, then 18 bytes up to the sample
-    // count in the low 36 bits of a big-endian 64-bit field.
-    variant("tone.flac", "FLAC announcing 100 samples more than it holds", [](QByteArray &bytes) {
-        const quint64 field = qFromBigEndian<quint64>(bytes.constData() + 18) + 100;
-        qToBigEndian(field, bytes.data() + 18);
-    });
-    variant("video.mkv", "FLAC in Matroska announcing 100 samples more than it holds",
-            [](QByteArray &bytes) {
-                const qsizetype at = bytes.indexOf("fLaC") + 18;
-                qToBigEndian(qFromBigEndian<quint64>(bytes.constData() + at) + 100,
-                             bytes.data() + at);
-            });
-    variant("tone.flac", "FLAC with a byte of its last frame changed", [](QByteArray &bytes) {
-        bytes[bytes.size() - 10] = char(bytes[bytes.size() - 10] ^ 0x10);
     });
     // stco: size, type, version and flags, entry count, then 32-bit offsets.
     variant("tone.m4a", "MP4 whose last chunk lies past the end", [](QByteArray &bytes) {
@@ -717,150 +491,16 @@ void TestFfmpegSource::damagedWhereOnlyItsStructureShows_data()
         qToBigEndian(qFromBigEndian<quint32>(bytes.constData() + last) + 100000,
                      bytes.data() + last);
     });
-    // An MS ADPCM block starts with each channel's predictor index, 0 to 6;
-    // the fixture's data chunk holds ten whole blocks of 1,024 bytes.
-    variant("adpcm_ms.wav", "ADPCM WAV with a predictor out of range in its last block",
-            [](QByteArray &bytes) {
-                const qsizetype data = bytes.indexOf("data") + 8;
-                const qsizetype size = qFromLittleEndian<quint32>(bytes.constData() + data - 4);
-                QCOMPARE(size, 10 * 1024);
-                bytes[data + size - 1024] = char(0x7f);
-            });
-    variant("blocks.wv", "WavPack with a byte of its second-to-last block changed",
-            [](QByteArray &bytes) { bytes[12660 + 200] = char(bytes[12660 + 200] ^ 0x10); });
-    variant("tone.aiff", "AIFF announcing 100 frames more than it holds", [](QByteArray &bytes) {
-        const qsizetype at = bytes.indexOf("COMM") + 10;
-        qToBigEndian(qFromBigEndian<quint32>(bytes.constData() + at) + 100, bytes.data() + at);
-    });
 }
 
 // Files whose sound starts and ends well, so that only a check of their
-// structure or their checksums shows the damage.
+// structure shows the damage.
 void TestFfmpegSource::damagedWhereOnlyItsStructureShows()
 {
     QFETCH(QString, path);
     QString error;
     QVERIFY(loadTrack(path, &error) == nullptr);
     QVERIFY(!error.isEmpty());
-}
-
-void TestFfmpegSource::wavPackFrameFoundFromBlockHeaders_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<qint64>("index");
-    QTest::addColumn<qint64>("offset");
-    // blocks.wv: nine blocks of 2,000 samples (the last of 1,001), starting
-    // at these offsets (from its headers' sizes, walked by hand).
-    const QByteArray blocks = readFile(audioFixture(QStringLiteral("formats/blocks.wv")));
-    QTest::newRow("first sample") << blocks << qint64(0) << qint64(0);
-    QTest::newRow("last of the first block") << blocks << qint64(1999) << qint64(0);
-    QTest::newRow("first of the second block") << blocks << qint64(2000) << qint64(1784);
-    QTest::newRow("a tenth of a second before the end") << blocks << qint64(15899) << qint64(12660);
-    QTest::newRow("first of the last block") << blocks << qint64(16000) << qint64(14472);
-    QTest::newRow("past the end") << blocks << qint64(99999) << qint64(14472);
-    QByteArray broken = blocks;
-    broken[5402] = 'x';
-    QTest::newRow("no header where the fourth block should start")
-        << broken << qint64(99999) << qint64(3596);
-    // The flags are the little-endian word at byte 24 of a header; 0x800
-    // marks a frame's first block.
-    QByteArray later = blocks;
-    later[1784 + 25] = char(later[1784 + 25] & ~0x08);
-    QTest::newRow("second block not flagged as a frame's first")
-        << later << qint64(3999) << qint64(0);
-    QTest::newRow("not WavPack") << QByteArray("RIFF") + blocks.mid(4) << qint64(0) << qint64(-1);
-}
-
-// The block to decode from, found without reading the blocks between.
-void TestFfmpegSource::wavPackFrameFoundFromBlockHeaders()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(qint64, index);
-    QFETCH(qint64, offset);
-    const QString path = m_dir.filePath(QStringLiteral("walk%1.wv").arg(qHash(bytes)));
-    QVERIFY(writeFile(path, bytes));
-    QString error;
-    std::unique_ptr<BufferedFileReader> file = openFile(path, &error);
-    QVERIFY2(file != nullptr, qPrintable(error));
-    const Result<int64_t> found = ContainerLayout::wavPackFrameAt(*file, index);
-    QCOMPARE(found.ok(), offset >= 0);
-    if (found)
-        QCOMPARE(found.value(), offset);
-}
-
-void TestFfmpegSource::wavPackFrameFoundFromTheEnd_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<qint64>("index");
-    QTest::addColumn<qint64>("total");
-    QTest::addColumn<qint64>("offset");
-    // blocks.wv: blocks of 2,000 samples at 0, 1784, 3596, 5402, 7216, 9028,
-    // 10844 and 12660, the last (16,000 to 17,000) at 14472, ending at 15422
-    // before an APEv2 tag; headers as wavPackFrameFoundFromBlockHeaders says
-    // (block index at byte 16, samples at 20, size at 4).
-    const QByteArray blocks = readFile(audioFixture(QStringLiteral("formats/blocks.wv")));
-    QTest::newRow("in the last block") << blocks << qint64(16500) << qint64(17001) << qint64(14472);
-    QTest::newRow("first of the last block")
-        << blocks << qint64(16000) << qint64(17001) << qint64(14472);
-    QTest::newRow("a tenth of a second before the end")
-        << blocks << qint64(15899) << qint64(17001) << qint64(12660);
-    QTest::newRow("first sample, back along every block")
-        << blocks << qint64(0) << qint64(17001) << qint64(0);
-    QTest::newRow("no block ends at the total")
-        << blocks << qint64(16500) << qint64(17000) << qint64(-1);
-    QTest::newRow("cut inside the last block")
-        << blocks.left(15000) << qint64(16500) << qint64(17001) << qint64(-1);
-    QTest::newRow("no tag after the last block")
-        << blocks.left(15422) << qint64(15899) << qint64(17001) << qint64(12660);
-    // A header inside the last block's data whose samples end at the total
-    // but whose size runs past the end of the file.
-    QByteArray falseHeader = blocks;
-    falseHeader.replace(15000, 32, blocks.mid(14472, 32));
-    QTest::newRow("a block header inside the last block, running past the end")
-        << falseHeader << qint64(16500) << qint64(17001) << qint64(14472);
-    QByteArray longer = blocks;
-    longer[12660 + 4] = char(longer[12660 + 4] + 2);
-    QTest::newRow("the block before the last sized past it")
-        << longer << qint64(15899) << qint64(17001) << qint64(-1);
-    QByteArray renumbered = blocks;
-    renumbered[12660 + 16] = char(renumbered[12660 + 16] + 1);
-    QTest::newRow("the block before the last numbered out of sequence")
-        << renumbered << qint64(15899) << qint64(17001) << qint64(-1);
-    // Flags at byte 24: 0x800 marks a frame's first block.
-    QByteArray joined = blocks;
-    joined[14472 + 25] = char(joined[14472 + 25] & ~0x08);
-    QTest::newRow("last block not flagged as a frame's first")
-        << joined << qint64(16500) << qint64(17001) << qint64(12660);
-    // surround51.wv: frames of three blocks (one for each pair of channels)
-    // starting at 0, 7342 and 14814 (samples 0, 2,000, 4,000); the last
-    // frame's blocks at 14814, 15316 and 15794, 321 samples each.
-    const QByteArray six = readFile(audioFixture(QStringLiteral("formats/surround51.wv")));
-    QTest::newRow("five-one: in the last frame")
-        << six << qint64(4100) << qint64(4321) << qint64(14814);
-    QTest::newRow("five-one: in the frame before")
-        << six << qint64(3999) << qint64(4321) << qint64(7342);
-    QByteArray otherCount = six;
-    otherCount[15316 + 20] = char(otherCount[15316 + 20] + 1);
-    QTest::newRow("five-one: a block of the last frame counting other samples")
-        << otherCount << qint64(4100) << qint64(4321) << qint64(-1);
-}
-
-// The frame to decode from, found from the last block back.
-void TestFfmpegSource::wavPackFrameFoundFromTheEnd()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(qint64, index);
-    QFETCH(qint64, total);
-    QFETCH(qint64, offset);
-    const QString path = m_dir.filePath(QStringLiteral("end%1.wv").arg(qHash(bytes)));
-    QVERIFY(writeFile(path, bytes));
-    QString error;
-    std::unique_ptr<BufferedFileReader> file = openFile(path, &error);
-    QVERIFY2(file != nullptr, qPrintable(error));
-    const Result<int64_t> found = ContainerLayout::wavPackFrameFromEnd(*file, index, total);
-    QCOMPARE(found.ok(), offset >= 0);
-    if (found)
-        QCOMPARE(found.value(), offset);
 }
 
 // Content no demuxer recognises is read no further than the probe allows.
@@ -986,62 +626,6 @@ void TestFfmpegSource::fileChangesWhilePlaying()
     QCOMPARE(source->read(buffer.data(), 1024) <= 0, true);
 }
 
-void TestFfmpegSource::statedLengthCutsOrPadsTheDecode_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<qint64>("delta");
-    QTest::addColumn<qint64>("frameCount");
-    QTest::addColumn<qint64>("delivered");
-    QTest::addColumn<qint64>("silentAtTheEnd");
-    // tone.ogg's last granule position is 9187 (the tone's length). For that
-    // last granule, 9287 and 53287, the ffmpeg tool decodes 9059, 9159 and
-    // 9792 frames.
-    QTest::newRow("Ogg as encoded: 128 frames of silence make up the length")
-        << "tone.ogg" << qint64(0) << qint64(9187) << qint64(9187) << qint64(128);
-    QTest::newRow("Ogg, last granule 100 later: the same")
-        << "tone.ogg" << qint64(100) << qint64(9287) << qint64(9287) << qint64(128);
-    QTest::newRow("Ogg, last granule a second later: the track ends where the decode does")
-        << "tone.ogg" << qint64(44100) << qint64(53287) << qint64(9792) << qint64(0);
-    // tone.aiff's SSND chunk holds 9187 frames; COMM is made to say 100 fewer.
-    QTest::newRow("AIFF, COMM 100 frames short: the rest is cut")
-        << "tone.aiff" << qint64(-100) << qint64(9087) << qint64(9087) << qint64(0);
-}
-
-// The length is what the container states, and the frames delivered follow
-// it, within reason, whatever the decoder makes of the stream.
-void TestFfmpegSource::statedLengthCutsOrPadsTheDecode()
-{
-    QFETCH(QString, name);
-    QFETCH(qint64, delta);
-    QFETCH(qint64, frameCount);
-    QFETCH(qint64, delivered);
-    QFETCH(qint64, silentAtTheEnd);
-    QByteArray bytes = readFile(audioFixture("formats/" + name));
-    if (name.endsWith(QStringLiteral(".ogg"))) {
-        bytes = withLastGranuleMoved(bytes, delta);
-    } else {
-        // COMM: id, size, channels (2 bytes), then the frame count, big-endian.
-        const qsizetype at = bytes.indexOf("COMM") + 10;
-        const quint32 frames = qFromBigEndian<quint32>(bytes.constData() + at) + quint32(delta);
-        qToBigEndian(frames, bytes.data() + at);
-    }
-    QVERIFY(!bytes.isEmpty());
-    const QString path = m_dir.filePath(QStringLiteral("stated%1-%2").arg(delta).arg(name));
-    QVERIFY(writeFile(path, bytes));
-    QString error;
-    std::unique_ptr<PcmSource> source = loadTrack(path, &error);
-    QVERIFY2(source != nullptr, qPrintable(error));
-    QCOMPARE(source->frameCount(), frameCount);
-    const Decoded decoded = decodeAll(*source);
-    QCOMPARE(decoded.frames, delivered);
-    QCOMPARE(decoded.last, 0);
-    const auto end = decoded.samples.end();
-    const auto silence = end - qsizetype(silentAtTheEnd * 2);
-    QVERIFY(std::all_of(silence, end, [](int16_t sample) { return sample == 0; }));
-    // The tone goes on up to the silence.
-    QVERIFY(std::any_of(silence - 64, silence, [](int16_t sample) { return sample != 0; }));
-}
-
 // A demuxer stops reading, with an error, once it has taken its budget.
 void TestFfmpegSource::readBudgetStopsTheDemuxer()
 {
@@ -1069,42 +653,6 @@ void TestFfmpegSource::readBudgetStopsTheDemuxer()
     // The header takes the first reads; 36,826 bytes are far more than 10,000.
     QVERIFY(readAll(10000, &overBudget) < 0);
     QVERIFY(overBudget);
-}
-
-void TestFfmpegSource::fileCutNearItsEndIsNotMadeUp_data()
-{
-    QTest::addColumn<qint64>("keptFrames");
-    QTest::addColumn<qint64>("played");
-    // minute.wav: a 44-byte header, then 2,646,000 frames of 4 bytes. FFmpeg
-    // reads its PCM in packets of 4,096 bytes (1,024 frames); the one a cut
-    // runs through is dropped, as a cut packet of any codec is.
-    const qint64 kept = 60 * 44100 - 4410;
-    const qint64 whole = kept / 1024 * 1024;
-    QTest::newRow("inside a packet") << kept << whole;
-    QTest::newRow("where a packet ends") << whole << whole;
-}
-
-// A file cut a tenth of a second short of its end while it plays: the track
-// ends where the file now does, with no silence made up for the rest, though
-// that would be within the quarter second made up for a short decode.
-void TestFfmpegSource::fileCutNearItsEndIsNotMadeUp()
-{
-    QFETCH(qint64, keptFrames);
-    QFETCH(qint64, played);
-    const QString path = m_dir.filePath(QStringLiteral("cut-near-end-%1.wav").arg(keptFrames));
-    QVERIFY(writeFile(path, readFile(m_dir.filePath(QStringLiteral("minute.wav")))));
-    QString error;
-    std::unique_ptr<PcmSource> source = loadTrack(path, &error);
-    QVERIFY2(source != nullptr, qPrintable(error));
-    QCOMPARE(source->frameCount(), qint64(60 * 44100));
-    std::vector<int16_t> buffer(2 * 44100);
-    QCOMPARE(source->read(buffer.data(), 44100), int64_t(44100));
-    QFile file(path);
-    QVERIFY(file.resize(44 + keptFrames * 4));
-    qint64 delivered = 44100;
-    for (int64_t got; (got = source->read(buffer.data(), 44100)) > 0;)
-        delivered += got;
-    QCOMPARE(delivered, played);
 }
 
 QTEST_GUILESS_MAIN(TestFfmpegSource)

@@ -73,77 +73,56 @@ void TestIsoFragments::leastSampleBytes_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<qint64>("expected");
-    const auto row = [this](const char *name, const std::function<void(QByteArray &)> &change,
-                            qint64 expected) {
+    const auto row = [this](const char *name, qint64 expected,
+                            const std::function<void(QByteArray &)> &change) {
         QByteArray bytes = m_fragmented;
         change(bytes);
         QTest::newRow(name) << bytes << expected;
     };
     const auto unchanged = [](QByteArray &) {};
     // Nine listed samples at a byte each, and 318.
-    row("as written", unchanged, 9 + 318);
-    row(
-        "last run of 12 samples", [](QByteArray &b) { put32(b, LastTrun + 12, 12); }, 9 + 12 * 318);
+    row("as written", 9 + 318, unchanged);
+    row("last run of 12 samples", 9 + 12 * 318, [](QByteArray &b) { put32(b, LastTrun + 12, 12); });
     // 2^25 + 255 samples of 318 bytes: what would make FFmpeg fill 800 MB.
-    row(
-        "last run of 33,554,687 samples", [](QByteArray &b) { put32(b, LastTrun + 12, 33554687); },
-        9 + 10670390466LL);
-    row(
-        "last run of 2^32 - 1 samples", [](QByteArray &b) { put32(b, LastTrun + 12, 0xffffffffu); },
-        9 + 1365799599810LL);
+    row("last run of 33,554,687 samples", 9 + 10670390466LL,
+        [](QByteArray &b) { put32(b, LastTrun + 12, 33554687); });
+    row("last run of 2^32 - 1 samples", 9 + 1365799599810LL,
+        [](QByteArray &b) { put32(b, LastTrun + 12, 0xffffffffu); });
     // Without the fragment's own default, the track's applies.
-    row(
-        "last fragment without a default size, the track's 0: a byte each",
-        [](QByteArray &b) { put32(b, LastTfhd + 8, 0x29); }, 9 + 1);
-    row(
-        "last fragment without a default size, the track's 500",
-        [](QByteArray &b) {
-            put32(b, LastTfhd + 8, 0x29);
-            put32(b, Trex + 8 + 16, 500);
-        },
-        9 + 500);
-    row(
-        "the fragment's default before the track's",
-        [](QByteArray &b) { put32(b, Trex + 8 + 16, 500); }, 9 + 318);
-    row(
-        "a default of another track does not apply",
-        [](QByteArray &b) {
-            put32(b, LastTfhd + 8, 0x29);
-            put32(b, Trex + 8 + 16, 500);
-            put32(b, Trex + 8 + 4, 2);
-        },
-        9 + 1);
+    row("last fragment without a default size, the track's 0: a byte each", 9 + 1,
+        [](QByteArray &b) { put32(b, LastTfhd + 8, 0x29); });
+    row("last fragment without a default size, the track's 500", 9 + 500, [](QByteArray &b) {
+        put32(b, LastTfhd + 8, 0x29);
+        put32(b, Trex + 8 + 16, 500);
+    });
+    row("the fragment's default before the track's", 9 + 318,
+        [](QByteArray &b) { put32(b, Trex + 8 + 16, 500); });
+    row("a default of another track does not apply", 9 + 1, [](QByteArray &b) {
+        put32(b, LastTfhd + 8, 0x29);
+        put32(b, Trex + 8 + 16, 500);
+        put32(b, Trex + 8 + 4, 2);
+    });
     // The first run's box has room for three rows of four bytes.
-    row(
-        "a table of four rows in room for three",
-        [](QByteArray &b) { put32(b, FirstTrun + 12, 4); }, INT64_MAX);
-    row(
-        "rows of two fields in room for three of one",
-        [](QByteArray &b) { put32(b, FirstTrun + 8, 0x301); }, INT64_MAX);
-    row(
-        "a table of two rows: a byte each", [](QByteArray &b) { put32(b, FirstTrun + 12, 2); },
-        8 + 318);
-    row(
-        "the last fragment's size 0: it runs to the end",
-        [](QByteArray &b) { put32(b, LastMoof, 0); }, 9 + 318);
-    row(
-        "the last fragment with a 64-bit size",
-        [](QByteArray &b) {
-            QByteArray large(16, 0);
-            put32(large, 0, 1);
-            large.replace(4, 4, "moof");
-            put32(large, 12, 108 + 8);
-            b.replace(LastMoof, 8, large);
-        },
-        9 + 318);
+    row("a table of four rows in room for three", INT64_MAX,
+        [](QByteArray &b) { put32(b, FirstTrun + 12, 4); });
+    row("rows of two fields in room for three of one", INT64_MAX,
+        [](QByteArray &b) { put32(b, FirstTrun + 8, 0x301); });
+    row("a table of two rows: a byte each", 8 + 318,
+        [](QByteArray &b) { put32(b, FirstTrun + 12, 2); });
+    row("the last fragment's size 0: it runs to the end", 9 + 318,
+        [](QByteArray &b) { put32(b, LastMoof, 0); });
+    row("the last fragment with a 64-bit size", 9 + 318, [](QByteArray &b) {
+        QByteArray large(16, 0);
+        put32(large, 0, 1);
+        large.replace(4, 4, "moof");
+        put32(large, 12, 108 + 8);
+        b.replace(LastMoof, 8, large);
+    });
     // A fragment's box is read only as far as its parent reaches.
-    row(
-        "the last fragment cut off before its run",
-        [](QByteArray &b) { put32(b, LastMoof, LastTrun - LastMoof); }, 9);
-    row(
-        "a box of size 4 ends the walk", [](QByteArray &b) { put32(b, LastMoof, 4); }, 9);
-    row(
-        "no fragments", [](QByteArray &b) { b = readFile(audioFixture("formats/tone.m4a")); }, 0);
+    row("the last fragment cut off before its run", 9,
+        [](QByteArray &b) { put32(b, LastMoof, LastTrun - LastMoof); });
+    row("a box of size 4 ends the walk", 9, [](QByteArray &b) { put32(b, LastMoof, 4); });
+    row("no fragments", 0, [](QByteArray &b) { b = readFile(audioFixture("formats/tone.m4a")); });
 }
 
 void TestIsoFragments::leastSampleBytes()

@@ -52,9 +52,7 @@ void TestSdlAudioDefaults::signalsKeepTheirDefaultAction_data()
 void TestSdlAudioDefaults::signalsKeepTheirDefaultAction()
 {
     QFETCH(int, signalNumber);
-    struct sigaction action
-    {
-    };
+    struct sigaction action = {};
     QCOMPARE(sigaction(signalNumber, nullptr, &action), 0);
     QVERIFY(action.sa_handler == SIG_DFL);
 }

@@ -58,6 +58,8 @@ share/man/zh_CN/man1/plovi.1.gz
 share/doc/plovi/player.png
 share/doc/plovi/nobix.png
 share/doc/plovi/tarvel.png
+share/doc/plovi/copyright
+share/doc/plovi/changelog.gz
 EOF2
 )
 installed=$(cd "$usr" && find . \( -type f -o -type l \) | sed 's|^\./||' | sort)
@@ -227,12 +229,25 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
     [ "$(field Package)" = plovi ] || fail "package name $(field Package)"
     [ "$(field Section)" = sound ] || fail "section $(field Section)"
     [ -n "$(field Maintainer)" ] || fail "no maintainer"
-    for lib in libqt6widgets6 libqt6gui6 libqt6core6 libsdl2-2.0-0 libmpg123-0 libavformat59 libavcodec59 libswresample4 libc6; do
-      field Depends | grep -q "\b$lib\b" || fail "Depends lacks $lib: $(field Depends)"
+    # The packages that hold the libraries the programs link, as this release
+    # names them (libavformat59 on Debian 12, libavformat61 on 13, ...), and
+    # SDL, which the player loads at run time.
+    libs=$(for p in Plovi Nobix Tarvel plovi-ffmpeg.so; do
+      readelf -d "$build/bin/$p" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'
+    done | sort -u)
+    for lib in $libs; do
+      path=$(ldconfig -p | awk -v l="$lib" '$1 == l {print $NF; exit}')
+      [ -n "$path" ] || continue
+      owner=$(dpkg -S "$(realpath "$path")" 2>/dev/null | head -n 1 | cut -d: -f1) || true
+      [ -n "$owner" ] || owner=$(dpkg -S "$path" 2>/dev/null | head -n 1 | cut -d: -f1) || true
+      [ -n "$owner" ] && { field Depends | grep -qE "(^|[ ,|])$owner( |,|$)" || fail "Depends lacks $owner (for $lib): $(field Depends)"; }
     done
-    for package in fonts-arphic-uming qt6-translations-l10n; do
-      field Recommends | grep -q "\b$package\b" || fail "Recommends lacks $package: $(field Recommends)"
+    for lib in libsdl2-2.0-0 libc6; do
+      field Depends | grep -qE "(^|[ ,|])$lib( |,|$)" || fail "Depends lacks $lib: $(field Depends)"
     done
+    # Every text is Chinese: a CJK font is required, Qt's translations recommended.
+    field Depends | grep -qE '(^|, )fonts-arphic-uming \|' || fail "Depends lacks a CJK font: $(field Depends)"
+    field Recommends | grep -q '\bqt6-translations-l10n\b' || fail "Recommends lacks qt6-translations-l10n: $(field Recommends)"
     contents=$(dpkg-deb -c "$deb")
     files=$(awk '$1 !~ /^d/ {print $6}' <<<"$contents" | sed 's|^\./usr/||' | sort)
     [ "$files" = "$expected" ] ||
@@ -246,6 +261,10 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
         fail "$p in the package is not stripped"
       fi
     done
+    # Debian's own checks, at lintian's default level: no error, no warning.
+    if command -v lintian >/dev/null; then
+      report=$(lintian --fail-on error,warning "$deb" 2>&1) || fail "lintian: $report"
+    fi
   else
     fail "cpack made no $deb_name: $(ls "$tmp/package")"
   fi

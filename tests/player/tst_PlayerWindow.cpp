@@ -62,6 +62,8 @@ class TestPlayerWindow : public QObject
     void layout_data();
     void layout();
     void tabOrder();
+    void focusAtStartUp_data();
+    void focusAtStartUp();
     void pressMovesWindow_data();
     void pressMovesWindow();
     void companions_data();
@@ -279,6 +281,52 @@ void TestPlayerWindow::tabOrder()
              << "Command2"
              << "CmdTrack_0";
     QCOMPARE(focusOrder(form.CmdTrack(0), int(expected.size())), expected);
+}
+
+void TestPlayerWindow::focusAtStartUp_data()
+{
+    QTest::addColumn<QByteArray>("bindings");
+    QTest::addColumn<QStringList>("tabs"); // the focus at start, then after each Tab
+    QTest::newRow("no records") << QByteArray()
+                                << QStringList{"CmdTrack_0", "CmdTrack_1", "CmdTrack_2"};
+    // Slots 0 and 1 have no path and are disabled; Tab skips slot 3 too.
+    QTest::newRow("first two disabled")
+        << record("", "a") + record(" ", "b") + record("/m/c.mp3", "c") + record("", "d")
+        << QStringList{"CmdTrack_2", "CmdTrack_4", "CmdTrack_5"};
+    QByteArray none;
+    for (int k = 0; k < 15; ++k) {
+        none += record("", QStringLiteral("n%1").arg(k));
+    }
+    QTest::newRow("every track disabled") << none << QStringList{"CmdSet", "CmdExit", "Command1"};
+}
+
+// The focus starts on the first enabled control of the tab order and Tab
+// walks on from there.
+void TestPlayerWindow::focusAtStartUp()
+{
+    QFETCH(QByteArray, bindings);
+    QFETCH(QStringList, tabs);
+    PlayerHarness h;
+    h.writeBindings(bindings);
+    PlayerWindow form(h.services());
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    // The focus shows: the focused button looks otherwise without it.
+    QWidget *focused = QApplication::focusWidget();
+    QVERIFY(focused != nullptr);
+    const QImage withFocus = focused->grab().toImage();
+    focused->clearFocus();
+    const QImage without = focused->grab().toImage();
+    focused->setFocus(Qt::OtherFocusReason);
+    QVERIFY(withFocus != without);
+    QStringList seen;
+    for (int k = 0; k < tabs.size(); ++k) {
+        QWidget *focus = QApplication::focusWidget();
+        seen << (focus == nullptr ? QString() : focus->objectName());
+        QTest::keyClick(focus == nullptr ? &form : focus, Qt::Key_Tab);
+    }
+    QCOMPARE(seen, tabs);
 }
 
 void TestPlayerWindow::pressMovesWindow_data()

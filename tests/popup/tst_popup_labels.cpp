@@ -1,4 +1,5 @@
 #include "AlertWindow.h"
+#include "HollowLabel.h"
 #include "LinkLabel.h"
 #include "NobixVariant.h"
 #include "PopupFakes.h"
@@ -11,6 +12,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -106,6 +108,9 @@ class TestPopupLabels : public QObject
     void hoverStyleIsOneWay();
     void headingNeverChanges();
     void headingIsDrawnHollow();
+    void headingOutlineIsBuiltOnce();
+    void hoverUnderlinesTheWholeText_data();
+    void hoverUnderlinesTheWholeText();
     void nobixOpensMailOnAnyButtonPress_data();
     void nobixOpensMailOnAnyButtonPress();
     void nobixDoubleClickOpensOnce();
@@ -314,6 +319,105 @@ void TestPopupLabels::headingIsDrawnHollow()
     QVERIFY2(
         hollow >= 2 * solid + 8,
         qPrintable(QStringLiteral("%1 enclosed areas hollow, %2 filled").arg(hollow).arg(solid)));
+}
+
+// The outline is built on the first painting and kept while text, font and
+// size stay; what is drawn from the kept outline is what a new label draws.
+void TestPopupLabels::headingOutlineIsBuiltOnce()
+{
+    LabelRig rig(g_tarvel);
+    auto *heading = qobject_cast<popup::HollowLabel *>(rig.label(QStringLiteral("Label1")));
+    QVERIFY(heading != nullptr);
+    const QImage first = paintedAlone(heading);
+    const int builds = heading->shapeBuilds();
+    QVERIFY(builds >= 1);
+    for (int i = 0; i < 5; ++i) {
+        QCOMPARE(paintedAlone(heading), first);
+    }
+    QCOMPARE(heading->shapeBuilds(), builds);
+
+    popup::HollowLabel fresh(heading->text(), nullptr);
+    fresh.setFont(heading->font());
+    fresh.setPalette(heading->palette());
+    fresh.resize(heading->size());
+    QCOMPARE(paintedAlone(&fresh), first);
+
+    heading->setText(QStringLiteral("软件"));
+    const QImage shorter = paintedAlone(heading);
+    QCOMPARE(heading->shapeBuilds(), builds + 1);
+    QVERIFY(shorter != first);
+}
+
+void TestPopupLabels::hoverUnderlinesTheWholeText_data()
+{
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<double>("scale"); // the fonts as a scale factor enlarges them
+    for (const double scale : {1.0, 1.5, 2.0}) {
+        QTest::addRow("Nobix Label1, %g", scale) << "Nobix"
+                                                 << "Label1" << scale;
+        QTest::addRow("Tarvel Label2, %g", scale) << "Tarvel"
+                                                  << "Label2" << scale;
+        QTest::addRow("Tarvel Label3, %g", scale) << "Tarvel"
+                                                  << "Label3" << scale;
+    }
+}
+
+// Hovered, a link shows a blue line under its text, inside the label and
+// across the text's whole advance; the characters stay on their pixels.
+void TestPopupLabels::hoverUnderlinesTheWholeText()
+{
+    QFETCH(QString, variant);
+    QFETCH(QString, name);
+    QFETCH(double, scale);
+    LabelRig rig(variantNamed(variant));
+    QLabel *label = rig.label(name);
+    if (scale != 1.0) {
+        QFont larger = label->font();
+        larger.setPointSizeF(larger.pointSizeF() * scale);
+        label->setFont(larger);
+        label->resize(label->sizeHint());
+    }
+    const QFontMetrics metrics(label->font());
+    const int advance = metrics.horizontalAdvance(label->text());
+    const QPoint at = label->pos();
+    const QImage before = paintedAlone(label);
+
+    moveOver(label);
+    QCOMPARE(label->pos(), at);
+    QVERIFY(label->width() >= advance);
+    const QImage after = paintedAlone(label);
+
+    const auto inked = [](const QImage &image, int x, int y) {
+        return qAlpha(image.pixel(x, y)) >= 128;
+    };
+    // The underline: a row below the baseline painted across the advance.
+    int underline = -1;
+    for (int y = metrics.ascent(); y < after.height() && underline < 0; ++y) {
+        int covered = 0;
+        for (int x = 0; x < advance; ++x) {
+            covered += inked(after, x, y) ? 1 : 0;
+        }
+        if (covered >= advance * 95 / 100) {
+            underline = y;
+        }
+    }
+    QVERIFY2(underline >= 0, qPrintable(QStringLiteral("no underline in %1 rows, ascent %2")
+                                            .arg(after.height())
+                                            .arg(metrics.ascent())));
+    QCOMPARE(QColor(after.pixel(advance / 2, underline)), QColor(0, 0, 255));
+    // Above the baseline the glyphs cover the same pixels as before. Text is
+    // blended with a gamma that depends on its colour, so only pixels
+    // painted in one image and all but blank in the other count as moved.
+    for (int y = 0; y < metrics.ascent(); ++y) {
+        for (int x = 0; x < before.width(); ++x) {
+            const int was = qAlpha(before.pixel(x, y));
+            const int is = qAlpha(after.pixel(x, y));
+            QVERIFY2(
+                std::min(was, is) >= 64 || std::max(was, is) < 192,
+                qPrintable(QStringLiteral("%1,%2: %3 then %4").arg(x).arg(y).arg(was).arg(is)));
+        }
+    }
 }
 
 void TestPopupLabels::nobixOpensMailOnAnyButtonPress_data()
