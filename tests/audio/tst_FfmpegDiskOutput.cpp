@@ -84,8 +84,12 @@ void TestFfmpegDiskOutput::wholeTrackReachesTheDevice()
 
     // A device opened anew starts its file anew: measured once the track is
     // loaded, before the event loop starts it.
+    qsizetype before = -1;
+    const QObject context;
+    QObject::connect(m_player.get(), &audio::MediaPlayer::loadFinished, &context,
+                     [this, &before] { before = m_disk.output().size(); });
     m_player->setFileName(path);
-    const qsizetype before = m_disk.output().size();
+    QTRY_VERIFY_WITH_TIMEOUT(before >= 0, 3000);
     QTRY_VERIFY_WITH_TIMEOUT(m_player->isPlaying(), 2000);
     QTRY_COMPARE_WITH_TIMEOUT(m_player->duration() - m_player->currentPosition(), 0.0, 10000);
     const qint64 shorter = std::min<qint64>(m_player->frameCount(), frames);

@@ -69,7 +69,7 @@ void TestSdlAudioDefaults::trackEndsByItself()
 {
     audio::TrackPlayer player(*m_audio);
     player.setFileName(audioFixture(QStringLiteral("beep.wav")));
-    QVERIFY(player.duration() > 0.0);
+    QTRY_VERIFY_WITH_TIMEOUT(player.duration() > 0.0, 3000);
     QTRY_COMPARE_WITH_TIMEOUT(player.duration() - player.currentPosition(), 0.0, 5000);
 }
 
