@@ -100,6 +100,18 @@ void AudioSystem::retryRealDrivers()
         m_started = switchToDummyDriver();
 }
 
+// Only while no device is open. Some of SDL's back ends (PipeWire's) keep one
+// connection to the server for every device, and open none once the server
+// is gone until the subsystem restarts; others connect per device.
+bool AudioSystem::restart()
+{
+    const SdlLibrary &sdl = SdlLibrary::loaded();
+    if (m_started)
+        sdl.QuitSubSystem(SDL_INIT_AUDIO);
+    m_started = sdl.InitSubSystem(SDL_INIT_AUDIO) == 0;
+    return m_started;
+}
+
 Result<uint32_t> AudioSystem::openDevice(int sampleRate, int channels, int bufferFrames,
                                          Callback callback, void *userData,
                                          const QString &streamName, bool mayFallBack)
@@ -108,6 +120,8 @@ Result<uint32_t> AudioSystem::openDevice(int sampleRate, int channels, int buffe
     startOnce();
     if (m_started)
         retryRealDrivers();
+    else if (m_startError.isEmpty() && m_openDevices == 0)
+        m_started = restart(); // the chosen driver may work now
     if (!m_started)
         return Failure{QStringLiteral("no audio driver: %1")
                            .arg(m_startError.isEmpty()
@@ -128,6 +142,8 @@ Result<uint32_t> AudioSystem::openDevice(int sampleRate, int channels, int buffe
     wanted.userdata = userData;
     SDL_AudioSpec obtained{};
     SDL_AudioDeviceID device = sdl.OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (device == 0 && m_openDevices == 0 && !m_fellBack && restart())
+        device = sdl.OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device == 0 && mayFallBack && m_openDevices == 0 && switchToDummyDriver())
         device = sdl.OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device == 0)

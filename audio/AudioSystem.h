@@ -27,7 +27,9 @@ namespace audio {
 // and that switch happen inside OutputDevice::open(), on the opening thread,
 // under the system's lock and only while no device is open. A device opened
 // once no other is open, at least RetryInterval after the switch, tries the
-// real drivers again, so a sound server that appears later is used.
+// real drivers again, so a sound server that appears later is used. A device
+// that cannot be opened while no other is open restarts the subsystem first,
+// as some back ends need after their server restarted.
 //
 // In a sound server's mixer, every stream of the process shows as "Plovi" with
 // the icon `plovi` and the given role; each device carries its own stream name.
@@ -64,6 +66,7 @@ class AudioSystem
     // Under m_mutex, with the library loaded.
     [[nodiscard]] bool switchToDummyDriver();
     void retryRealDrivers();
+    [[nodiscard]] bool restart();
     void startOnce();
 
     Role m_role;

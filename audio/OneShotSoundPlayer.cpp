@@ -114,9 +114,8 @@ void OneShotSoundPlayer::play(const Sound &sound)
         (sound.sampleRate != m_device->sampleRate() || sound.channels != m_device->channels()))
         m_device.reset();
     if (!m_device) {
-        Result<OutputDevice> opened =
-            OutputDevice::open(m_system, sound.sampleRate, sound.channels, BufferFrames, nullptr,
-                               nullptr, sound.name);
+        Result<OutputDevice> opened = OutputDevice::open(
+            m_system, sound.sampleRate, sound.channels, BufferFrames, nullptr, nullptr, sound.name);
         if (!opened)
             return;
         m_device.emplace(std::move(opened).value());

@@ -12,9 +12,9 @@ Result<OutputDevice> OutputDevice::open(AudioSystem &system, int sampleRate, int
                                         int bufferFrames, Callback callback, void *userData,
                                         const QString &streamName, Fallback fallback)
 {
-    const Result<uint32_t> id = system.openDevice(sampleRate, channels, bufferFrames, callback,
-                                                  userData, streamName,
-                                                  fallback == Fallback::Allowed);
+    const Result<uint32_t> id =
+        system.openDevice(sampleRate, channels, bufferFrames, callback, userData, streamName,
+                          fallback == Fallback::Allowed);
     if (!id)
         return Failure{id.error()};
     return OutputDevice(system, id.value(), sampleRate, channels, streamName);

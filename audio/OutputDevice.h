@@ -36,12 +36,10 @@ class OutputDevice
     // (or of one transfer from the queue). A null callback feeds the device
     // from the queue. The stream name is what a sound server's mixer shows
     // for this device (empty: SDL's default).
-    [[nodiscard]] static Result<OutputDevice> open(AudioSystem &system, int sampleRate,
-                                                   int channels, int bufferFrames,
-                                                   Callback callback = nullptr,
-                                                   void *userData = nullptr,
-                                                   const QString &streamName = {},
-                                                   Fallback fallback = Fallback::Allowed);
+    [[nodiscard]] static Result<OutputDevice>
+    open(AudioSystem &system, int sampleRate, int channels, int bufferFrames,
+         Callback callback = nullptr, void *userData = nullptr, const QString &streamName = {},
+         Fallback fallback = Fallback::Allowed);
 
     ~OutputDevice();
     OutputDevice(OutputDevice &&other) noexcept;

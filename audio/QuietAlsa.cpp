@@ -22,7 +22,8 @@ void silenceAlsaErrors()
     void *alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
     if (alsa == nullptr)
         return;
-    const auto set = reinterpret_cast<SetAlsaErrorHandler>(dlsym(alsa, "snd_lib_error_set_handler"));
+    const auto set =
+        reinterpret_cast<SetAlsaErrorHandler>(dlsym(alsa, "snd_lib_error_set_handler"));
     if (set != nullptr)
         static_cast<void>(set(&ignoreAlsaError));
 }

@@ -3,6 +3,9 @@
 #include "AudioFileLoader.h"
 #include "AudioSystem.h"
 #include "PcmSource.h"
+#include "TrackTags.h"
+
+#include <QFileInfo>
 
 #include <algorithm>
 #include <chrono>
@@ -19,6 +22,10 @@ namespace {
 constexpr int BufferFrames = 1024;
 constexpr int DefaultRate = 44100;
 constexpr int DefaultChannels = 2;
+// Retries for a lost device: soon (a server restart takes a fraction of a
+// second), then at most once a second, so a missing server costs nothing.
+constexpr int FirstRetryDelayMs = 100;
+constexpr int LastRetryDelayMs = 1000;
 
 } // namespace
 
@@ -27,6 +34,10 @@ TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening) : m_system(
     m_startTimer.setSingleShot(true);
     m_startTimer.setInterval(0);
     QObject::connect(&m_startTimer, &QTimer::timeout, &m_startTimer, [this] { startPlayback(); });
+    m_watchTimer.setInterval(WatchIntervalMs);
+    QObject::connect(&m_watchTimer, &QTimer::timeout, &m_watchTimer, [this] { watchDevice(); });
+    m_retryTimer.setSingleShot(true);
+    QObject::connect(&m_retryTimer, &QTimer::timeout, &m_retryTimer, [this] { retryLostDevice(); });
     // Opened ahead so that the first track starts without waiting for the
     // device; a failure shows again, with its reason, when a track is assigned.
     if (opening == DeviceOpening::Now)
@@ -111,7 +122,8 @@ void TrackPlayer::setFileName(const QString &fileName)
     if (Result<std::unique_ptr<PcmSource>> loaded = AudioFileLoader::load(fileName); !loaded) {
         error = loaded.error();
     } else if (const Result<void> device =
-                   prepareDevice(loaded.value()->sampleRate(), loaded.value()->channels());
+                   prepareDevice(loaded.value()->sampleRate(), loaded.value()->channels(),
+                                 m_device ? std::optional(m_device->streamName()) : std::nullopt);
                !device) {
         error = device.error();
     } else {
@@ -130,9 +142,14 @@ void TrackPlayer::setFileName(const QString &fileName)
         m_playedFrames.store(0);
     }
 
+    // An empty slot is no fault, and a file the player hovers, plays and
+    // reloads is one fault.
     if (m_source == nullptr) {
-        qWarning("audio::TrackPlayer: nothing loaded for \"%s\": %s", qUtf8Printable(fileName),
-                 qUtf8Printable(error));
+        if (!fileName.isEmpty() && !m_refused.contains(fileName)) {
+            m_refused.insert(fileName);
+            qWarning("audio::TrackPlayer: nothing loaded for \"%s\": %s", qUtf8Printable(fileName),
+                     qUtf8Printable(error));
+        }
         return;
     }
     m_startTimer.start();
@@ -174,21 +191,93 @@ int64_t TrackPlayer::frameCount() const
     return m_frameCount;
 }
 
-void TrackPlayer::startPlayback()
+void TrackPlayer::setStreamTitle(const QString &title)
 {
-    if (!m_device || m_source == nullptr)
-        return;
+    m_streamTitle = title;
+}
+
+QString TrackPlayer::streamName() const
+{
+    if (!m_streamTitle.isEmpty())
+        return m_streamTitle;
+    if (const Result<TrackTags> tags = TrackTags::read(m_fileName); tags && tags->title())
+        return *tags->title();
+    return QFileInfo(m_fileName).fileName();
+}
+
+// On a sound server each track is a stream of its own, named after it (SDL
+// names a stream only when it opens); the silent drivers show no names.
+bool TrackPlayer::startPlayback(OutputDevice::Fallback fallback)
+{
+    if (m_source == nullptr)
+        return true;
+    const QString driver = m_system.driverName();
+    const bool named = driver != QLatin1String("dummy") && driver != QLatin1String("disk");
+    const Result<void> device =
+        prepareDevice(m_sampleRate, m_source->channels(),
+                      named ? std::optional(streamName()) : std::nullopt, fallback);
+    if (!device) {
+        if (fallback == OutputDevice::Fallback::RealOnly)
+            return false;
+        // No output at all: the track ends at once, as a file cut short.
+        qWarning("audio::TrackPlayer: no output for \"%s\": %s", qUtf8Printable(m_fileName),
+                 qUtf8Printable(device.error()));
+        m_playedFrames.store(m_frameCount);
+        return true;
+    }
     {
         const std::lock_guard lock(*m_device);
         m_playing.store(m_playedFrames.load() < m_frameCount);
     }
     m_device->resume();
+    m_watchTimer.start();
+    return true;
+}
+
+// SDL keeps calling a lost device's callback, into nothing: the frames played
+// after the loss, up to one watch interval, are skipped.
+void TrackPlayer::watchDevice()
+{
+    if (!m_device || !m_device->isLost()) {
+        if (!m_playing.load())
+            m_watchTimer.stop();
+        return;
+    }
+    m_watchTimer.stop();
+    bool wasPlaying = false;
+    {
+        const std::lock_guard lock(*m_device);
+        wasPlaying = m_playing.exchange(false);
+    }
+    m_device.reset();
+    if (!wasPlaying)
+        return;
+    m_lostFor.start();
+    m_retryDelayMs = FirstRetryDelayMs;
+    m_retryTimer.start(m_retryDelayMs);
+}
+
+// Only a real device will do: a track that went on silently would seem to
+// play while the server is back.
+void TrackPlayer::retryLostDevice()
+{
+    if (startPlayback(OutputDevice::Fallback::RealOnly))
+        return;
+    const qint64 left = ResumeWindowMs - m_lostFor.elapsed();
+    if (left <= 0) {
+        m_playedFrames.store(m_frameCount);
+        return;
+    }
+    m_retryDelayMs = std::min(m_retryDelayMs * 2, LastRetryDelayMs);
+    m_retryTimer.start(static_cast<int>(std::min<qint64>(m_retryDelayMs, left)));
 }
 
 // Once this returns, the audio callback hands no further frame to the device.
 void TrackPlayer::halt()
 {
     m_startTimer.stop();
+    m_watchTimer.stop();
+    m_retryTimer.stop();
     if (!m_device) {
         m_playing.store(false);
         return;
@@ -207,21 +296,29 @@ void TrackPlayer::halt()
 // device at a time, the new one opens once every old one is closed; under
 // SDL's disk driver, which writes every device into the one file it names,
 // the old one is closed first.
-Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels)
+Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels,
+                                        const std::optional<QString> &streamName,
+                                        OutputDevice::Fallback fallback)
 {
-    if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels)
+    // A lost device closes at once.
+    if (m_device && m_device->isLost())
+        m_device.reset();
+    if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels &&
+        (!streamName || *streamName == m_device->streamName()))
         return {};
+    const QString name = streamName.value_or(QString());
     if (m_device && m_system.driverName() == QLatin1String("disk"))
         m_device.reset();
     closeDeviceInBackground();
     // Every open device is paused: no callback reads this now.
     m_outputChannels = channels;
-    Result<OutputDevice> opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
-                                                     &TrackPlayer::audioCallback, this);
+    Result<OutputDevice> opened =
+        OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
+                           &TrackPlayer::audioCallback, this, name, fallback);
     if (!opened && !m_closing.empty()) {
         waitForClosedDevices();
         opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
-                                    &TrackPlayer::audioCallback, this);
+                                    &TrackPlayer::audioCallback, this, name, fallback);
     }
     if (!opened)
         return Failure{opened.error()};

@@ -13,6 +13,8 @@
 #include "MediaPlayer.h"
 #include "OutputDevice.h"
 
+#include <QElapsedTimer>
+#include <QSet>
 #include <QTimer>
 
 #include <atomic>
@@ -53,6 +55,7 @@ class TrackPlayer final : public MediaPlayer
     [[nodiscard]] double duration() const override;
     [[nodiscard]] double currentPosition() const override;
     void stop() override;
+    void setStreamTitle(const QString &title) override;
 
     // Starts opening the device for the usual format on a worker thread (with
     // SDL's audio, if it has not started), unless a device is open or opening.
@@ -65,12 +68,26 @@ class TrackPlayer final : public MediaPlayer
     [[nodiscard]] int64_t playedFrames() const;
     [[nodiscard]] int64_t frameCount() const;
 
+    // How long a track that was playing when its device was lost waits for a
+    // new one; how often a lost device is looked for while a track plays.
+    static constexpr int ResumeWindowMs = 5000;
+    static constexpr int WatchIntervalMs = 100;
+
   private:
     static void audioCallback(void *userData, uint8_t *stream, int length);
     void fill(uint8_t *stream, int length);
-    void startPlayback();
     void halt();
-    [[nodiscard]] Result<void> prepareDevice(int sampleRate, int channels);
+    // Opens a device unless it would stay silent; false when none opened.
+    bool startPlayback(OutputDevice::Fallback fallback = OutputDevice::Fallback::Allowed);
+    // A stream name of nullopt keeps the open device whatever its name.
+    [[nodiscard]] Result<void>
+    prepareDevice(int sampleRate, int channels,
+                  const std::optional<QString> &streamName = std::nullopt,
+                  OutputDevice::Fallback fallback = OutputDevice::Fallback::Allowed);
+    // The name of the loaded track's stream, where the driver shows names.
+    [[nodiscard]] QString streamName() const;
+    void watchDevice();
+    void retryLostDevice();
     // Takes over the device the worker opened, once it is done.
     void joinDeviceOpener();
     // Hands the open device, halted, to a worker that closes it.
@@ -92,6 +109,15 @@ class TrackPlayer final : public MediaPlayer
     int m_outputChannels = 0;
     std::optional<OutputDevice> m_device;
     QTimer m_startTimer;
+    QString m_streamTitle;
+    // Files that failed to load and were warned about, each once.
+    QSet<QString> m_refused;
+    // While a track plays: looks for a lost device. After a loss: retries to
+    // open a new one, with growing delays, for at most ResumeWindowMs.
+    QTimer m_watchTimer;
+    QTimer m_retryTimer;
+    QElapsedTimer m_lostFor;
+    int m_retryDelayMs = 0;
     // Written by m_opener alone while it runs; taken over by joinDeviceOpener().
     std::optional<Result<OutputDevice>> m_opened;
     std::thread m_opener;
