@@ -17,7 +17,8 @@ std::atomic<bool> g_exists{false};
 
 constexpr const char *kApplicationName = "Plovi";
 
-// Read by PulseAudio's client library (also PipeWire's) when SDL connects;
+// Read by PulseAudio's client library when SDL connects (also against
+// PipeWire's PulseAudio server);
 // each variable is one property of every stream of the process. SDL's own
 // role hint reaches only some of its back ends.
 void setServerProperties(AudioSystem::Role role)
@@ -26,6 +27,8 @@ void setServerProperties(AudioSystem::Role role)
     setenv("PULSE_PROP_application.icon_name", "plovi", keepUsersValue);
     setenv("PULSE_PROP_media.role", role == AudioSystem::Role::Music ? "music" : "event",
            keepUsersValue);
+    // The same for SDL's PipeWire back end, which takes its role from SDL.
+    setenv("PIPEWIRE_PROPS", "{ application.icon-name = plovi }", keepUsersValue);
 }
 
 } // namespace
