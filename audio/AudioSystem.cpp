@@ -17,10 +17,10 @@ std::atomic<bool> g_exists{false};
 
 constexpr const char *kApplicationName = "Plovi";
 
-// Read by PulseAudio's client library when SDL connects (also against
-// PipeWire's PulseAudio server);
-// each variable is one property of every stream of the process. SDL's own
-// role hint reaches only some of its back ends.
+// Read by PulseAudio's client library when SDL connects (to PulseAudio or to
+// PipeWire's PulseAudio server): each variable is one property of every
+// stream of the process. SDL's own role hint reaches only some of its back
+// ends.
 void setServerProperties(AudioSystem::Role role)
 {
     constexpr int keepUsersValue = 0;
@@ -82,6 +82,12 @@ bool AudioSystem::switchToDummyDriver()
     m_fellBack = m_started;
     m_fellBackAt = std::chrono::steady_clock::now();
     return m_started;
+}
+
+bool AudioSystem::realDriversDue()
+{
+    std::lock_guard lock(m_mutex);
+    return m_fellBack && std::chrono::steady_clock::now() - m_fellBackAt >= RetryInterval;
 }
 
 // Only while no device is open: the subsystem restarts with SDL's own choice

@@ -54,6 +54,10 @@ class AudioSystem
     // when none could start. Any thread.
     [[nodiscard]] QString driverName();
 
+    // Whether the next device would try the real drivers again, were none
+    // open: on the fallback for RetryInterval at least. Any thread.
+    [[nodiscard]] bool realDriversDue();
+
   private:
     friend class OutputDevice;
 

@@ -300,9 +300,12 @@ Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels,
                                         const std::optional<QString> &streamName,
                                         OutputDevice::Fallback fallback)
 {
-    // A lost device closes at once.
-    if (m_device && m_device->isLost())
+    // A lost device closes at once; so does a silent one while a real one
+    // may be had again, which needs every device closed.
+    if (m_device && (m_device->isLost() || m_system.realDriversDue())) {
         m_device.reset();
+        waitForClosedDevices();
+    }
     if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels &&
         (!streamName || *streamName == m_device->streamName()))
         return {};
