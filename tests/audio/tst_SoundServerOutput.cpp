@@ -262,7 +262,7 @@ void TestSoundServerOutput::nextTrackReachesARestartedServer()
     QElapsedTimer clock;
     clock.start();
     player.setFileName(audioFixture(QStringLiteral("chord_cbr.mp3")));
-    QTRY_VERIFY_WITH_TIMEOUT(!sinkInputs().isEmpty(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(player.playedFrames() > 0 && !sinkInputs().isEmpty(), 2000);
     QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
     QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 5000);
     QCOMPARE(player.playedFrames(), qint64(44100));
