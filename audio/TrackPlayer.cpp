@@ -3,9 +3,10 @@
 #include "AudioFileLoader.h"
 #include "AudioSystem.h"
 #include "PcmSource.h"
-#include "TrackTags.h"
 
 #include <QFileInfo>
+
+#include <QPromise>
 
 #include <algorithm>
 #include <chrono>
@@ -29,15 +30,16 @@ constexpr int LastRetryDelayMs = 1000;
 
 } // namespace
 
-TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening) : m_system(system)
+TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening, Loader loader)
+    : m_system(system), m_loader(loader ? std::move(loader) : Loader(&AudioFileLoader::load))
 {
     m_startTimer.setSingleShot(true);
     m_startTimer.setInterval(0);
-    QObject::connect(&m_startTimer, &QTimer::timeout, &m_startTimer, [this] { startPlayback(); });
+    connect(&m_startTimer, &QTimer::timeout, this, [this] { startPlayback(); });
     m_watchTimer.setInterval(WatchIntervalMs);
-    QObject::connect(&m_watchTimer, &QTimer::timeout, &m_watchTimer, [this] { watchDevice(); });
+    connect(&m_watchTimer, &QTimer::timeout, this, &TrackPlayer::watchDevice);
     m_retryTimer.setSingleShot(true);
-    QObject::connect(&m_retryTimer, &QTimer::timeout, &m_retryTimer, [this] { retryLostDevice(); });
+    connect(&m_retryTimer, &QTimer::timeout, this, &TrackPlayer::retryLostDevice);
     // Opened ahead so that the first track starts without waiting for the
     // device; a failure shows again, with its reason, when a track is assigned.
     if (opening == DeviceOpening::Now)
@@ -46,6 +48,7 @@ TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening) : m_system(
 
 TrackPlayer::~TrackPlayer()
 {
+    m_load.reset();
     joinDeviceOpener();
     halt();
     m_device.reset();
@@ -65,17 +68,25 @@ void TrackPlayer::fill(uint8_t *stream, int length)
     const int64_t frames = length / (static_cast<int>(sizeof(int16_t)) * channels);
     int64_t written = 0;
     if (m_playing.load() && m_source != nullptr) {
+        bool ended = false;
         while (written < frames) {
             const int64_t got = m_source->read(out + written * channels, frames - written);
-            if (got <= 0)
+            if (got <= 0) {
+                ended = true;
                 break;
+            }
             written += got;
         }
         const int64_t played = m_playedFrames.load() + written;
         // The end of the data, or data that cannot be decoded further, is the
-        // end of the track: the position lands on the duration exactly.
-        if (played >= m_frameCount || written < frames) {
-            m_playedFrames.store(m_frameCount);
+        // end of the track, wherever the stated length put it: the duration
+        // becomes what played, and the position lands on it exactly. The
+        // length is stored first, so that no reader sees the position reach
+        // a length still to change.
+        if (ended) {
+            m_frameCount.store(played);
+            m_playedFrames.store(played);
+            m_ended.store(true);
             m_playing.store(false);
         } else {
             m_playedFrames.store(played);
@@ -114,45 +125,95 @@ void TrackPlayer::joinDeviceOpener()
 
 void TrackPlayer::setFileName(const QString &fileName)
 {
+    const bool same = fileName == m_fileName;
     m_fileName = fileName;
-    joinDeviceOpener();
     halt();
-    QString error;
+    m_startWhenLoaded = true;
+    // The load still running, or a track loaded and never played (a
+    // hover's), is the file opened anew: kept, so that a click after a hover
+    // does not measure the file again.
+    if (same && m_load != nullptr)
+        return;
+    if (same && m_source != nullptr && m_playedFrames.load() == 0 && !m_ended.load()) {
+        m_startTimer.start();
+        return;
+    }
+    m_load.reset();
+    install(nullptr);
+    startLoad(fileName);
+}
+
+void TrackPlayer::startLoad(const QString &fileName)
+{
+    m_load = std::make_unique<QFutureWatcher<LoadResult>>();
+    connect(m_load.get(), &QFutureWatcherBase::finished, this, &TrackPlayer::finishLoad);
+    QPromise<LoadResult> promise;
+    m_load->setFuture(promise.future());
+    // The worker shares nothing with the player but the promise: abandoned,
+    // it may finish long after the player, or never.
+    auto load = [loader = m_loader, fileName, promise = std::move(promise)]() mutable {
+        promise.start();
+        promise.addResult(std::make_shared<Result<std::unique_ptr<PcmSource>>>(loader(fileName)));
+        promise.finish();
+    };
+    try {
+        std::thread(std::move(load)).detach();
+    } catch (const std::system_error &) {
+        // No thread to spare: loaded here, and delivered from the event loop
+        // all the same.
+        load();
+    }
+}
+
+void TrackPlayer::finishLoad()
+{
+    // The watcher is the sender of this call: deleted once it has returned.
+    QFutureWatcher<LoadResult> *const done = m_load.release();
+    done->deleteLater();
+    const LoadResult loaded = done->future().resultCount() > 0 ? done->result() : nullptr;
+
+    QString error = QStringLiteral("the load ended without a result");
     std::unique_ptr<PcmSource> source;
-    if (Result<std::unique_ptr<PcmSource>> loaded = AudioFileLoader::load(fileName); !loaded) {
-        error = loaded.error();
-    } else if (const Result<void> device =
-                   prepareDevice(loaded.value()->sampleRate(), loaded.value()->channels(),
-                                 m_device ? std::optional(m_device->streamName()) : std::nullopt);
-               !device) {
-        error = device.error();
-    } else {
-        source = std::move(loaded).value();
+    if (loaded != nullptr && !*loaded) {
+        error = loaded->error();
+    } else if (loaded != nullptr) {
+        std::unique_ptr<PcmSource> &opened = loaded->value();
+        joinDeviceOpener();
+        if (const Result<void> device =
+                prepareDevice(opened->sampleRate(), opened->channels(),
+                              m_device ? std::optional(m_device->streamName()) : std::nullopt);
+            !device)
+            error = device.error();
+        else
+            source = std::move(opened);
     }
-
-    std::unique_ptr<PcmSource> previous;
-    {
-        std::unique_lock<OutputDevice> lock;
-        if (m_device)
-            lock = std::unique_lock(*m_device);
-        previous = std::move(m_source);
-        m_source = std::move(source);
-        m_sampleRate = m_source != nullptr ? m_source->sampleRate() : 0;
-        m_frameCount = m_source != nullptr ? m_source->frameCount() : 0;
-        m_playedFrames.store(0);
-    }
-
+    install(std::move(source));
     // An empty slot is no fault, and a file the player hovers, plays and
     // reloads is one fault.
     if (m_source == nullptr) {
-        if (!fileName.isEmpty() && !m_refused.contains(fileName)) {
-            m_refused.insert(fileName);
-            qWarning("audio::TrackPlayer: nothing loaded for \"%s\": %s", qUtf8Printable(fileName),
-                     qUtf8Printable(error));
+        if (!m_fileName.isEmpty() && !m_refused.contains(m_fileName)) {
+            m_refused.insert(m_fileName);
+            qWarning("audio::TrackPlayer: nothing loaded for \"%s\": %s",
+                     qUtf8Printable(m_fileName), qUtf8Printable(error));
         }
-        return;
+    } else if (m_startWhenLoaded) {
+        m_startTimer.start();
     }
-    m_startTimer.start();
+    emit loadFinished();
+}
+
+void TrackPlayer::install(std::unique_ptr<PcmSource> source)
+{
+    std::unique_ptr<PcmSource> previous;
+    std::unique_lock<OutputDevice> lock;
+    if (m_device)
+        lock = std::unique_lock(*m_device);
+    previous = std::move(m_source);
+    m_source = std::move(source);
+    m_sampleRate = m_source != nullptr ? m_source->sampleRate() : 0;
+    m_frameCount.store(m_source != nullptr ? m_source->frameCount() : 0);
+    m_playedFrames.store(0);
+    m_ended.store(false);
 }
 
 QString TrackPlayer::fileName() const
@@ -162,7 +223,7 @@ QString TrackPlayer::fileName() const
 
 double TrackPlayer::duration() const
 {
-    return m_sampleRate > 0 ? static_cast<double>(m_frameCount) / m_sampleRate : 0.0;
+    return m_sampleRate > 0 ? static_cast<double>(frameCount()) / m_sampleRate : 0.0;
 }
 
 double TrackPlayer::currentPosition() const
@@ -172,8 +233,13 @@ double TrackPlayer::currentPosition() const
 
 void TrackPlayer::stop()
 {
-    joinDeviceOpener();
+    m_startWhenLoaded = false;
     halt();
+}
+
+bool TrackPlayer::isLoading() const
+{
+    return m_load != nullptr;
 }
 
 bool TrackPlayer::isPlaying() const
@@ -186,9 +252,17 @@ int64_t TrackPlayer::playedFrames() const
     return m_playedFrames.load();
 }
 
+// Playing past the stated length, one frame more than played: the window
+// takes a position equal to the duration for the end of the track.
 int64_t TrackPlayer::frameCount() const
 {
-    return m_frameCount;
+    if (m_ended.load())
+        return m_frameCount.load();
+    const int64_t stated = m_frameCount.load();
+    const int64_t played = m_playedFrames.load();
+    if (played < stated)
+        return stated;
+    return m_playing.load() ? played + 1 : played;
 }
 
 void TrackPlayer::setStreamTitle(const QString &title)
@@ -196,13 +270,17 @@ void TrackPlayer::setStreamTitle(const QString &title)
     m_streamTitle = title;
 }
 
+// The file's title tag is not read here: that read could stall the window on
+// a share that does not answer.
 QString TrackPlayer::streamName() const
 {
-    if (!m_streamTitle.isEmpty())
-        return m_streamTitle;
-    if (const Result<TrackTags> tags = TrackTags::read(m_fileName); tags && tags->title())
-        return *tags->title();
-    return QFileInfo(m_fileName).fileName();
+    return !m_streamTitle.isEmpty() ? m_streamTitle : QFileInfo(m_fileName).fileName();
+}
+
+void TrackPlayer::endHere()
+{
+    m_frameCount.store(m_playedFrames.load());
+    m_ended.store(true);
 }
 
 // On a sound server each track is a stream of its own, named after it (SDL
@@ -222,12 +300,12 @@ bool TrackPlayer::startPlayback(OutputDevice::Fallback fallback)
         // No output at all: the track ends at once, as a file cut short.
         qWarning("audio::TrackPlayer: no output for \"%s\": %s", qUtf8Printable(m_fileName),
                  qUtf8Printable(device.error()));
-        m_playedFrames.store(m_frameCount);
+        endHere();
         return true;
     }
     {
         const std::lock_guard lock(*m_device);
-        m_playing.store(m_playedFrames.load() < m_frameCount);
+        m_playing.store(!m_ended.load());
     }
     m_device->resume();
     m_watchTimer.start();
@@ -265,7 +343,7 @@ void TrackPlayer::retryLostDevice()
         return;
     const qint64 left = ResumeWindowMs - m_lostFor.elapsed();
     if (left <= 0) {
-        m_playedFrames.store(m_frameCount);
+        endHere();
         return;
     }
     m_retryDelayMs = std::min(m_retryDelayMs * 2, LastRetryDelayMs);

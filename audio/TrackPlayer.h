@@ -14,11 +14,13 @@
 #include "OutputDevice.h"
 
 #include <QElapsedTimer>
+#include <QFutureWatcher>
 #include <QSet>
 #include <QTimer>
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -35,17 +37,26 @@ class PcmSource;
 // tracks of the same rate and channel count; a device a change replaces is
 // closed on a worker.
 //
-// Decoding and output run on SDL's audio thread. The position counts the
-// frames handed to the device. The system must outlive the player.
+// Each assignment loads its file on a thread of its own, detached: a load
+// stuck in a read is left behind, and its result dropped, when the next
+// assignment comes. Decoding and output run on SDL's audio thread. The
+// position counts the frames handed to the device. The system must outlive
+// the player.
 class TrackPlayer final : public MediaPlayer
 {
+    Q_OBJECT
   public:
     // When the output device for the usual format (44.1 kHz stereo) opens:
     // in the constructor, or when openDeviceInBackground() asks for it (a
     // track assigned before that opens the device itself).
     enum class DeviceOpening { Now, OnRequest };
 
-    explicit TrackPlayer(AudioSystem &system, DeviceOpening opening = DeviceOpening::Now);
+    // Opens a file on a load's worker; AudioFileLoader::load unless a test
+    // gives its own.
+    using Loader = std::function<Result<std::unique_ptr<PcmSource>>(const QString &)>;
+
+    explicit TrackPlayer(AudioSystem &system, DeviceOpening opening = DeviceOpening::Now,
+                         Loader loader = {});
     ~TrackPlayer() override;
     TrackPlayer(const TrackPlayer &) = delete;
     TrackPlayer &operator=(const TrackPlayer &) = delete;
@@ -55,6 +66,7 @@ class TrackPlayer final : public MediaPlayer
     [[nodiscard]] double duration() const override;
     [[nodiscard]] double currentPosition() const override;
     void stop() override;
+    [[nodiscard]] bool isLoading() const override;
     void setStreamTitle(const QString &title) override;
 
     // Starts opening the device for the usual format on a worker thread (with
@@ -64,7 +76,8 @@ class TrackPlayer final : public MediaPlayer
 
     // Whether frames of the loaded track are being handed to the device.
     [[nodiscard]] bool isPlaying() const;
-    // Frames of the loaded track handed to the device so far, and its length.
+    // Frames of the loaded track handed to the device so far, and its length
+    // as duration() gives it.
     [[nodiscard]] int64_t playedFrames() const;
     [[nodiscard]] int64_t frameCount() const;
 
@@ -74,11 +87,19 @@ class TrackPlayer final : public MediaPlayer
     static constexpr int WatchIntervalMs = 100;
 
   private:
+    // What a load hands back; shared, as a future's result must be copyable.
+    using LoadResult = std::shared_ptr<Result<std::unique_ptr<PcmSource>>>;
+
+    void startLoad(const QString &fileName);
+    // Takes over the source of the finished load m_load.
+    void finishLoad();
+    // Swaps in source (null: nothing loaded) at its start.
+    void install(std::unique_ptr<PcmSource> source);
     static void audioCallback(void *userData, uint8_t *stream, int length);
     void fill(uint8_t *stream, int length);
-    void halt();
     // Opens a device unless it would stay silent; false when none opened.
     bool startPlayback(OutputDevice::Fallback fallback = OutputDevice::Fallback::Allowed);
+    void halt();
     // A stream name of nullopt keeps the open device whatever its name.
     [[nodiscard]] Result<void>
     prepareDevice(int sampleRate, int channels,
@@ -86,6 +107,8 @@ class TrackPlayer final : public MediaPlayer
                   OutputDevice::Fallback fallback = OutputDevice::Fallback::Allowed);
     // The name of the loaded track's stream, where the driver shows names.
     [[nodiscard]] QString streamName() const;
+    // Ends the track where it is, as a file cut short ends.
+    void endHere();
     void watchDevice();
     void retryLostDevice();
     // Takes over the device the worker opened, once it is done.
@@ -96,14 +119,22 @@ class TrackPlayer final : public MediaPlayer
     void waitForClosedDevices();
 
     AudioSystem &m_system;
+    const Loader m_loader;
     QString m_fileName;
     // Touched by the audio callback only while m_playing; replaced under the
     // device lock.
     std::unique_ptr<PcmSource> m_source;
     int m_sampleRate = 0;
-    int64_t m_frameCount = 0;
+    // The stated length until the callback meets the end of the data; then
+    // what played, and m_ended is set.
+    std::atomic<int64_t> m_frameCount{0};
     std::atomic<int64_t> m_playedFrames{0};
+    std::atomic<bool> m_ended{false};
     std::atomic<bool> m_playing{false};
+    // The load of the last assignment while it runs; deleting it abandons it.
+    std::unique_ptr<QFutureWatcher<LoadResult>> m_load;
+    // Cleared by stop(): the track arrives halted.
+    bool m_startWhenLoaded = false;
     // Read by the callback; written only while no device runs it (none is
     // open, or every open one is paused).
     int m_outputChannels = 0;

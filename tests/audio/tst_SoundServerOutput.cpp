@@ -160,6 +160,7 @@ qint64 TestSoundServerOutput::playToTheEnd(audio::TrackPlayer &player, const QSt
     QElapsedTimer clock;
     clock.start();
     player.setFileName(path);
+    static_cast<void>(QTest::qWaitFor([&player] { return !player.isLoading(); }, 5000));
     if (player.frameCount() != track.frames || track.frames == 0) {
         qWarning("%s: %lld frames, expected %lld", qPrintable(name),
                  static_cast<long long>(player.frameCount()), track.frames);
@@ -285,6 +286,7 @@ void TestSoundServerOutput::playingTrackGoesOnAfterARestart()
     audio::TrackPlayer player(*m_audio);
     player.setStreamTitle(QStringLiteral("long"));
     player.setFileName(m_longTrack);
+    QTRY_VERIFY_WITH_TIMEOUT(!player.isLoading(), 5000);
     QCOMPARE(player.frameCount(), qint64(LongTrackSeconds) * 44100);
     QTRY_VERIFY_WITH_TIMEOUT(player.playedFrames() > 44100, 5000);
     m_server->stop();
