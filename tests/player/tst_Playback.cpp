@@ -107,7 +107,6 @@ class TestPlayback : public QObject
     void timer1KeepsTickingDuringSettings();
     void ticksWaitForTheLoad();
     void clickAfterStalledHoverPlaysTheClickedTrack();
-    void clickDuringItsHoverLoadPlaysWhenLoaded();
     void stopDuringTheLoadShowsTheLengthWhenLoaded();
     void realTrackPlaysToItsEnd();
 
@@ -406,19 +405,6 @@ void TestPlayback::clickAfterStalledHoverPlaysTheClickedTrack()
     QCOMPARE(m_h->media.fileName(), QStringLiteral("/music/t7.mp3"));
     QCOMPARE(m_form->LblLCD()->text(), QStringLiteral("01:00"));
     QCOMPARE(enabledFlags(*m_form), onlyEnabled(7));
-}
-
-void TestPlayback::clickDuringItsHoverLoadPlaysWhenLoaded()
-{
-    m_h->media.setDuration(245.678);
-    m_h->media.holdLoads(true);
-    hover(*m_form, 2);
-    click(*m_form, 2);
-    QVERIFY(!m_h->media.isPlaying());
-    m_h->media.endLoad();
-    QVERIFY(m_h->media.isPlaying());
-    QCOMPARE(m_form->LblLCD()->text(), QStringLiteral("04:05"));
-    QVERIFY(m_form->Timer1()->isActive());
 }
 
 // The stop's reload shows the full length on the countdown once it arrives.
