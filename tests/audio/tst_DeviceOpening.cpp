@@ -43,6 +43,7 @@ void TestDeviceOpening::playsToTheEnd(audio::TrackPlayer &player, const QString 
     QElapsedTimer clock;
     clock.start();
     player.setFileName(audioFixture(name));
+    QVERIFY(QTest::qWaitFor([&player] { return !player.isLoading(); }, 3000));
     QCOMPARE(player.frameCount(), expected.frames);
     while (!player.isPlaying() && player.playedFrames() == 0 && clock.elapsed() < 2000)
         QTest::qWait(1);
