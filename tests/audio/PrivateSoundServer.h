@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -68,7 +69,10 @@ class PrivateSoundServer
             run(QStringLiteral("wireplumber"), {});
             run(QStringLiteral("pipewire-pulse"), {});
         }
-        for (int i = 0; i < 100 && !pactl({QStringLiteral("info")}); ++i) {
+        // Ten seconds in all, however long each pactl waits.
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 10000 && !pactl({QStringLiteral("info")})) {
             if (!allRunning())
                 return QStringLiteral("the server ended at its start");
             QThread::msleep(50);
@@ -81,12 +85,15 @@ class PrivateSoundServer
         return {};
     }
 
-    // Ends every process of the server, as a crash or an update would.
+    // Ends every process of the server, as a crash or an update would: the
+    // last started first, so that no client meets pipewire-pulse still
+    // taking connections for a PipeWire already gone (SDL's open then waits
+    // for an answer that never comes).
     void stop()
     {
-        for (const std::unique_ptr<QProcess> &process : m_processes) {
-            process->kill();
-            process->waitForFinished(5000);
+        for (auto process = m_processes.rbegin(); process != m_processes.rend(); ++process) {
+            (*process)->kill();
+            (*process)->waitForFinished(5000);
         }
         m_processes.clear();
     }
@@ -98,7 +105,7 @@ class PrivateSoundServer
         QProcess process;
         process.setProcessEnvironment(environment());
         process.start(QStringLiteral("pactl"), arguments);
-        if (!process.waitForFinished(5000) || process.exitStatus() != QProcess::NormalExit ||
+        if (!process.waitForFinished(3000) || process.exitStatus() != QProcess::NormalExit ||
             process.exitCode() != 0)
             return std::nullopt;
         return QString::fromUtf8(process.readAllStandardOutput());
