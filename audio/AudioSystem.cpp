@@ -1,8 +1,10 @@
 #include "AudioSystem.h"
 
+#include "QuietAlsa.h"
 #include "SdlLibrary.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 namespace audio {
@@ -13,12 +15,29 @@ namespace {
 // devices of the first.
 std::atomic<bool> g_exists{false};
 
+constexpr const char *kApplicationName = "Plovi";
+
+// Read by PulseAudio's client library when SDL connects (to PulseAudio or to
+// PipeWire's PulseAudio server): each variable is one property of every
+// stream of the process. SDL's own role hint reaches only some of its back
+// ends.
+void setServerProperties(AudioSystem::Role role)
+{
+    constexpr int keepUsersValue = 0;
+    setenv("PULSE_PROP_application.icon_name", "plovi", keepUsersValue);
+    setenv("PULSE_PROP_media.role", role == AudioSystem::Role::Music ? "music" : "event",
+           keepUsersValue);
+    // The same for SDL's PipeWire back end, which takes its role from SDL.
+    setenv("PIPEWIRE_PROPS", "{ application.icon-name = plovi }", keepUsersValue);
+}
+
 } // namespace
 
-AudioSystem::AudioSystem()
+AudioSystem::AudioSystem(Role role) : m_role(role)
 {
     if (g_exists.exchange(true))
         qFatal("audio::AudioSystem: a second instance while one exists");
+    setServerProperties(role);
 }
 
 AudioSystem::~AudioSystem()
@@ -36,13 +55,16 @@ void AudioSystem::startOnce()
     const SdlLibrary *sdl = SdlLibrary::load(&m_startError);
     if (sdl == nullptr)
         return;
+    silenceAlsaErrors();
     sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    sdl->SetHint(SDL_HINT_APP_NAME, kApplicationName);
+    sdl->SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, kApplicationName);
+    sdl->SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, m_role == Role::Music ? "music" : "event");
     m_started = sdl->InitSubSystem(SDL_INIT_AUDIO) == 0;
     if (!m_started)
         m_started = switchToDummyDriver();
 }
 
-// Only while no device is open, under m_mutex, with the library loaded.
 bool AudioSystem::switchToDummyDriver()
 {
     const SdlLibrary &sdl = SdlLibrary::loaded();
@@ -57,20 +79,69 @@ bool AudioSystem::switchToDummyDriver()
     // An empty SDL_AUDIODRIVER in the environment would outrank a normal hint.
     sdl.SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     m_started = sdl.InitSubSystem(SDL_INIT_AUDIO) == 0;
+    m_fellBack = m_started;
+    m_fellBackAt = std::chrono::steady_clock::now();
+    return m_started;
+}
+
+bool AudioSystem::realDriversDue()
+{
+    std::lock_guard lock(m_mutex);
+    return m_fellBack && std::chrono::steady_clock::now() - m_fellBackAt >= RetryInterval;
+}
+
+// Only while no device is open: the subsystem restarts with SDL's own choice
+// of driver, and falls back again where none works yet. Rate-limited, as a
+// probe of every driver takes tens of milliseconds.
+void AudioSystem::retryRealDrivers()
+{
+    if (!m_fellBack || m_openDevices != 0 ||
+        std::chrono::steady_clock::now() - m_fellBackAt < RetryInterval)
+        return;
+    const SdlLibrary &sdl = SdlLibrary::loaded();
+    sdl.QuitSubSystem(SDL_INIT_AUDIO);
+    // A null value at the override priority hides the (empty) environment
+    // variable too, so SDL tries its drivers in its own order.
+    sdl.SetHintWithPriority(SDL_HINT_AUDIODRIVER, nullptr, SDL_HINT_OVERRIDE);
+    m_fellBack = false;
+    m_started = sdl.InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (!m_started)
+        m_started = switchToDummyDriver();
+}
+
+// Only while no device is open. Some of SDL's back ends (PipeWire's) keep one
+// connection to the server for every device, and open none once the server
+// is gone until the subsystem restarts; others connect per device.
+bool AudioSystem::restart()
+{
+    const SdlLibrary &sdl = SdlLibrary::loaded();
+    if (m_started)
+        sdl.QuitSubSystem(SDL_INIT_AUDIO);
+    m_started = sdl.InitSubSystem(SDL_INIT_AUDIO) == 0;
     return m_started;
 }
 
 Result<uint32_t> AudioSystem::openDevice(int sampleRate, int channels, int bufferFrames,
-                                         Callback callback, void *userData)
+                                         Callback callback, void *userData,
+                                         const QString &streamName, bool mayFallBack)
 {
     std::lock_guard lock(m_mutex);
     startOnce();
+    if (m_started)
+        retryRealDrivers();
+    else if (m_startError.isEmpty() && m_openDevices == 0)
+        m_started = restart(); // the chosen driver may work now
     if (!m_started)
         return Failure{QStringLiteral("no audio driver: %1")
                            .arg(m_startError.isEmpty()
                                     ? QString::fromUtf8(SdlLibrary::loaded().GetError())
                                     : m_startError)};
     const SdlLibrary &sdl = SdlLibrary::loaded();
+    if (m_fellBack && !mayFallBack)
+        return Failure{QStringLiteral("no audio device but the silent one")};
+    // Read while the device opens; an empty name leaves SDL's default.
+    const QByteArray name = streamName.toUtf8();
+    sdl.SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, name.constData());
     SDL_AudioSpec wanted{};
     wanted.freq = sampleRate;
     wanted.format = AUDIO_S16SYS;
@@ -80,7 +151,9 @@ Result<uint32_t> AudioSystem::openDevice(int sampleRate, int channels, int buffe
     wanted.userdata = userData;
     SDL_AudioSpec obtained{};
     SDL_AudioDeviceID device = sdl.OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-    if (device == 0 && m_openDevices == 0 && switchToDummyDriver())
+    if (device == 0 && m_openDevices == 0 && !m_fellBack && restart())
+        device = sdl.OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (device == 0 && mayFallBack && m_openDevices == 0 && switchToDummyDriver())
         device = sdl.OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device == 0)
         return Failure{QStringLiteral("cannot open the audio device: %1")

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 
@@ -24,11 +25,27 @@ namespace audio {
 // opened (no sound server, no sound card), it switches to SDL's "dummy"
 // driver, which consumes samples in real time without a sound card. Starting
 // and that switch happen inside OutputDevice::open(), on the opening thread,
-// under the system's lock and only while no device is open.
+// under the system's lock and only while no device is open. A device opened
+// once no other is open, at least RetryInterval after the switch, tries the
+// real drivers again, so a sound server that appears later is used. A device
+// that cannot be opened while no other is open restarts the subsystem first,
+// as some back ends need after their server restarted.
+//
+// In a sound server's mixer, every stream of the process shows as "Plovi" with
+// the icon `plovi` and the given role; each device carries its own stream name.
+// ALSA's messages on standard error are silenced.
 class AudioSystem
 {
   public:
-    AudioSystem();
+    // What the streams of this process are, for the server's routing and its
+    // per-role volumes: the player's tracks, or the pop-ups' chimes.
+    enum class Role { Music, Event };
+
+    static constexpr std::chrono::milliseconds RetryInterval{2000};
+
+    // Sets the process environment the sound server's client library reads
+    // when SDL starts (the icon and role), unless the user set those.
+    explicit AudioSystem(Role role = Role::Music);
     ~AudioSystem();
     AudioSystem(const AudioSystem &) = delete;
     AudioSystem &operator=(const AudioSystem &) = delete;
@@ -37,22 +54,33 @@ class AudioSystem
     // when none could start. Any thread.
     [[nodiscard]] QString driverName();
 
+    // Whether the next device would try the real drivers again, were none
+    // open: on the fallback for RetryInterval at least. Any thread.
+    [[nodiscard]] bool realDriversDue();
+
   private:
     friend class OutputDevice;
 
     // Opens a paused SDL device from any thread; see OutputDevice::open().
     using Callback = void (*)(void *userData, uint8_t *stream, int length);
     [[nodiscard]] Result<uint32_t> openDevice(int sampleRate, int channels, int bufferFrames,
-                                              Callback callback, void *userData);
+                                              Callback callback, void *userData,
+                                              const QString &streamName, bool mayFallBack);
     void closeDevice(uint32_t device);
+    // Under m_mutex, with the library loaded.
     [[nodiscard]] bool switchToDummyDriver();
-    // Under m_mutex.
+    void retryRealDrivers();
+    [[nodiscard]] bool restart();
     void startOnce();
 
+    Role m_role;
     std::mutex m_mutex;
     bool m_startTried = false;
     bool m_started = false;
     QString m_startError; // why SDL could not be loaded
+    // On "dummy" because the real drivers failed, since m_fellBackAt.
+    bool m_fellBack = false;
+    std::chrono::steady_clock::time_point m_fellBackAt;
 
     int m_openDevices = 0;
 };

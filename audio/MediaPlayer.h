@@ -27,7 +27,8 @@ namespace audio {
 //  - A file that cannot be opened or decoded (missing, not audio, damaged, a
 //    directory, a FIFO or device, which are refused without blocking) leaves
 //    nothing loaded: duration() and currentPosition() both read 0 once its
-//    load has ended. Each such assignment logs one warning.
+//    load has ended. Such a file logs one warning, the first time it is
+//    assigned; an empty file name logs none.
 //  - fileName() returns exactly the text last assigned, whether it loaded or not.
 //  - duration() and currentPosition() are in seconds. currentPosition() counts
 //    what the output has taken. At the natural end of a track, and where the
@@ -36,6 +37,10 @@ namespace audio {
 //    exactly; it stays there until the next assignment. Where the decoder
 //    yields more than the file stated, all of it plays and duration() stays
 //    ahead of currentPosition() until that end.
+//  - When the output is lost while a track plays (the sound server ended or
+//    restarted, the device was unplugged), the track goes on where it was
+//    once a new output opens within about five seconds; otherwise it ends as
+//    a file cut short ends. The next track plays on whatever output exists.
 //  - stop() halts at once; the track stays loaded at the position it had. A
 //    stop() during a load keeps the track silent when it arrives.
 //  - Playback goes on while the event loop is blocked (a modal dialog, a
@@ -51,6 +56,11 @@ class MediaPlayer : public QObject
     [[nodiscard]] virtual double duration() const = 0;
     [[nodiscard]] virtual double currentPosition() const = 0;
     virtual void stop() = 0;
+
+    // What the tracks assigned from now on are called where the output shows
+    // a name (a sound server's mixer): the slot's short name; empty for the
+    // component's own choice. Changes nothing of the playback.
+    virtual void setStreamTitle(const QString &title) { static_cast<void>(title); }
     // Whether the load of the last assignment is still running.
     [[nodiscard]] virtual bool isLoading() const = 0;
 

@@ -3,6 +3,8 @@
 #include "BufferedFileReader.h"
 #include "WavSource.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <chrono>
 
@@ -38,6 +40,7 @@ bool OneShotSoundPlayer::playSoundAsync(const QString &path)
     {
         std::lock_guard lock(m_mutex);
         m_pending = std::move(file).value();
+        m_pendingName = QFileInfo(path).completeBaseName();
     }
     m_wake.notify_one();
     return true;
@@ -70,10 +73,13 @@ void OneShotSoundPlayer::run()
     while (!m_quit) {
         if (m_pending) {
             const std::unique_ptr<BufferedFileReader> file = std::move(m_pending);
+            const QString name = std::move(m_pendingName);
             m_active = true;
             lock.unlock();
-            if (const std::optional<Sound> sound = decode(*file))
+            if (std::optional<Sound> sound = decode(*file)) {
+                sound->name = name;
                 play(*sound);
+            }
             lock.lock();
             m_active = m_device.has_value();
             continue;
@@ -83,7 +89,8 @@ void OneShotSoundPlayer::run()
             continue;
         }
         const uint32_t queued = m_device->queuedBytes();
-        if (queued == 0) {
+        // A lost device would keep its queue for ever.
+        if (queued == 0 || m_device->isLost()) {
             lock.unlock();
             m_device.reset();
             lock.lock();
@@ -107,8 +114,8 @@ void OneShotSoundPlayer::play(const Sound &sound)
         (sound.sampleRate != m_device->sampleRate() || sound.channels != m_device->channels()))
         m_device.reset();
     if (!m_device) {
-        Result<OutputDevice> opened =
-            OutputDevice::open(m_system, sound.sampleRate, sound.channels, BufferFrames);
+        Result<OutputDevice> opened = OutputDevice::open(
+            m_system, sound.sampleRate, sound.channels, BufferFrames, nullptr, nullptr, sound.name);
         if (!opened)
             return;
         m_device.emplace(std::move(opened).value());

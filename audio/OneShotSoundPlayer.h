@@ -46,6 +46,7 @@ class OneShotSoundPlayer final : public SoundPlayer
         std::vector<int16_t> samples;
         int sampleRate = 0;
         int channels = 0;
+        QString name; // the stream's in a sound server's mixer
     };
 
     void run();
@@ -57,6 +58,7 @@ class OneShotSoundPlayer final : public SoundPlayer
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::unique_ptr<BufferedFileReader> m_pending;
+    QString m_pendingName;
     bool m_quit = false;
     bool m_active = false; // a sound is being started or played; under m_mutex
     // Owned by the worker thread.

@@ -9,17 +9,21 @@
 namespace audio {
 
 Result<OutputDevice> OutputDevice::open(AudioSystem &system, int sampleRate, int channels,
-                                        int bufferFrames, Callback callback, void *userData)
+                                        int bufferFrames, Callback callback, void *userData,
+                                        const QString &streamName, Fallback fallback)
 {
     const Result<uint32_t> id =
-        system.openDevice(sampleRate, channels, bufferFrames, callback, userData);
+        system.openDevice(sampleRate, channels, bufferFrames, callback, userData, streamName,
+                          fallback == Fallback::Allowed);
     if (!id)
         return Failure{id.error()};
-    return OutputDevice(system, id.value(), sampleRate, channels);
+    return OutputDevice(system, id.value(), sampleRate, channels, streamName);
 }
 
-OutputDevice::OutputDevice(AudioSystem &system, uint32_t id, int sampleRate, int channels)
-    : m_system(&system), m_id(id), m_sampleRate(sampleRate), m_channels(channels)
+OutputDevice::OutputDevice(AudioSystem &system, uint32_t id, int sampleRate, int channels,
+                           QString streamName)
+    : m_system(&system), m_id(id), m_sampleRate(sampleRate), m_channels(channels),
+      m_streamName(std::move(streamName))
 {}
 
 OutputDevice::~OutputDevice()
@@ -29,7 +33,8 @@ OutputDevice::~OutputDevice()
 
 OutputDevice::OutputDevice(OutputDevice &&other) noexcept
     : m_system(other.m_system), m_id(std::exchange(other.m_id, 0)),
-      m_sampleRate(other.m_sampleRate), m_channels(other.m_channels)
+      m_sampleRate(other.m_sampleRate), m_channels(other.m_channels),
+      m_streamName(std::move(other.m_streamName))
 {}
 
 OutputDevice &OutputDevice::operator=(OutputDevice &&other) noexcept
@@ -40,6 +45,7 @@ OutputDevice &OutputDevice::operator=(OutputDevice &&other) noexcept
         m_id = std::exchange(other.m_id, 0);
         m_sampleRate = other.m_sampleRate;
         m_channels = other.m_channels;
+        m_streamName = std::move(other.m_streamName);
     }
     return *this;
 }
@@ -50,6 +56,13 @@ void OutputDevice::close()
         return;
     m_system->closeDevice(m_id);
     m_id = 0;
+}
+
+bool OutputDevice::isLost() const
+{
+    // SDL reports a device it disconnected as stopped; an open one is
+    // otherwise playing or paused.
+    return m_id != 0 && SdlLibrary::loaded().GetAudioDeviceStatus(m_id) == SDL_AUDIO_STOPPED;
 }
 
 void OutputDevice::pause()

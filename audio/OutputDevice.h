@@ -2,6 +2,8 @@
 
 #include "Result.h"
 
+#include <QString>
+
 #include <cstdint>
 
 namespace audio {
@@ -15,20 +17,29 @@ class AudioSystem;
 //
 // Fed one of two ways, chosen when opened: a callback that SDL calls on its
 // audio thread to fill each buffer, or samples queued with queue().
+//
+// A device can be lost under the program (its sound server ended or
+// restarted, the card was unplugged): it then stays open but takes no more
+// samples; isLost() tells, and only a newly opened device plays again.
 class OutputDevice
 {
   public:
+    // Whether open() may settle for SDL's silent "dummy" driver when no real
+    // device can be had (see AudioSystem).
+    enum class Fallback { Allowed, RealOnly };
+
     // Called on SDL's audio thread, with the device lock held, with the output
     // buffer to fill completely (length in bytes).
     using Callback = void (*)(void *userData, uint8_t *stream, int length);
 
     // Any thread. bufferFrames is the size of one request to the callback
     // (or of one transfer from the queue). A null callback feeds the device
-    // from the queue.
-    [[nodiscard]] static Result<OutputDevice> open(AudioSystem &system, int sampleRate,
-                                                   int channels, int bufferFrames,
-                                                   Callback callback = nullptr,
-                                                   void *userData = nullptr);
+    // from the queue. The stream name is what a sound server's mixer shows
+    // for this device (empty: SDL's default).
+    [[nodiscard]] static Result<OutputDevice>
+    open(AudioSystem &system, int sampleRate, int channels, int bufferFrames,
+         Callback callback = nullptr, void *userData = nullptr, const QString &streamName = {},
+         Fallback fallback = Fallback::Allowed);
 
     ~OutputDevice();
     OutputDevice(OutputDevice &&other) noexcept;
@@ -38,6 +49,11 @@ class OutputDevice
 
     [[nodiscard]] int sampleRate() const { return m_sampleRate; }
     [[nodiscard]] int channels() const { return m_channels; }
+    [[nodiscard]] const QString &streamName() const { return m_streamName; }
+
+    // Whether SDL has given the device up (a closed device is not lost). Any
+    // thread; cheap enough to ask a few times a second.
+    [[nodiscard]] bool isLost() const;
 
     // A paused device plays silence and calls no callback.
     void pause();
@@ -55,13 +71,15 @@ class OutputDevice
     [[nodiscard]] uint32_t queuedBytes() const;
 
   private:
-    OutputDevice(AudioSystem &system, uint32_t id, int sampleRate, int channels);
+    OutputDevice(AudioSystem &system, uint32_t id, int sampleRate, int channels,
+                 QString streamName);
     void close();
 
     AudioSystem *m_system = nullptr;
     uint32_t m_id = 0; // 0 once closed
     int m_sampleRate = 0;
     int m_channels = 0;
+    QString m_streamName;
 };
 
 } // namespace audio

@@ -42,6 +42,7 @@ Loading loadLibrary()
                 resolve(handle, "SDL_OpenAudioDevice", l.OpenAudioDevice) &&
                 resolve(handle, "SDL_CloseAudioDevice", l.CloseAudioDevice) &&
                 resolve(handle, "SDL_PauseAudioDevice", l.PauseAudioDevice) &&
+                resolve(handle, "SDL_GetAudioDeviceStatus", l.GetAudioDeviceStatus) &&
                 resolve(handle, "SDL_LockAudioDevice", l.LockAudioDevice) &&
                 resolve(handle, "SDL_UnlockAudioDevice", l.UnlockAudioDevice) &&
                 resolve(handle, "SDL_QueueAudio", l.QueueAudio) &&

@@ -31,6 +31,7 @@ struct SdlLibrary
     decltype(&::SDL_OpenAudioDevice) OpenAudioDevice = nullptr;
     decltype(&::SDL_CloseAudioDevice) CloseAudioDevice = nullptr;
     decltype(&::SDL_PauseAudioDevice) PauseAudioDevice = nullptr;
+    decltype(&::SDL_GetAudioDeviceStatus) GetAudioDeviceStatus = nullptr;
     decltype(&::SDL_LockAudioDevice) LockAudioDevice = nullptr;
     decltype(&::SDL_UnlockAudioDevice) UnlockAudioDevice = nullptr;
     decltype(&::SDL_QueueAudio) QueueAudio = nullptr;

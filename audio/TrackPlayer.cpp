@@ -4,6 +4,8 @@
 #include "AudioSystem.h"
 #include "PcmSource.h"
 
+#include <QFileInfo>
+
 #include <QPromise>
 
 #include <algorithm>
@@ -21,6 +23,10 @@ namespace {
 constexpr int BufferFrames = 1024;
 constexpr int DefaultRate = 44100;
 constexpr int DefaultChannels = 2;
+// Retries for a lost device: soon (a server restart takes a fraction of a
+// second), then at most once a second, so a missing server costs nothing.
+constexpr int FirstRetryDelayMs = 100;
+constexpr int LastRetryDelayMs = 1000;
 
 } // namespace
 
@@ -29,7 +35,11 @@ TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening, Loader load
 {
     m_startTimer.setSingleShot(true);
     m_startTimer.setInterval(0);
-    connect(&m_startTimer, &QTimer::timeout, this, &TrackPlayer::startPlayback);
+    connect(&m_startTimer, &QTimer::timeout, this, [this] { startPlayback(); });
+    m_watchTimer.setInterval(WatchIntervalMs);
+    connect(&m_watchTimer, &QTimer::timeout, this, &TrackPlayer::watchDevice);
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &TrackPlayer::retryLostDevice);
     // Opened ahead so that the first track starts without waiting for the
     // device; a failure shows again, with its reason, when a track is assigned.
     if (opening == DeviceOpening::Now)
@@ -169,16 +179,23 @@ void TrackPlayer::finishLoad()
     } else if (loaded != nullptr) {
         std::unique_ptr<PcmSource> &opened = loaded->value();
         joinDeviceOpener();
-        if (const Result<void> device = prepareDevice(opened->sampleRate(), opened->channels());
+        if (const Result<void> device =
+                prepareDevice(opened->sampleRate(), opened->channels(),
+                              m_device ? std::optional(m_device->streamName()) : std::nullopt);
             !device)
             error = device.error();
         else
             source = std::move(opened);
     }
     install(std::move(source));
+    // An empty slot is no fault, and a file the player hovers, plays and
+    // reloads is one fault.
     if (m_source == nullptr) {
-        qWarning("audio::TrackPlayer: nothing loaded for \"%s\": %s", qUtf8Printable(m_fileName),
-                 qUtf8Printable(error));
+        if (!m_fileName.isEmpty() && !m_refused.contains(m_fileName)) {
+            m_refused.insert(m_fileName);
+            qWarning("audio::TrackPlayer: nothing loaded for \"%s\": %s",
+                     qUtf8Printable(m_fileName), qUtf8Printable(error));
+        }
     } else if (m_startWhenLoaded) {
         m_startTimer.start();
     }
@@ -248,21 +265,97 @@ int64_t TrackPlayer::frameCount() const
     return m_playing.load() ? played + 1 : played;
 }
 
-void TrackPlayer::startPlayback()
+void TrackPlayer::setStreamTitle(const QString &title)
 {
-    if (!m_device || m_source == nullptr)
-        return;
+    m_streamTitle = title;
+}
+
+// The file's title tag is not read here: that read could stall the window on
+// a share that does not answer.
+QString TrackPlayer::streamName() const
+{
+    return !m_streamTitle.isEmpty() ? m_streamTitle : QFileInfo(m_fileName).fileName();
+}
+
+void TrackPlayer::endHere()
+{
+    m_frameCount.store(m_playedFrames.load());
+    m_ended.store(true);
+}
+
+// On a sound server each track is a stream of its own, named after it (SDL
+// names a stream only when it opens); the silent drivers show no names.
+bool TrackPlayer::startPlayback(OutputDevice::Fallback fallback)
+{
+    if (m_source == nullptr)
+        return true;
+    const QString driver = m_system.driverName();
+    const bool named = driver != QLatin1String("dummy") && driver != QLatin1String("disk");
+    const Result<void> device =
+        prepareDevice(m_sampleRate, m_source->channels(),
+                      named ? std::optional(streamName()) : std::nullopt, fallback);
+    if (!device) {
+        if (fallback == OutputDevice::Fallback::RealOnly)
+            return false;
+        // No output at all: the track ends at once, as a file cut short.
+        qWarning("audio::TrackPlayer: no output for \"%s\": %s", qUtf8Printable(m_fileName),
+                 qUtf8Printable(device.error()));
+        endHere();
+        return true;
+    }
     {
         const std::lock_guard lock(*m_device);
         m_playing.store(!m_ended.load());
     }
     m_device->resume();
+    m_watchTimer.start();
+    return true;
+}
+
+// SDL keeps calling a lost device's callback, into nothing: the frames played
+// after the loss, up to one watch interval, are skipped.
+void TrackPlayer::watchDevice()
+{
+    if (!m_device || !m_device->isLost()) {
+        if (!m_playing.load())
+            m_watchTimer.stop();
+        return;
+    }
+    m_watchTimer.stop();
+    bool wasPlaying = false;
+    {
+        const std::lock_guard lock(*m_device);
+        wasPlaying = m_playing.exchange(false);
+    }
+    m_device.reset();
+    if (!wasPlaying)
+        return;
+    m_lostFor.start();
+    m_retryDelayMs = FirstRetryDelayMs;
+    m_retryTimer.start(m_retryDelayMs);
+}
+
+// Only a real device will do: a track that went on silently would seem to
+// play while the server is back.
+void TrackPlayer::retryLostDevice()
+{
+    if (startPlayback(OutputDevice::Fallback::RealOnly))
+        return;
+    const qint64 left = ResumeWindowMs - m_lostFor.elapsed();
+    if (left <= 0) {
+        endHere();
+        return;
+    }
+    m_retryDelayMs = std::min(m_retryDelayMs * 2, LastRetryDelayMs);
+    m_retryTimer.start(static_cast<int>(std::min<qint64>(m_retryDelayMs, left)));
 }
 
 // Once this returns, the audio callback hands no further frame to the device.
 void TrackPlayer::halt()
 {
     m_startTimer.stop();
+    m_watchTimer.stop();
+    m_retryTimer.stop();
     if (!m_device) {
         m_playing.store(false);
         return;
@@ -281,21 +374,32 @@ void TrackPlayer::halt()
 // device at a time, the new one opens once every old one is closed; under
 // SDL's disk driver, which writes every device into the one file it names,
 // the old one is closed first.
-Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels)
+Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels,
+                                        const std::optional<QString> &streamName,
+                                        OutputDevice::Fallback fallback)
 {
-    if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels)
+    // A lost device closes at once; so does a silent one while a real one
+    // may be had again, which needs every device closed.
+    if (m_device && (m_device->isLost() || m_system.realDriversDue())) {
+        m_device.reset();
+        waitForClosedDevices();
+    }
+    if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels &&
+        (!streamName || *streamName == m_device->streamName()))
         return {};
+    const QString name = streamName.value_or(QString());
     if (m_device && m_system.driverName() == QLatin1String("disk"))
         m_device.reset();
     closeDeviceInBackground();
     // Every open device is paused: no callback reads this now.
     m_outputChannels = channels;
-    Result<OutputDevice> opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
-                                                     &TrackPlayer::audioCallback, this);
+    Result<OutputDevice> opened =
+        OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
+                           &TrackPlayer::audioCallback, this, name, fallback);
     if (!opened && !m_closing.empty()) {
         waitForClosedDevices();
         opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
-                                    &TrackPlayer::audioCallback, this);
+                                    &TrackPlayer::audioCallback, this, name, fallback);
     }
     if (!opened)
         return Failure{opened.error()};

@@ -13,7 +13,9 @@
 #include "MediaPlayer.h"
 #include "OutputDevice.h"
 
+#include <QElapsedTimer>
 #include <QFutureWatcher>
+#include <QSet>
 #include <QTimer>
 
 #include <atomic>
@@ -65,6 +67,7 @@ class TrackPlayer final : public MediaPlayer
     [[nodiscard]] double currentPosition() const override;
     void stop() override;
     [[nodiscard]] bool isLoading() const override;
+    void setStreamTitle(const QString &title) override;
 
     // Starts opening the device for the usual format on a worker thread (with
     // SDL's audio, if it has not started), unless a device is open or opening.
@@ -78,6 +81,11 @@ class TrackPlayer final : public MediaPlayer
     [[nodiscard]] int64_t playedFrames() const;
     [[nodiscard]] int64_t frameCount() const;
 
+    // How long a track that was playing when its device was lost waits for a
+    // new one; how often a lost device is looked for while a track plays.
+    static constexpr int ResumeWindowMs = 5000;
+    static constexpr int WatchIntervalMs = 100;
+
   private:
     // What a load hands back; shared, as a future's result must be copyable.
     using LoadResult = std::shared_ptr<Result<std::unique_ptr<PcmSource>>>;
@@ -89,9 +97,20 @@ class TrackPlayer final : public MediaPlayer
     void install(std::unique_ptr<PcmSource> source);
     static void audioCallback(void *userData, uint8_t *stream, int length);
     void fill(uint8_t *stream, int length);
-    void startPlayback();
+    // Opens a device unless it would stay silent; false when none opened.
+    bool startPlayback(OutputDevice::Fallback fallback = OutputDevice::Fallback::Allowed);
     void halt();
-    [[nodiscard]] Result<void> prepareDevice(int sampleRate, int channels);
+    // A stream name of nullopt keeps the open device whatever its name.
+    [[nodiscard]] Result<void>
+    prepareDevice(int sampleRate, int channels,
+                  const std::optional<QString> &streamName = std::nullopt,
+                  OutputDevice::Fallback fallback = OutputDevice::Fallback::Allowed);
+    // The name of the loaded track's stream, where the driver shows names.
+    [[nodiscard]] QString streamName() const;
+    // Ends the track where it is, as a file cut short ends.
+    void endHere();
+    void watchDevice();
+    void retryLostDevice();
     // Takes over the device the worker opened, once it is done.
     void joinDeviceOpener();
     // Hands the open device, halted, to a worker that closes it.
@@ -121,6 +140,15 @@ class TrackPlayer final : public MediaPlayer
     int m_outputChannels = 0;
     std::optional<OutputDevice> m_device;
     QTimer m_startTimer;
+    QString m_streamTitle;
+    // Files that failed to load and were warned about, each once.
+    QSet<QString> m_refused;
+    // While a track plays: looks for a lost device. After a loss: retries to
+    // open a new one, with growing delays, for at most ResumeWindowMs.
+    QTimer m_watchTimer;
+    QTimer m_retryTimer;
+    QElapsedTimer m_lostFor;
+    int m_retryDelayMs = 0;
     // Written by m_opener alone while it runs; taken over by joinDeviceOpener().
     std::optional<Result<OutputDevice>> m_opened;
     std::thread m_opener;

@@ -409,6 +409,8 @@ void PlayerWindow::CmdTrack_Click(int16_t index)
     audio::MediaPlayer &media = m_services.media;
     const QString file = m_services.resolveTrackPath(clicked->tag());
     if (!m_timer1->isActive()) {
+        // The name the desktop's sound mixer shows for the track.
+        media.setStreamTitle(clicked->text());
         // Plays as soon as it is loaded; the ticks wait for it.
         loadTrack(file, m_lblLcd);
         Module1::LockToTrack(m_cmdTrack, index);

@@ -68,7 +68,7 @@ int popupMain(int argc, char *argv[], const QString &title, const AlertVariant &
     selectQtPlatform();
     FontConfigPreload fonts; // overlaps the connection to the display
     // SDL is loaded and started by the sound player's worker, with the chime.
-    audio::AudioSystem audioSystem;
+    audio::AudioSystem audioSystem(audio::AudioSystem::Role::Event);
     // The programs take no arguments, Qt's own options (-platform, -style,
     // -reverse, ...) included: Qt sees the program name only. QApplication
     // keeps references to both, so they live as long as it does.

@@ -63,6 +63,8 @@ class FakeMediaPlayer final : public audio::MediaPlayer
     }
     [[nodiscard]] bool isLoading() const override { return m_loading; }
 
+    void setStreamTitle(const QString &title) override { m_streamTitle = title; }
+
     // Test controls.
     void setDuration(double seconds) { m_duration = seconds; }
     void setPosition(double seconds) { m_position = seconds; }
@@ -100,9 +102,12 @@ class FakeMediaPlayer final : public audio::MediaPlayer
     // Assigned, loaded and not stopped since the assignment.
     [[nodiscard]] bool isPlaying() const { return m_playing; }
     [[nodiscard]] bool isLoaded() const { return m_loaded; }
+    // The stream title last given.
+    [[nodiscard]] const QString &streamTitle() const { return m_streamTitle; }
 
   private:
     QString m_fileName;
+    QString m_streamTitle;
     double m_duration = 0.0;
     double m_position = 0.0;
     bool m_loaded = false;

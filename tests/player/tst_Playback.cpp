@@ -141,6 +141,8 @@ void TestPlayback::clickWhenIdlePlays()
         QCOMPARE(m_form->CmdTrack(static_cast<int16_t>(j))->backColor(), expected);
     }
     QCOMPARE(m_h->media.assigned(), QStringList{"/music/t3.mp3"});
+    // The desktop's mixer names the stream after the slot.
+    QCOMPARE(m_h->media.streamTitle(), QStringLiteral("曲3"));
     QVERIFY(m_h->media.isPlaying());
     QCOMPARE(enabledFlags(*m_form), onlyEnabled(3));
     QVERIFY(m_form->Timer1()->isActive());
