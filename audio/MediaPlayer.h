@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace audio {
 
@@ -25,6 +26,12 @@ namespace audio {
 //    decoded further), playback ends and currentPosition() equals duration()
 //    exactly; it stays there until the next assignment.
 //  - stop() halts at once; the track stays loaded at the position it had.
+//    What was heard falls to silence over a few milliseconds after it (no
+//    click), which the position does not count.
+//  - fadeOut() fades what plays to silence over the given seconds, the
+//    position going on meanwhile; at silence playback ends where it got to
+//    and hasFadedOut() turns true until the next assignment. A stop() or an
+//    assignment during a fade ends it at once, as at any other time.
 //  - Playback goes on while the event loop is blocked (a modal dialog, a
 //    window move).
 class MediaPlayer
@@ -37,6 +44,11 @@ class MediaPlayer
     [[nodiscard]] virtual double duration() const = 0;
     [[nodiscard]] virtual double currentPosition() const = 0;
     virtual void stop() = 0;
+    virtual void fadeOut(double seconds) = 0;
+    [[nodiscard]] virtual bool hasFadedOut() const = 0;
+    // The tracks bound to the buttons now, so that work a track needs before
+    // it plays (measuring its loudness) can be done ahead, off this thread.
+    virtual void expectTracks(const QStringList &fileNames) = 0;
 };
 
 } // namespace audio

@@ -19,14 +19,22 @@ namespace {
 constexpr int BufferFrames = 1024;
 constexpr int DefaultRate = 44100;
 constexpr int DefaultChannels = 2;
+// Room for the stop's ramp: 5 ms of 8 channels at 384 kHz.
+constexpr std::size_t TailSamples = 16384;
 
 } // namespace
 
-TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening) : m_system(system)
+TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening)
+    : m_system(system), m_tail(TailSamples)
 {
     m_startTimer.setSingleShot(true);
     m_startTimer.setInterval(0);
     QObject::connect(&m_startTimer, &QTimer::timeout, &m_startTimer, [this] { startPlayback(); });
+    // The ramp and what the device holds ahead of it (two buffers) have
+    // played by then.
+    m_pauseTimer.setSingleShot(true);
+    m_pauseTimer.setInterval(100);
+    QObject::connect(&m_pauseTimer, &QTimer::timeout, &m_pauseTimer, [this] { pauseWhenQuiet(); });
     // Opened ahead so that the first track starts without waiting for the
     // device; a failure shows again, with its reason, when a track is assigned.
     if (opening == DeviceOpening::Now)
@@ -53,21 +61,40 @@ void TrackPlayer::fill(uint8_t *stream, int length)
     const int channels = m_outputChannels;
     const int64_t frames = length / (static_cast<int>(sizeof(int16_t)) * channels);
     int64_t written = 0;
+    if (m_tailPlayed < m_tailFrames) {
+        const int64_t take = std::min(frames, m_tailFrames - m_tailPlayed);
+        std::memcpy(out, m_tail.data() + m_tailPlayed * channels,
+                    static_cast<std::size_t>(take * channels) * sizeof(int16_t));
+        static_cast<void>(m_tailLevel.apply(out, take));
+        m_tailPlayed += take;
+        written = take;
+    }
     if (m_playing.load() && m_source != nullptr) {
-        while (written < frames) {
-            const int64_t got = m_source->read(out + written * channels, frames - written);
-            if (got <= 0)
+        int16_t *const first = out + written * channels;
+        int64_t got = 0;
+        while (written + got < frames) {
+            const int64_t read = m_source->read(first + got * channels, frames - written - got);
+            if (read <= 0)
                 break;
-            written += got;
+            got += read;
         }
-        const int64_t played = m_playedFrames.load() + written;
-        // The end of the data, or data that cannot be decoded further, is the
-        // end of the track: the position lands on the duration exactly.
-        if (played >= m_frameCount || written < frames) {
+        const int64_t audible = m_level.apply(first, got);
+        const int64_t played = m_playedFrames.load() + audible;
+        if (m_level.isSilent()) {
+            // A fade has reached silence: playback ends where it got to.
+            m_playedFrames.store(std::min(played, m_frameCount));
+            m_fadedOut.store(true);
+            m_playing.store(false);
+            written += audible;
+        } else if (played >= m_frameCount || written + got < frames) {
+            // The end of the data, or data that cannot be decoded further, is
+            // the end of the track: the position lands on the duration exactly.
             m_playedFrames.store(m_frameCount);
             m_playing.store(false);
+            written += got;
         } else {
             m_playedFrames.store(played);
+            written += got;
         }
     }
     std::memset(out + written * channels, 0,
@@ -128,6 +155,12 @@ void TrackPlayer::setFileName(const QString &fileName)
         m_sampleRate = m_source != nullptr ? m_source->sampleRate() : 0;
         m_frameCount = m_source != nullptr ? m_source->frameCount() : 0;
         m_playedFrames.store(0);
+        m_fadedOut.store(false);
+        if (m_source != nullptr) {
+            m_level.reset(m_sampleRate, m_source->channels());
+            if (m_gainFor)
+                m_level.setGain(m_gainFor(fileName).value_or(1.0));
+        }
     }
 
     if (m_source == nullptr) {
@@ -159,6 +192,31 @@ void TrackPlayer::stop()
     halt();
 }
 
+void TrackPlayer::fadeOut(double seconds)
+{
+    if (!m_device || !m_playing.load())
+        return;
+    const std::lock_guard lock(*m_device);
+    m_level.startRamp(seconds);
+}
+
+bool TrackPlayer::hasFadedOut() const
+{
+    return m_fadedOut.load();
+}
+
+void TrackPlayer::expectTracks(const QStringList &fileNames)
+{
+    if (m_tracksExpected)
+        m_tracksExpected(fileNames);
+}
+
+void TrackPlayer::setLoudness(GainLookup gainFor, TracksExpected expected)
+{
+    m_gainFor = std::move(gainFor);
+    m_tracksExpected = std::move(expected);
+}
+
 bool TrackPlayer::isPlaying() const
 {
     return m_playing.load();
@@ -185,7 +243,9 @@ void TrackPlayer::startPlayback()
     m_device->resume();
 }
 
-// Once this returns, the audio callback hands no further frame to the device.
+// Once this returns, the audio callback hands no further frame of the track
+// to the device; what was heard is ramped to silence by the frames that
+// follow it, and the device pauses once they have played.
 void TrackPlayer::halt()
 {
     m_startTimer.stop();
@@ -193,9 +253,57 @@ void TrackPlayer::halt()
         m_playing.store(false);
         return;
     }
+    bool ramping = false;
     {
         const std::lock_guard lock(*m_device);
+        if (m_playing.load()) {
+            takeStopTail();
+            ramping = m_tailFrames > 0;
+        }
         m_playing.store(false);
+    }
+    if (ramping)
+        m_pauseTimer.start();
+    else if (!m_pauseTimer.isActive())
+        m_device->pause();
+}
+
+// With the device lock held, while the track plays.
+void TrackPlayer::takeStopTail()
+{
+    m_tailFrames = 0;
+    m_tailPlayed = 0;
+    if (m_source == nullptr || m_outputChannels <= 0)
+        return;
+    const int channels = m_outputChannels;
+    const auto wanted = static_cast<int64_t>(
+        std::llround(PlaybackLevel::StopRampSeconds * m_device->sampleRate()));
+    const int64_t room = static_cast<int64_t>(m_tail.size()) / channels;
+    const int64_t frames = std::min({wanted, room, m_frameCount - m_playedFrames.load()});
+    int64_t got = 0;
+    while (got < frames) {
+        const int64_t read = m_source->read(m_tail.data() + got * channels, frames - got);
+        if (read <= 0)
+            break;
+        got += read;
+    }
+    m_tailLevel = m_level;
+    m_tailLevel.startRamp(static_cast<double>(std::max<int64_t>(got, 1)) /
+                          m_device->sampleRate());
+    m_tailFrames = got;
+}
+
+void TrackPlayer::pauseWhenQuiet()
+{
+    if (!m_device)
+        return;
+    {
+        const std::lock_guard lock(*m_device);
+        if (m_playing.load() || m_tailPlayed < m_tailFrames) {
+            if (!m_playing.load())
+                m_pauseTimer.start();
+            return;
+        }
     }
     m_device->pause();
 }
@@ -211,6 +319,14 @@ Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels)
 {
     if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels)
         return {};
+    // The device of another format goes: so does the rest of a stop's ramp.
+    m_pauseTimer.stop();
+    if (m_device) {
+        m_device->pause();
+        const std::lock_guard lock(*m_device);
+        m_tailFrames = 0;
+        m_tailPlayed = 0;
+    }
     if (m_device && m_system.driverName() == QLatin1String("disk"))
         m_device.reset();
     closeDeviceInBackground();

@@ -12,11 +12,13 @@
 
 #include "MediaPlayer.h"
 #include "OutputDevice.h"
+#include "PlaybackLevel.h"
 
 #include <QTimer>
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -53,6 +55,15 @@ class TrackPlayer final : public MediaPlayer
     [[nodiscard]] double duration() const override;
     [[nodiscard]] double currentPosition() const override;
     void stop() override;
+    void fadeOut(double seconds) override;
+    [[nodiscard]] bool hasFadedOut() const override;
+    void expectTracks(const QStringList &fileNames) override;
+
+    // Linear gain for the tracks assigned from now on: a function of the
+    // file's path that answers at once (nullopt: the track's own level).
+    using GainLookup = std::function<std::optional<double>(const QString &fileName)>;
+    using TracksExpected = std::function<void(const QStringList &fileNames)>;
+    void setLoudness(GainLookup gainFor, TracksExpected expected);
 
     // Starts opening the device for the usual format on a worker thread (with
     // SDL's audio, if it has not started), unless a device is open or opening.
@@ -70,6 +81,10 @@ class TrackPlayer final : public MediaPlayer
     void fill(uint8_t *stream, int length);
     void startPlayback();
     void halt();
+    // Takes the frames that follow what was heard, for the stop's ramp.
+    void takeStopTail();
+    // Pauses the device once the stop's ramp has played.
+    void pauseWhenQuiet();
     [[nodiscard]] Result<void> prepareDevice(int sampleRate, int channels);
     // Takes over the device the worker opened, once it is done.
     void joinDeviceOpener();
@@ -90,6 +105,19 @@ class TrackPlayer final : public MediaPlayer
     // Read by the callback; written only while no device runs it (none is
     // open, or every open one is paused).
     int m_outputChannels = 0;
+    // The level of the loaded track, touched under the device lock.
+    PlaybackLevel m_level;
+    // After a stop, the next few milliseconds of the track that stopped, with
+    // the ramp that takes them to silence: played before anything else.
+    // Written under the device lock; the buffer is allocated once.
+    std::vector<int16_t> m_tail;
+    PlaybackLevel m_tailLevel;
+    int64_t m_tailFrames = 0;
+    int64_t m_tailPlayed = 0;
+    std::atomic<bool> m_fadedOut{false};
+    GainLookup m_gainFor;
+    TracksExpected m_tracksExpected;
+    QTimer m_pauseTimer;
     std::optional<OutputDevice> m_device;
     QTimer m_startTimer;
     // Written by m_opener alone while it runs; taken over by joinDeviceOpener().
