@@ -24,8 +24,11 @@ class TestMediaPlayerDiskOutput : public QObject
     void decodedAudioReachesTheDevice_data();
     void decodedAudioReachesTheDevice();
     void loadThenStopAfterPlayingReachesNothing();
+    void stopFallsSmoothlyToSilence();
+    void fadeOutFallsOverTwoSeconds();
 
   private:
+    QTemporaryDir m_tones;
     DiskDevice m_disk;
     std::unique_ptr<audio::AudioSystem> m_audio;
     std::unique_ptr<audio::TrackPlayer> m_player;
@@ -102,6 +105,98 @@ void TestMediaPlayerDiskOutput::loadThenStopAfterPlayingReachesNothing()
     }
     QTest::qWait(200);
     QVERIFY(DiskDevice::allSilent(m_disk.output().mid(before)));
+}
+
+namespace {
+
+constexpr int ToneRate = 44100;
+constexpr int TonePeak = 16000;
+
+// Left-channel samples of what the device took since `from` bytes.
+std::vector<int> leftSamples(const QByteArray &bytes)
+{
+    std::vector<int> left;
+    const auto *samples = reinterpret_cast<const int16_t *>(bytes.constData());
+    for (qsizetype k = 0; k + 1 < bytes.size() / 2; k += 2)
+        left.push_back(samples[k]);
+    return left;
+}
+
+qsizetype lastSounding(const std::vector<int> &samples)
+{
+    for (auto k = static_cast<qsizetype>(samples.size()) - 1; k >= 0; --k) {
+        if (samples[size_t(k)] != 0)
+            return k;
+    }
+    return -1;
+}
+
+// The largest magnitude in the 10 ms before `end`.
+int peakBefore(const std::vector<int> &samples, qsizetype end)
+{
+    int peak = 0;
+    for (qsizetype k = std::max<qsizetype>(0, end - ToneRate / 100); k < end; ++k)
+        peak = std::max(peak, std::abs(samples[size_t(k)]));
+    return peak;
+}
+
+} // namespace
+
+// A stop in the middle of a loud tone: the sound falls to zero with no step
+// larger than a tenth of the tone's peak (a cut would step by up to the peak).
+void TestMediaPlayerDiskOutput::stopFallsSmoothlyToSilence()
+{
+    const QString tone = m_tones.filePath(QStringLiteral("tone.wav"));
+    QVERIFY(writeToneWav(tone, 2.0, 440.0, TonePeak));
+    for (int round = 0; round < 3; ++round) {
+        const qsizetype before = m_disk.output().size();
+        m_player->setFileName(tone);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->playedFrames() > ToneRate / 4 + round * 1000, 3000);
+        m_player->stop();
+        QVERIFY(!m_player->isPlaying());
+        QTest::qWait(300);
+        const std::vector<int> left = leftSamples(m_disk.output().mid(before));
+        const qsizetype last = lastSounding(left);
+        QVERIFY(last > ToneRate / 4);
+        QVERIFY(peakBefore(left, last - 221) > TonePeak * 9 / 10);
+        int largestStep = std::abs(left[size_t(last)]);
+        for (qsizetype k = last - 300; k < last; ++k)
+            largestStep = std::max(largestStep, std::abs(left[size_t(k + 1)] - left[size_t(k)]));
+        QVERIFY2(largestStep <= TonePeak / 10, qPrintable(QString::number(largestStep)));
+    }
+}
+
+// The level falls in a straight line to silence over 2 s; then playback has
+// ended short of the track's end.
+void TestMediaPlayerDiskOutput::fadeOutFallsOverTwoSeconds()
+{
+    const QString tone = m_tones.filePath(QStringLiteral("long.wav"));
+    QVERIFY(writeToneWav(tone, 4.0, 440.0, TonePeak));
+    const qsizetype before = m_disk.output().size();
+    m_player->setFileName(tone);
+    QTRY_VERIFY_WITH_TIMEOUT(m_player->playedFrames() > ToneRate / 4, 3000);
+    m_player->fadeOut(2.0);
+    QVERIFY(!m_player->hasFadedOut());
+    QTRY_VERIFY_WITH_TIMEOUT(m_player->hasFadedOut(), 4000);
+    QVERIFY(!m_player->isPlaying());
+    QVERIFY(m_player->currentPosition() > 2.2);
+    QVERIFY(m_player->currentPosition() < m_player->duration());
+    QTest::qWait(200);
+    const std::vector<int> left = leftSamples(m_disk.output().mid(before));
+    const qsizetype last = lastSounding(left);
+    QVERIFY(last > 2 * ToneRate);
+    QVERIFY(peakBefore(left, last - 2 * ToneRate - ToneRate / 50) > TonePeak * 98 / 100);
+    for (int quarter = 1; quarter <= 3; ++quarter) {
+        // A quarter of the fade before its end the level is that share of the peak.
+        const qsizetype at = last - quarter * ToneRate / 2;
+        const double expected = TonePeak * quarter / 4.0;
+        QVERIFY2(std::abs(peakBefore(left, at) - expected) < TonePeak * 0.03,
+                 qPrintable(QStringLiteral("%1 s before the end: %2, expected %3")
+                                .arg(quarter * 0.5)
+                                .arg(peakBefore(left, at))
+                                .arg(expected)));
+    }
+    m_player->stop();
 }
 
 QTEST_GUILESS_MAIN(TestMediaPlayerDiskOutput)
