@@ -18,8 +18,7 @@ int16_t scaled(int16_t sample, double factor)
 
 PlaybackLevel::PlaybackLevel(int sampleRate, int channels)
     : m_sampleRate(std::max(sampleRate, 1)), m_channels(std::max(channels, 1))
-{
-}
+{}
 
 void PlaybackLevel::reset(int sampleRate, int channels)
 {

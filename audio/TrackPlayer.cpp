@@ -276,8 +276,8 @@ void TrackPlayer::takeStopTail()
     if (m_source == nullptr || m_outputChannels <= 0)
         return;
     const int channels = m_outputChannels;
-    const auto wanted = static_cast<int64_t>(
-        std::llround(PlaybackLevel::StopRampSeconds * m_device->sampleRate()));
+    const auto wanted =
+        static_cast<int64_t>(std::llround(PlaybackLevel::StopRampSeconds * m_device->sampleRate()));
     const int64_t room = static_cast<int64_t>(m_tail.size()) / channels;
     const int64_t frames = std::min({wanted, room, m_frameCount - m_playedFrames.load()});
     int64_t got = 0;
@@ -288,8 +288,7 @@ void TrackPlayer::takeStopTail()
         got += read;
     }
     m_tailLevel = m_level;
-    m_tailLevel.startRamp(static_cast<double>(std::max<int64_t>(got, 1)) /
-                          m_device->sampleRate());
+    m_tailLevel.startRamp(static_cast<double>(std::max<int64_t>(got, 1)) / m_device->sampleRate());
     m_tailFrames = got;
 }
 
