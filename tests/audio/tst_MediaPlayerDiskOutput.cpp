@@ -2,6 +2,7 @@
 #include "AudioFixtures.h"
 #include "AudioSystem.h"
 #include "DiskDevice.h"
+#include "LoudnessLevels.h"
 #include "PcmSource.h"
 #include "TrackPlayer.h"
 
@@ -26,6 +27,7 @@ class TestMediaPlayerDiskOutput : public QObject
     void loadThenStopAfterPlayingReachesNothing();
     void stopFallsSmoothlyToSilence();
     void fadeOutFallsOverTwoSeconds();
+    void tracksPlayAtEvenLoudness();
 
   private:
     QTemporaryDir m_tones;
@@ -197,6 +199,39 @@ void TestMediaPlayerDiskOutput::fadeOutFallsOverTwoSeconds()
                                 .arg(expected)));
     }
     m_player->stop();
+}
+
+// Two tones 20 dB apart, brought to -18 LUFS: each comes out with its gain,
+// the quiet one lifted, and nothing reaches full scale.
+void TestMediaPlayerDiskOutput::tracksPlayAtEvenLoudness()
+{
+    const QString loud = m_tones.filePath(QStringLiteral("loud.wav"));
+    const QString quiet = m_tones.filePath(QStringLiteral("quiet.wav"));
+    QVERIFY(writeToneWav(loud, 3.0, 1000.0, 32768.0 * std::pow(10.0, -6.0 / 20.0)));
+    QVERIFY(writeToneWav(quiet, 3.0, 1000.0, 32768.0 * std::pow(10.0, -26.0 / 20.0)));
+    audio::LoudnessLevels levels(-18.0, m_tones.filePath(QStringLiteral("loudness.tsv")));
+    m_player->setLoudness([&levels](const QString &path) { return levels.gainFor(path); },
+                          [&levels](const QStringList &paths) { levels.expect(paths); });
+    m_player->expectTracks({loud, quiet});
+    QVERIFY(levels.waitUntilIdle(20000));
+
+    QList<double> peaks;
+    for (const QString &track : {loud, quiet}) {
+        const qsizetype before = m_disk.output().size();
+        m_player->setFileName(track);
+        QTRY_VERIFY_WITH_TIMEOUT(m_player->playedFrames() > ToneRate, 3000);
+        m_player->stop();
+        QTest::qWait(200);
+        const std::vector<int> left = leftSamples(m_disk.output().mid(before));
+        const int peak = peakBefore(left, lastSounding(left) - 400);
+        QVERIFY(peak < 32767);
+        peaks << 20.0 * std::log10(peak / 32768.0);
+    }
+    m_player->setLoudness({}, {});
+    // A stereo 1 kHz sine measures its peak level in LUFS: both at -18.
+    QVERIFY2(std::abs(peaks[0] - peaks[1]) < 2.0,
+             qPrintable(QStringLiteral("%1 dB and %2 dB").arg(peaks[0]).arg(peaks[1])));
+    QVERIFY2(std::abs(peaks[0] + 18.0) < 1.0, qPrintable(QString::number(peaks[0])));
 }
 
 QTEST_GUILESS_MAIN(TestMediaPlayerDiskOutput)
