@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 #include <system_error>
+#include <thread>
 
 namespace audio {
 
@@ -45,6 +46,16 @@ TrackPlayer::~TrackPlayer()
 {
     joinDeviceOpener();
     halt();
+    // A player that goes while it plays (the program quits) ends with the
+    // stop's ramp too: it lasts a few milliseconds.
+    for (int waited = 0; m_device && waited < 20; ++waited) {
+        {
+            const std::lock_guard lock(*m_device);
+            if (m_tailPlayed >= m_tailFrames)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     m_device.reset();
     waitForClosedDevices();
 }

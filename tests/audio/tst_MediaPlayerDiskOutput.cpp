@@ -28,6 +28,7 @@ class TestMediaPlayerDiskOutput : public QObject
     void stopFallsSmoothlyToSilence();
     void fadeOutFallsOverTwoSeconds();
     void tracksPlayAtEvenLoudness();
+    void playerGoingWhilePlayingEndsSmoothly();
 
   private:
     QTemporaryDir m_tones;
@@ -232,6 +233,25 @@ void TestMediaPlayerDiskOutput::tracksPlayAtEvenLoudness()
     QVERIFY2(std::abs(peaks[0] - peaks[1]) < 2.0,
              qPrintable(QStringLiteral("%1 dB and %2 dB").arg(peaks[0]).arg(peaks[1])));
     QVERIFY2(std::abs(peaks[0] + 18.0) < 1.0, qPrintable(QString::number(peaks[0])));
+}
+
+// The program quits while a track plays: the player's end ramps it down too.
+void TestMediaPlayerDiskOutput::playerGoingWhilePlayingEndsSmoothly()
+{
+    const QString tone = m_tones.filePath(QStringLiteral("tone.wav"));
+    QVERIFY(writeToneWav(tone, 2.0, 440.0, TonePeak));
+    const qsizetype before = m_disk.output().size();
+    m_player->setFileName(tone);
+    QTRY_VERIFY_WITH_TIMEOUT(m_player->playedFrames() > ToneRate / 4, 3000);
+    m_player.reset();
+    const std::vector<int> left = leftSamples(m_disk.output().mid(before));
+    const qsizetype last = lastSounding(left);
+    QVERIFY(last > ToneRate / 4);
+    int largestStep = last + 1 < qsizetype(left.size()) ? std::abs(left[size_t(last)]) : TonePeak;
+    for (qsizetype k = last - 300; k < last; ++k)
+        largestStep = std::max(largestStep, std::abs(left[size_t(k + 1)] - left[size_t(k)]));
+    QVERIFY2(largestStep <= TonePeak / 10, qPrintable(QString::number(largestStep)));
+    m_player = std::make_unique<audio::TrackPlayer>(*m_audio);
 }
 
 QTEST_GUILESS_MAIN(TestMediaPlayerDiskOutput)
