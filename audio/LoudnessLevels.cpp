@@ -13,8 +13,10 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <sys/resource.h>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 
 namespace audio {
 
@@ -120,6 +122,9 @@ void LoudnessLevels::Shared::enqueue(const QString &path, std::shared_ptr<Shared
 // a track on a stalled file system holds up no one.
 void LoudnessLevels::Shared::work()
 {
+    // Behind the window and the audio thread: on Linux a thread's own nice
+    // value, set through its thread id.
+    static_cast<void>(setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10));
     std::unique_lock lock(mutex);
     while (!queue.empty() && !abandoned) {
         const QString path = queue.front();
