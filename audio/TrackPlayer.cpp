@@ -156,6 +156,9 @@ void TrackPlayer::setFileName(const QString &fileName)
         source = std::move(loaded).value();
     }
 
+    // Looked up before the device lock: it looks at the file's metadata.
+    const std::optional<double> gain =
+        source != nullptr && m_gainFor ? m_gainFor(fileName) : std::nullopt;
     std::unique_ptr<PcmSource> previous;
     {
         std::unique_lock<OutputDevice> lock;
@@ -169,8 +172,7 @@ void TrackPlayer::setFileName(const QString &fileName)
         m_fadedOut.store(false);
         if (m_source != nullptr) {
             m_level.reset(m_sampleRate, m_source->channels());
-            if (m_gainFor)
-                m_level.setGain(m_gainFor(fileName).value_or(1.0));
+            m_level.setGain(gain.value_or(1.0));
         }
     }
 

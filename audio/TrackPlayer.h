@@ -35,8 +35,10 @@ class PcmSource;
 // tracks of the same rate and channel count; a device a change replaces is
 // closed on a worker.
 //
-// Decoding and output run on SDL's audio thread. The position counts the
-// frames handed to the device. The system must outlive the player.
+// Decoding and output run on SDL's audio thread, where every frame passes
+// the track's PlaybackLevel: the gain setLoudness() gives it, the ramp of a
+// stop, a fade-out. The position counts the frames handed to the device. The
+// system must outlive the player.
 class TrackPlayer final : public MediaPlayer
 {
   public:

@@ -16,7 +16,6 @@ class TestPlaybackLevel : public QObject
   private slots:
     void gainRoundsAndClips_data();
     void gainRoundsAndClips();
-    void unityGainLeavesSamplesAlone();
     void stopRampFallsToZeroIn5ms_data();
     void stopRampFallsToZeroIn5ms();
     void rampDoesNotDependOnBufferSizes();
@@ -53,21 +52,6 @@ void TestPlaybackLevel::gainRoundsAndClips()
     QCOMPARE(level.apply(samples.data(), 1), 1);
     QCOMPARE(int(samples[0]), out);
     QCOMPARE(int(samples[1]), out);
-}
-
-void TestPlaybackLevel::unityGainLeavesSamplesAlone()
-{
-    std::mt19937 random;
-    std::uniform_int_distribution<int> sample(-32768, 32767);
-    std::vector<int16_t> samples(2048);
-    for (int16_t &s : samples)
-        s = static_cast<int16_t>(sample(random));
-    const std::vector<int16_t> original = samples;
-    audio::PlaybackLevel level(48000, 2);
-    level.setGain(std::nan(""));
-    QCOMPARE(level.apply(samples.data(), 1024), 1024);
-    QVERIFY(samples == original);
-    QVERIFY(!level.isSilent());
 }
 
 void TestPlaybackLevel::stopRampFallsToZeroIn5ms_data()

@@ -48,13 +48,11 @@ class TestTrackKeys : public QObject
     void keyOfDisabledButtonDoesNothing();
     void escapeStopsAsAClickWould();
     void escapeWhenIdleDoesNothing();
-    void keypadDigitsPlay();
     void keysGoToTheWindowWhateverHasFocus();
     void keysDoNotReachTheSettingsRows();
     void shiftClickFadesThenStops();
     void shiftKeyFadesAndPlainClickStopsAtOnce();
     void shiftOnAnIdleButtonPlays();
-    void tooltipsNameTheKeys();
 
   private:
     void makeWindow(int bound);
@@ -195,12 +193,6 @@ void TestTrackKeys::escapeWhenIdleDoesNothing()
     QVERIFY(m_h->media.calls().isEmpty());
 }
 
-void TestTrackKeys::keypadDigitsPlay()
-{
-    QTest::keyClick(m_form.get(), Qt::Key_7, Qt::KeypadModifier);
-    QCOMPARE(m_h->media.assigned(), QStringList{"/music/t6.mp3"});
-}
-
 void TestTrackKeys::keysGoToTheWindowWhateverHasFocus()
 {
     m_form->findChild<QWidget *>(QStringLiteral("CmdExit"))->setFocus();
@@ -280,19 +272,6 @@ void TestTrackKeys::shiftOnAnIdleButtonPlays()
     QTest::mouseClick(m_form->CmdTrack(2), Qt::LeftButton, Qt::ShiftModifier);
     QCOMPARE(m_h->media.calls(), QStringList{"setFileName"});
     QVERIFY(m_form->Timer1()->isActive());
-}
-
-void TestTrackKeys::tooltipsNameTheKeys()
-{
-    makeWindow(2);
-    QVERIFY(m_form->CmdTrack(0)->toolTip().startsWith(QStringLiteral("曲0\n/music/t0.mp3\n")));
-    const QStringList names = {"1", "2", "3", "4", "5", "6", "7", "8",
-                               "9", "0", "Q", "W", "E", "R", "T"};
-    for (int slot = 0; slot < 15; ++slot) {
-        const QString tip = m_form->CmdTrack(static_cast<int16_t>(slot))->toolTip();
-        QVERIFY2(tip.contains(QStringLiteral("按键：%1（Shift+%1").arg(names[slot])),
-                 qPrintable(tip));
-    }
 }
 
 QTEST_MAIN(TestTrackKeys)
