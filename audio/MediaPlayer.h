@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -9,35 +10,48 @@ namespace audio {
 // that runs the Qt event loop.
 //
 // Contract the player relies on:
-//  - setFileName() stops whatever plays, then opens and measures the file:
-//    when it returns, duration() is the track's exact length and
-//    currentPosition() is 0.
-//  - Output starts only once control returns to the event loop, from the
-//    start of the track, so a setFileName() followed by stop() in the same
-//    handler is never heard.
+//  - setFileName() returns at once: it stops whatever plays and unloads it,
+//    then the file is opened, measured and its first frames decoded on a
+//    worker. Until that load ends, isLoading() is true and duration() and
+//    currentPosition() read 0. When it ends, loaded or not, loadFinished() is
+//    emitted from the event loop; duration() is then the track's length and
+//    currentPosition() 0. For a local file that takes a few milliseconds.
+//  - A newer assignment abandons a load still running: its result, whenever
+//    it comes, is dropped and no loadFinished() is emitted for it. A worker
+//    stuck in a read (a stalled share) holds up nothing else, not even the
+//    end of the program. Assigning the name of the load still running keeps
+//    that load; assigning that of the track loaded, if not a frame of it has
+//    played, keeps the track: it is ready at once, isLoading() false.
+//  - Output starts once the load has ended and control is back in the event
+//    loop, from the start of the track, unless stop() came after the
+//    assignment: a setFileName() followed by stop() is never heard.
 //  - A file that cannot be opened or decoded (missing, not audio, damaged, a
 //    directory, a FIFO or device, which are refused without blocking) leaves
-//    nothing loaded, also unloading the track before it: duration() and
-//    currentPosition() both read 0. Each such assignment logs one warning.
+//    nothing loaded: duration() and currentPosition() both read 0 once its
+//    load has ended. Each such assignment logs one warning.
 //  - fileName() returns exactly the text last assigned, whether it loaded or not.
 //  - duration() and currentPosition() are in seconds. currentPosition() counts
 //    what the output has taken. At the natural end of a track, and where the
 //    file ends early (it shrank or changed while playing, or its data cannot be
 //    decoded further), playback ends and currentPosition() equals duration()
-//    exactly; it stays there until the next assignment.
-//  - stop() halts at once; the track stays loaded at the position it had.
-//    What was heard falls to silence over a few milliseconds after it (no
-//    click), which the position does not count.
+//    exactly; it stays there until the next assignment. Where the decoder
+//    yields more than the file stated, all of it plays and duration() stays
+//    ahead of currentPosition() until that end.
+//  - stop() halts at once; the track stays loaded at the position it had. A
+//    stop() during a load keeps the track silent when it arrives. What was
+//    heard falls to silence over a few milliseconds after it (no click),
+//    which the position does not count.
 //  - fadeOut() fades what plays to silence over the given seconds, the
 //    position going on meanwhile; at silence playback ends where it got to
 //    and hasFadedOut() turns true until the next assignment. A stop() or an
 //    assignment during a fade ends it at once, as at any other time.
 //  - Playback goes on while the event loop is blocked (a modal dialog, a
 //    window move).
-class MediaPlayer
+class MediaPlayer : public QObject
 {
+    Q_OBJECT
   public:
-    virtual ~MediaPlayer() = default;
+    ~MediaPlayer() override = default;
 
     virtual void setFileName(const QString &fileName) = 0;
     [[nodiscard]] virtual QString fileName() const = 0;
@@ -49,6 +63,12 @@ class MediaPlayer
     // The tracks bound to the buttons now, so that work a track needs before
     // it plays (measuring its loudness) can be done ahead, off this thread.
     virtual void expectTracks(const QStringList &fileNames) = 0;
+    // Whether the load of the last assignment is still running.
+    [[nodiscard]] virtual bool isLoading() const = 0;
+
+  signals:
+    // The load of the last assignment ended: duration() is known.
+    void loadFinished();
 };
 
 } // namespace audio

@@ -4,6 +4,8 @@
 #include "AudioSystem.h"
 #include "PcmSource.h"
 
+#include <QPromise>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -25,17 +27,18 @@ constexpr std::size_t TailSamples = 16384;
 
 } // namespace
 
-TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening)
-    : m_system(system), m_tail(TailSamples)
+TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening, Loader loader)
+    : m_system(system), m_loader(loader ? std::move(loader) : Loader(&AudioFileLoader::load)),
+      m_tail(TailSamples)
 {
     m_startTimer.setSingleShot(true);
     m_startTimer.setInterval(0);
-    QObject::connect(&m_startTimer, &QTimer::timeout, &m_startTimer, [this] { startPlayback(); });
+    connect(&m_startTimer, &QTimer::timeout, this, &TrackPlayer::startPlayback);
     // The ramp and what the device holds ahead of it (two buffers) have
     // played by then.
     m_pauseTimer.setSingleShot(true);
     m_pauseTimer.setInterval(100);
-    QObject::connect(&m_pauseTimer, &QTimer::timeout, &m_pauseTimer, [this] { pauseWhenQuiet(); });
+    connect(&m_pauseTimer, &QTimer::timeout, this, &TrackPlayer::pauseWhenQuiet);
     // Opened ahead so that the first track starts without waiting for the
     // device; a failure shows again, with its reason, when a track is assigned.
     if (opening == DeviceOpening::Now)
@@ -44,6 +47,7 @@ TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening)
 
 TrackPlayer::~TrackPlayer()
 {
+    m_load.reset();
     joinDeviceOpener();
     halt();
     // A player that goes while it plays (the program quits) ends with the
@@ -83,24 +87,31 @@ void TrackPlayer::fill(uint8_t *stream, int length)
     if (m_playing.load() && m_source != nullptr) {
         int16_t *const first = out + written * channels;
         int64_t got = 0;
+        bool ended = false;
         while (written + got < frames) {
             const int64_t read = m_source->read(first + got * channels, frames - written - got);
-            if (read <= 0)
+            if (read <= 0) {
+                ended = true;
                 break;
+            }
             got += read;
         }
         const int64_t audible = m_level.apply(first, got);
-        const int64_t played = m_playedFrames.load() + audible;
         if (m_level.isSilent()) {
             // A fade has reached silence: playback ends where it got to.
-            m_playedFrames.store(std::min(played, m_frameCount));
+            m_playedFrames.store(m_playedFrames.load() + audible);
             m_fadedOut.store(true);
             m_playing.store(false);
             written += audible;
-        } else if (played >= m_frameCount || written + got < frames) {
+        } else if (const int64_t played = m_playedFrames.load() + got; ended) {
             // The end of the data, or data that cannot be decoded further, is
-            // the end of the track: the position lands on the duration exactly.
-            m_playedFrames.store(m_frameCount);
+            // the end of the track, wherever the stated length put it: the
+            // duration becomes what played, and the position lands on it
+            // exactly. The length is stored first, so that no reader sees the
+            // position reach a length still to change.
+            m_frameCount.store(played);
+            m_playedFrames.store(played);
+            m_ended.store(true);
             m_playing.store(false);
             written += got;
         } else {
@@ -141,47 +152,97 @@ void TrackPlayer::joinDeviceOpener()
 
 void TrackPlayer::setFileName(const QString &fileName)
 {
+    const bool same = fileName == m_fileName;
     m_fileName = fileName;
-    joinDeviceOpener();
     halt();
-    QString error;
-    std::unique_ptr<PcmSource> source;
-    if (Result<std::unique_ptr<PcmSource>> loaded = AudioFileLoader::load(fileName); !loaded) {
-        error = loaded.error();
-    } else if (const Result<void> device =
-                   prepareDevice(loaded.value()->sampleRate(), loaded.value()->channels());
-               !device) {
-        error = device.error();
-    } else {
-        source = std::move(loaded).value();
-    }
-
-    // Looked up before the device lock: it looks at the file's metadata.
-    const std::optional<double> gain =
-        source != nullptr && m_gainFor ? m_gainFor(fileName) : std::nullopt;
-    std::unique_ptr<PcmSource> previous;
-    {
-        std::unique_lock<OutputDevice> lock;
-        if (m_device)
-            lock = std::unique_lock(*m_device);
-        previous = std::move(m_source);
-        m_source = std::move(source);
-        m_sampleRate = m_source != nullptr ? m_source->sampleRate() : 0;
-        m_frameCount = m_source != nullptr ? m_source->frameCount() : 0;
-        m_playedFrames.store(0);
-        m_fadedOut.store(false);
-        if (m_source != nullptr) {
-            m_level.reset(m_sampleRate, m_source->channels());
-            m_level.setGain(gain.value_or(1.0));
-        }
-    }
-
-    if (m_source == nullptr) {
-        qWarning("audio::TrackPlayer: nothing loaded for \"%s\": %s", qUtf8Printable(fileName),
-                 qUtf8Printable(error));
+    m_startWhenLoaded = true;
+    // The load still running, or a track loaded and never played (a
+    // hover's), is the file opened anew: kept, so that a click after a hover
+    // does not measure the file again.
+    if (same && m_load != nullptr)
+        return;
+    if (same && m_source != nullptr && m_playedFrames.load() == 0 && !m_ended.load()) {
+        m_startTimer.start();
         return;
     }
-    m_startTimer.start();
+    m_load.reset();
+    install(nullptr);
+    startLoad(fileName);
+}
+
+void TrackPlayer::startLoad(const QString &fileName)
+{
+    m_load = std::make_unique<QFutureWatcher<LoadResult>>();
+    connect(m_load.get(), &QFutureWatcherBase::finished, this, &TrackPlayer::finishLoad);
+    QPromise<LoadResult> promise;
+    m_load->setFuture(promise.future());
+    // The worker shares nothing with the player but the promise: abandoned,
+    // it may finish long after the player, or never.
+    auto load = [loader = m_loader, fileName, promise = std::move(promise)]() mutable {
+        promise.start();
+        promise.addResult(std::make_shared<Result<std::unique_ptr<PcmSource>>>(loader(fileName)));
+        promise.finish();
+    };
+    try {
+        std::thread(std::move(load)).detach();
+    } catch (const std::system_error &) {
+        // No thread to spare: loaded here, and delivered from the event loop
+        // all the same.
+        load();
+    }
+}
+
+void TrackPlayer::finishLoad()
+{
+    // The watcher is the sender of this call: deleted once it has returned.
+    QFutureWatcher<LoadResult> *const done = m_load.release();
+    done->deleteLater();
+    const LoadResult loaded = done->future().resultCount() > 0 ? done->result() : nullptr;
+
+    QString error = QStringLiteral("the load ended without a result");
+    std::unique_ptr<PcmSource> source;
+    if (loaded != nullptr && !*loaded) {
+        error = loaded->error();
+    } else if (loaded != nullptr) {
+        std::unique_ptr<PcmSource> &opened = loaded->value();
+        joinDeviceOpener();
+        if (const Result<void> device = prepareDevice(opened->sampleRate(), opened->channels());
+            !device)
+            error = device.error();
+        else
+            source = std::move(opened);
+    }
+    install(std::move(source));
+    if (m_source == nullptr) {
+        qWarning("audio::TrackPlayer: nothing loaded for \"%s\": %s", qUtf8Printable(m_fileName),
+                 qUtf8Printable(error));
+    } else if (m_startWhenLoaded) {
+        m_startTimer.start();
+    }
+    emit loadFinished();
+}
+
+void TrackPlayer::install(std::unique_ptr<PcmSource> source)
+{
+    // Looked up before the device lock: it looks at the file's metadata (of
+    // a file the load has just opened).
+    const std::optional<double> gain =
+        source != nullptr && m_gainFor ? m_gainFor(m_fileName) : std::nullopt;
+    std::unique_ptr<PcmSource> previous;
+    std::unique_lock<OutputDevice> lock;
+    if (m_device)
+        lock = std::unique_lock(*m_device);
+    previous = std::move(m_source);
+    m_source = std::move(source);
+    m_sampleRate = m_source != nullptr ? m_source->sampleRate() : 0;
+    m_frameCount.store(m_source != nullptr ? m_source->frameCount() : 0);
+    m_playedFrames.store(0);
+    m_ended.store(false);
+    m_fadedOut.store(false);
+    if (m_source != nullptr) {
+        m_level.reset(m_sampleRate, m_source->channels());
+        m_level.setGain(gain.value_or(1.0));
+    }
 }
 
 QString TrackPlayer::fileName() const
@@ -191,7 +252,7 @@ QString TrackPlayer::fileName() const
 
 double TrackPlayer::duration() const
 {
-    return m_sampleRate > 0 ? static_cast<double>(m_frameCount) / m_sampleRate : 0.0;
+    return m_sampleRate > 0 ? static_cast<double>(frameCount()) / m_sampleRate : 0.0;
 }
 
 double TrackPlayer::currentPosition() const
@@ -201,7 +262,7 @@ double TrackPlayer::currentPosition() const
 
 void TrackPlayer::stop()
 {
-    joinDeviceOpener();
+    m_startWhenLoaded = false;
     halt();
 }
 
@@ -230,6 +291,11 @@ void TrackPlayer::setLoudness(GainLookup gainFor, TracksExpected expected)
     m_tracksExpected = std::move(expected);
 }
 
+bool TrackPlayer::isLoading() const
+{
+    return m_load != nullptr;
+}
+
 bool TrackPlayer::isPlaying() const
 {
     return m_playing.load();
@@ -240,9 +306,17 @@ int64_t TrackPlayer::playedFrames() const
     return m_playedFrames.load();
 }
 
+// Playing past the stated length, one frame more than played: the window
+// takes a position equal to the duration for the end of the track.
 int64_t TrackPlayer::frameCount() const
 {
-    return m_frameCount;
+    if (m_ended.load())
+        return m_frameCount.load();
+    const int64_t stated = m_frameCount.load();
+    const int64_t played = m_playedFrames.load();
+    if (played < stated)
+        return stated;
+    return m_playing.load() ? played + 1 : played;
 }
 
 void TrackPlayer::startPlayback()
@@ -251,7 +325,7 @@ void TrackPlayer::startPlayback()
         return;
     {
         const std::lock_guard lock(*m_device);
-        m_playing.store(m_playedFrames.load() < m_frameCount);
+        m_playing.store(!m_ended.load());
     }
     m_device->resume();
 }
@@ -292,7 +366,7 @@ void TrackPlayer::takeStopTail()
     const auto wanted =
         static_cast<int64_t>(std::llround(PlaybackLevel::StopRampSeconds * m_device->sampleRate()));
     const int64_t room = static_cast<int64_t>(m_tail.size()) / channels;
-    const int64_t frames = std::min({wanted, room, m_frameCount - m_playedFrames.load()});
+    const int64_t frames = std::min(wanted, room);
     int64_t got = 0;
     while (got < frames) {
         const int64_t read = m_source->read(m_tail.data() + got * channels, frames - got);

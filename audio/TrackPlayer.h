@@ -14,6 +14,7 @@
 #include "OutputDevice.h"
 #include "PlaybackLevel.h"
 
+#include <QFutureWatcher>
 #include <QTimer>
 
 #include <atomic>
@@ -35,19 +36,27 @@ class PcmSource;
 // tracks of the same rate and channel count; a device a change replaces is
 // closed on a worker.
 //
-// Decoding and output run on SDL's audio thread, where every frame passes
-// the track's PlaybackLevel: the gain setLoudness() gives it, the ramp of a
-// stop, a fade-out. The position counts the frames handed to the device. The
-// system must outlive the player.
+// Each assignment loads its file on a thread of its own, detached: a load
+// stuck in a read is left behind, and its result dropped, when the next
+// assignment comes. Decoding and output run on SDL's audio thread, where
+// every frame passes the track's PlaybackLevel: the gain setLoudness() gives
+// it, the ramp of a stop, a fade-out. The position counts the frames handed
+// to the device. The system must outlive the player.
 class TrackPlayer final : public MediaPlayer
 {
+    Q_OBJECT
   public:
     // When the output device for the usual format (44.1 kHz stereo) opens:
     // in the constructor, or when openDeviceInBackground() asks for it (a
     // track assigned before that opens the device itself).
     enum class DeviceOpening { Now, OnRequest };
 
-    explicit TrackPlayer(AudioSystem &system, DeviceOpening opening = DeviceOpening::Now);
+    // Opens a file on a load's worker; AudioFileLoader::load unless a test
+    // gives its own.
+    using Loader = std::function<Result<std::unique_ptr<PcmSource>>(const QString &)>;
+
+    explicit TrackPlayer(AudioSystem &system, DeviceOpening opening = DeviceOpening::Now,
+                         Loader loader = {});
     ~TrackPlayer() override;
     TrackPlayer(const TrackPlayer &) = delete;
     TrackPlayer &operator=(const TrackPlayer &) = delete;
@@ -66,6 +75,7 @@ class TrackPlayer final : public MediaPlayer
     using GainLookup = std::function<std::optional<double>(const QString &fileName)>;
     using TracksExpected = std::function<void(const QStringList &fileNames)>;
     void setLoudness(GainLookup gainFor, TracksExpected expected);
+    [[nodiscard]] bool isLoading() const override;
 
     // Starts opening the device for the usual format on a worker thread (with
     // SDL's audio, if it has not started), unless a device is open or opening.
@@ -74,11 +84,20 @@ class TrackPlayer final : public MediaPlayer
 
     // Whether frames of the loaded track are being handed to the device.
     [[nodiscard]] bool isPlaying() const;
-    // Frames of the loaded track handed to the device so far, and its length.
+    // Frames of the loaded track handed to the device so far, and its length
+    // as duration() gives it.
     [[nodiscard]] int64_t playedFrames() const;
     [[nodiscard]] int64_t frameCount() const;
 
   private:
+    // What a load hands back; shared, as a future's result must be copyable.
+    using LoadResult = std::shared_ptr<Result<std::unique_ptr<PcmSource>>>;
+
+    void startLoad(const QString &fileName);
+    // Takes over the source of the finished load m_load.
+    void finishLoad();
+    // Swaps in source (null: nothing loaded) at its start.
+    void install(std::unique_ptr<PcmSource> source);
     static void audioCallback(void *userData, uint8_t *stream, int length);
     void fill(uint8_t *stream, int length);
     void startPlayback();
@@ -96,14 +115,22 @@ class TrackPlayer final : public MediaPlayer
     void waitForClosedDevices();
 
     AudioSystem &m_system;
+    const Loader m_loader;
     QString m_fileName;
     // Touched by the audio callback only while m_playing; replaced under the
     // device lock.
     std::unique_ptr<PcmSource> m_source;
     int m_sampleRate = 0;
-    int64_t m_frameCount = 0;
+    // The stated length until the callback meets the end of the data; then
+    // what played, and m_ended is set.
+    std::atomic<int64_t> m_frameCount{0};
     std::atomic<int64_t> m_playedFrames{0};
+    std::atomic<bool> m_ended{false};
     std::atomic<bool> m_playing{false};
+    // The load of the last assignment while it runs; deleting it abandons it.
+    std::unique_ptr<QFutureWatcher<LoadResult>> m_load;
+    // Cleared by stop(): the track arrives halted.
+    bool m_startWhenLoaded = false;
     // Read by the callback; written only while no device runs it (none is
     // open, or every open one is paused).
     int m_outputChannels = 0;

@@ -145,6 +145,8 @@ PlayerWindow::PlayerWindow(const PlayerServices &services, QWidget *parent)
     // 25 ms ticks drive the countdown; a coarse timer would let them drift.
     m_timer1->setTimerType(Qt::PreciseTimer);
     connect(m_timer1, &QTimer::timeout, this, &PlayerWindow::Timer1_Timer);
+    connect(&m_services.media, &audio::MediaPlayer::loadFinished, this,
+            &PlayerWindow::showLoadedLength);
     setTabOrder();
 
     Form_Load();
@@ -454,29 +456,52 @@ void PlayerWindow::CmdTrack_Click(int16_t index)
     audio::MediaPlayer &media = m_services.media;
     const QString file = m_services.resolveTrackPath(clicked->tag());
     if (!m_timer1->isActive()) {
-        media.setFileName(file);
+        // Plays as soon as it is loaded; the ticks wait for it.
+        loadTrack(file, m_lblLcd);
         Module1::LockToTrack(m_cmdTrack, index);
         m_timer1->start();
         m_timer1->setTag(QString::number(index));
-        m_lblLcd->setText(Module1::LcdText(media.duration()));
     } else {
         // Reloaded from the start and halted, so the next click plays it anew.
-        media.setFileName(file);
+        loadTrack(file, m_lblLcd3);
         media.stop();
         m_timer1->stop();
         Module1::EnableAllTracks(m_cmdTrack);
         releaseTracksAfterPlayback();
         m_timer1->setTag(QString::number(-1));
-        m_lblLcd3->setText(Module1::LcdText(media.duration()));
         clicked->setBackColor(QBColor(static_cast<int16_t>(r - 4)));
     }
     giveFocusBack();
+}
+
+void PlayerWindow::loadTrack(const QString &file, QLabel *label)
+{
+    audio::MediaPlayer &media = m_services.media;
+    media.setFileName(file);
+    m_lengthLabel = label;
+    if (!media.isLoading()) {
+        showLoadedLength();
+    }
+}
+
+void PlayerWindow::showLoadedLength()
+{
+    if (m_lengthLabel != nullptr) {
+        m_lengthLabel->setText(Module1::LcdText(m_services.media.duration()));
+        m_lengthLabel = nullptr;
+    }
 }
 
 void PlayerWindow::Timer1_Timer()
 {
     const int16_t r = m_draw.draw();
     audio::MediaPlayer &media = m_services.media;
+    if (media.isLoading()) {
+        // The 0 and 0 of a track still loading are no end: only the button
+        // flickers until it arrives.
+        flickerPlayingTrack(r);
+        return;
+    }
     const double duration = media.duration();
     const double position = media.currentPosition();
     m_lblLcd3->setText(Module1::LcdTextOfCentiseconds(duration * 100 - position * 100));
@@ -485,7 +510,7 @@ void PlayerWindow::Timer1_Timer()
     // track (and reads 0 for both when nothing loaded), so equality is the end.
     const double positionAgain = media.currentPosition();
     if (media.duration() - positionAgain == 0.0) {
-        media.setFileName(media.fileName());
+        loadTrack(media.fileName(), nullptr);
         media.stop();
         m_fading = false;
         Module1::FinishPlayback(*m_timer1, m_cmdTrack);
@@ -493,14 +518,19 @@ void PlayerWindow::Timer1_Timer()
         giveFocusBack();
         return;
     }
-
-    const int16_t slot = playingSlot();
-    if (slot < 0) {
+    // A fade-out ends with the stop a click on the playing button makes.
+    if (const int16_t slot = playingSlot(); m_fading && slot >= 0 && media.hasFadedOut()) {
+        CmdTrack_Click(slot);
         return;
     }
-    // A fade-out ends with the stop a click on the playing button makes.
-    if (m_fading && media.hasFadedOut()) {
-        CmdTrack_Click(slot);
+    flickerPlayingTrack(r);
+}
+
+void PlayerWindow::flickerPlayingTrack(int16_t r)
+{
+    bool ok = false;
+    const int slot = m_timer1->tag().toInt(&ok);
+    if (!ok || slot < 0 || slot >= kTrackSlots) {
         return;
     }
     TrackButton *const playing = m_cmdTrack.at(static_cast<size_t>(slot));
@@ -517,8 +547,7 @@ void PlayerWindow::CmdTrack_MouseMove(int16_t index)
         return;
     }
     // Loaded for its length only: the stop comes before any sample is played.
-    media.setFileName(file);
-    m_lblLcd->setText(Module1::LcdText(media.duration()));
+    loadTrack(file, m_lblLcd);
     media.stop();
 }
 

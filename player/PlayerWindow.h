@@ -75,11 +75,19 @@ class PlayerWindow : public QWidget
     [[nodiscard]] int16_t playingSlot() const;
     void CmdTrack_MouseMove(int16_t index);
     void Timer1_Timer();
+    // The tick's flicker of the playing button, with the tick's draw r.
+    void flickerPlayingTrack(int16_t r);
     void giveFocusBack();
     void CmdSet_Click();
     void Command1_Click();
     void Command2_Click();
     void CmdExit_Click();
+
+    // Assigns file to the media component; label, if not null, shows the
+    // length once the load has ended (at once where no load runs).
+    void loadTrack(const QString &file, QLabel *label);
+    // The media component's load ended: the label waiting for it shows the length.
+    void showLoadedLength();
 
     // The one reader of the bindings file: hands every record to the settings
     // dialog (to m_form2Rows while it is not loaded) and returns the records
@@ -140,6 +148,8 @@ class PlayerWindow : public QWidget
     std::optional<EnabledFlags> m_enabledAfterPlayback;
     // A fade-out was asked for and playback has not stopped since.
     bool m_fading = false;
+    // The LCD that shows the length of the load running, if any.
+    QLabel *m_lengthLabel = nullptr;
     // Parent of the watchers of the latest file check; replaced by each check.
     std::unique_ptr<QObject> m_fileChecks;
 };

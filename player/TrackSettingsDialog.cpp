@@ -20,15 +20,19 @@
 #include "Twips.h"
 
 #include <QDropEvent>
+#include <QFutureWatcher>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPromise>
 #include <QPushButton>
 #include <QScreen>
 #include <QUrl>
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -94,16 +98,47 @@ QString trackName(const QString &path, const std::optional<QString> &title, int 
     return cutTo(name, maxLength);
 }
 
-// A dropped file that may go into a row.
-struct DroppedTrack
-{
-    QString path;
-    std::optional<QString> title;
-};
-
 } // namespace
 
 namespace plovi {
+
+// What the probe found a dropped URL to be; text is the URL as shown where
+// it is not a local file, else the path.
+struct DropProbe
+{
+    enum class Kind { NotLocal, Refused, Folder, NotAudio, Track };
+    Kind kind;
+    QString text;
+    std::optional<QString> title;
+};
+
+namespace {
+
+// Runs on a worker: a stat or a read of a share that stopped answering holds
+// up nothing but this.
+std::vector<DropProbe> probeDrop(const QList<QUrl> &urls)
+{
+    std::vector<DropProbe> found;
+    for (const QUrl &url : urls) {
+        if (!url.isLocalFile()) {
+            found.push_back({DropProbe::Kind::NotLocal, url.toDisplayString(), {}});
+            continue;
+        }
+        const QString path = url.toLocalFile();
+        if (!NoQuoteValidator::isStorable(path)) {
+            found.push_back({DropProbe::Kind::Refused, path, {}});
+        } else if (QFileInfo(path).isDir()) {
+            found.push_back({DropProbe::Kind::Folder, path, {}});
+        } else if (const Result<audio::TrackTags> tags = audio::TrackTags::read(path); !tags) {
+            found.push_back({DropProbe::Kind::NotAudio, path, {}});
+        } else {
+            found.push_back({DropProbe::Kind::Track, path, tags->title()});
+        }
+    }
+    return found;
+}
+
+} // namespace
 
 TrackSettingsDialog::TrackSettingsDialog(const PlayerServices &services, QWidget *parent)
     : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint), m_services(services),
@@ -305,22 +340,54 @@ int16_t TrackSettingsDialog::dropRow(const QObject *w) const
 
 void TrackSettingsDialog::dropFiles(int16_t row, const QList<QUrl> &urls)
 {
-    QStringList told;
-    std::vector<DroppedTrack> tracks;
-    for (const QUrl &url : urls) {
-        if (!url.isLocalFile()) {
-            told << PlayerMessages::dropNotLocal(url.toDisplayString());
-            continue;
+    // A newer drop abandons the probe of an older one still running, and so
+    // does the dialog's unload.
+    auto *watcher = new QFutureWatcher<std::vector<DropProbe>>();
+    m_dropProbe.reset(watcher);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, row] {
+        // The watcher is the sender: deleted once this has returned.
+        m_dropProbe.release()->deleteLater();
+        if (watcher->future().resultCount() > 0) {
+            placeDroppedFiles(row, watcher->result());
         }
-        const QString path = url.toLocalFile();
-        if (!NoQuoteValidator::isStorable(path)) {
-            told << PlayerMessages::pathRefused(path);
-        } else if (QFileInfo(path).isDir()) {
-            told << PlayerMessages::dropFolder(path);
-        } else if (const Result<audio::TrackTags> tags = audio::TrackTags::read(path); !tags) {
-            told << PlayerMessages::dropNotAudio(path);
-        } else {
-            tracks.push_back({path, tags->title()});
+    });
+    QPromise<std::vector<DropProbe>> promise;
+    watcher->setFuture(promise.future());
+    auto probe = [urls, answer = std::move(promise)]() mutable {
+        answer.start();
+        answer.addResult(probeDrop(urls));
+        answer.finish();
+    };
+    try {
+        // Detached: a probe stuck on a dead mount holds up nothing, not even
+        // the end of the program.
+        std::thread(std::move(probe)).detach();
+    } catch (const std::system_error &) {
+        probe();
+    }
+}
+
+void TrackSettingsDialog::placeDroppedFiles(int16_t row, const std::vector<DropProbe> &found)
+{
+    QStringList told;
+    std::vector<DropProbe> tracks;
+    for (const DropProbe &probe : found) {
+        switch (probe.kind) {
+        case DropProbe::Kind::NotLocal:
+            told << PlayerMessages::dropNotLocal(probe.text);
+            break;
+        case DropProbe::Kind::Refused:
+            told << PlayerMessages::pathRefused(probe.text);
+            break;
+        case DropProbe::Kind::Folder:
+            told << PlayerMessages::dropFolder(probe.text);
+            break;
+        case DropProbe::Kind::NotAudio:
+            told << PlayerMessages::dropNotAudio(probe.text);
+            break;
+        case DropProbe::Kind::Track:
+            tracks.push_back(probe);
+            break;
         }
     }
 
@@ -336,22 +403,19 @@ void TrackSettingsDialog::dropFiles(int16_t row, const QList<QUrl> &urls)
             leftOver = static_cast<int>(tracks.size() - k);
             break;
         }
-        m_fullPath[target]->setText(tracks[k].path);
+        m_fullPath[target]->setText(tracks[k].text);
         QLineEdit *name = m_shortName[target];
         if (name->text().isEmpty()) {
-            name->setText(trackName(tracks[k].path, tracks[k].title, name->maxLength()));
+            name->setText(trackName(tracks[k].text, tracks[k].title, name->maxLength()));
         }
     }
     if (leftOver > 0) {
         told << PlayerMessages::dropLeftOver(leftOver);
     }
     if (!told.isEmpty()) {
-        // Told after the drop has ended, so the program the files came from
-        // is not held up by the message box.
-        const QString text = told.join(QLatin1Char('\n'));
-        QMetaObject::invokeMethod(
-            this, [this, text] { m_services.messages.showError(this, {}, text); },
-            Qt::QueuedConnection);
+        // The drop has ended by now, so the program the files came from is
+        // not held up by the message box.
+        m_services.messages.showError(this, {}, told.join(QLatin1Char('\n')));
     }
 }
 

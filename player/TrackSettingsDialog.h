@@ -18,6 +18,8 @@ class QUrl;
 
 namespace plovi {
 
+struct DropProbe;
+
 // The track settings dialog Form2: one row per slot with the path box (the
 // 完整路经 array), "浏览", the name box and "删除"; then "保存并退出", "关于",
 // "取消". One object is one loading of the dialog: the owner deletes it when
@@ -38,6 +40,8 @@ class TrackSettingsDialog : public QDialog
 
     [[nodiscard]] QLineEdit *fullPathBox(int16_t i) const { return m_fullPath.at(i); }
     [[nodiscard]] QLineEdit *shortNameBox(int16_t i) const { return m_shortName.at(i); }
+    // Whether the files of the latest drop are still being probed.
+    [[nodiscard]] bool isProbingDrop() const { return m_dropProbe != nullptr; }
 
   signals:
     // "保存并退出" wrote these kTrackSlots records to the bindings file; the
@@ -62,11 +66,14 @@ class TrackSettingsDialog : public QDialog
 
     // The row whose label, path box or name box w is; -1 for any other.
     [[nodiscard]] int16_t dropRow(const QObject *w) const;
+    // Probes the dropped files on a worker; placeDroppedFiles() takes what it
+    // found once it is done.
+    void dropFiles(int16_t row, const QList<QUrl> &urls);
     // The first file goes into row, the others into the rows below it whose
     // path is blank, in order. Each file arriving in a row with an empty name
     // box names it (title tag, else file name). Refusals and files left over
-    // are told in one message once the drop has ended.
-    void dropFiles(int16_t row, const QList<QUrl> &urls);
+    // are told in one message.
+    void placeDroppedFiles(int16_t row, const std::vector<DropProbe> &found);
 
     const PlayerServices m_services;
     const std::unique_ptr<FileDialog> m_cdiag;
@@ -82,6 +89,8 @@ class TrackSettingsDialog : public QDialog
     QPushButton *const m_cmdExit;
     QPushButton *const m_command1;
     QPushButton *const m_cmdCancel;
+    // The watcher of the probe of the latest drop while it runs.
+    std::unique_ptr<QObject> m_dropProbe;
 };
 
 } // namespace plovi

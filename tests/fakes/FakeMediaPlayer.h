@@ -4,11 +4,14 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 // A media player for the player's tests: records every call and reports the
 // duration and position the test sets. Assigning a file name restarts the
 // position at 0, as the real component does; names listed as unloadable read
-// 0 for both figures, and so does the empty name.
+// 0 for both figures, and so does the empty name. As with the real one, each
+// load ends from the event loop, on its next turn, or where the test holds
+// loads, when it lets them end; until then both figures read 0.
 class FakeMediaPlayer final : public audio::MediaPlayer
 {
   public:
@@ -17,12 +20,26 @@ class FakeMediaPlayer final : public audio::MediaPlayer
         ++m_setFileNameCalls;
         m_assigned.append(fileName);
         m_calls.append(QStringLiteral("setFileName"));
+        const bool sameLoad = m_loading && fileName == m_fileName;
         m_fileName = fileName;
-        m_loaded = !fileName.isEmpty() && !m_unloadable.contains(fileName);
+        m_loaded = false;
         m_position = 0.0;
-        m_playing = m_loaded;
+        m_playing = false;
         m_fading = false;
         m_fadedOut = false;
+        m_startWhenLoaded = true;
+        if (sameLoad) {
+            return;
+        }
+        m_loading = true;
+        ++m_load;
+        if (!m_holdLoads) {
+            QTimer::singleShot(0, this, [this, load = m_load] {
+                if (load == m_load) {
+                    endLoad();
+                }
+            });
+        }
     }
     [[nodiscard]] QString fileName() const override
     {
@@ -45,6 +62,7 @@ class FakeMediaPlayer final : public audio::MediaPlayer
         m_calls.append(QStringLiteral("stop"));
         m_playing = false;
         m_fading = false;
+        m_startWhenLoaded = false;
     }
     void fadeOut(double seconds) override
     {
@@ -54,6 +72,7 @@ class FakeMediaPlayer final : public audio::MediaPlayer
     }
     [[nodiscard]] bool hasFadedOut() const override { return m_fadedOut; }
     void expectTracks(const QStringList &fileNames) override { m_expected = fileNames; }
+    [[nodiscard]] bool isLoading() const override { return m_loading; }
 
     // Test controls.
     void setDuration(double seconds) { m_duration = seconds; }
@@ -74,6 +93,19 @@ class FakeMediaPlayer final : public audio::MediaPlayer
         m_fadedOut = true;
     }
     void setUnloadable(const QStringList &fileNames) { m_unloadable = fileNames; }
+    // Keeps every load running until endLoad().
+    void holdLoads(bool hold) { m_holdLoads = hold; }
+    // Ends the load of the last assignment, if it runs.
+    void endLoad()
+    {
+        if (!m_loading) {
+            return;
+        }
+        m_loading = false;
+        m_loaded = !m_fileName.isEmpty() && !m_unloadable.contains(m_fileName);
+        m_playing = m_loaded && m_startWhenLoaded;
+        emit loadFinished();
+    }
 
     // Observations.
     [[nodiscard]] int setFileNameCalls() const { return m_setFileNameCalls; }
@@ -85,7 +117,7 @@ class FakeMediaPlayer final : public audio::MediaPlayer
     [[nodiscard]] const QStringList &assigned() const { return m_assigned; }
     // "setFileName", "stop" and "fadeOut", in the order they were called.
     [[nodiscard]] const QStringList &calls() const { return m_calls; }
-    // Assigned, loaded and not stopped since.
+    // Assigned, loaded and not stopped since the assignment.
     [[nodiscard]] bool isPlaying() const { return m_playing; }
     [[nodiscard]] bool isLoaded() const { return m_loaded; }
     [[nodiscard]] bool isFading() const { return m_fading; }
@@ -102,6 +134,11 @@ class FakeMediaPlayer final : public audio::MediaPlayer
     bool m_fadedOut = false;
     double m_fadeSeconds = 0.0;
     QStringList m_expected;
+    bool m_loading = false;
+    bool m_startWhenLoaded = false;
+    bool m_holdLoads = false;
+    // Counts assignments that started a load: a load ends only if no newer one started.
+    int m_load = 0;
     QStringList m_unloadable;
     QStringList m_assigned;
     QStringList m_calls;

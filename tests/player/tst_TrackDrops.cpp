@@ -28,7 +28,7 @@ QString tagFixture(const QString &name)
 
 // Sends a drag of urls onto target and drops it there, as a file manager's
 // drag would arrive. Returns whether the drop was taken.
-bool drop(QWidget *target, const QList<QUrl> &urls, bool *entered = nullptr)
+bool dropOnly(QWidget *target, const QList<QUrl> &urls, bool *entered = nullptr)
 {
     QMimeData mime;
     mime.setUrls(urls);
@@ -43,6 +43,16 @@ bool drop(QWidget *target, const QList<QUrl> &urls, bool *entered = nullptr)
                        Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &dropped);
     return dropped.isAccepted();
+}
+
+// Drops as dropOnly() does, then waits for the dialog's probe of the files. Returns
+// whether the drop was taken.
+bool drop(QWidget *target, const QList<QUrl> &urls, bool *entered = nullptr)
+{
+    const bool taken = dropOnly(target, urls, entered);
+    const auto *dialog = qobject_cast<const TrackSettingsDialog *>(target->window());
+    return taken && dialog != nullptr &&
+           QTest::qWaitFor([dialog] { return !dialog->isProbingDrop(); }, 5000);
 }
 
 QList<QUrl> files(const QStringList &paths)
@@ -179,16 +189,20 @@ void TestTrackDrops::severalFilesFillEmptyRowsBelow()
 {
     const QStringList songs{track("id3v2_utf16.mp3", "a.mp3"), track("untagged.mp3", "b b.mp3"),
                             track("titled.flac", "c.flac"), track("titled.ogg", "d.ogg")};
-    QVERIFY(drop(m_d->shortNameBox(12), files(songs)));
+    const QStringList before = rows(*m_d);
+    QVERIFY(dropOnly(m_d->shortNameBox(12), files(songs)));
+    // The files are probed once the drop has ended: nothing has changed yet.
+    QCOMPARE(rows(*m_d), before);
+    QCOMPARE(m_h->messages.shown(), QStringList());
+    QVERIFY(m_d->isProbingDrop());
     QStringList expected(kTrackSlots, "|");
     expected[12] = songs[0] + '|' + kUtf16Title;
     expected[13] = songs[1] + "|b b";
     expected[14] = songs[2] + QStringLiteral("|流水 FLAC");
-    QCOMPARE(rows(*m_d), expected);
-    // Told once the drop has ended, in one line.
-    QCOMPARE(m_h->messages.shown(), QStringList());
-    QTRY_COMPARE(m_h->messages.shown(),
-                 QStringList{QStringLiteral("下面没有空行了，1 个文件没有放入。")});
+    QTRY_COMPARE(rows(*m_d), expected);
+    // Told in one line.
+    QCOMPARE(m_h->messages.shown(),
+             QStringList{QStringLiteral("下面没有空行了，1 个文件没有放入。")});
 }
 
 void TestTrackDrops::severalFilesOnAFilledDialog()
