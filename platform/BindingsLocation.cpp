@@ -32,8 +32,11 @@ BindingsLocation BindingsLocation::resolve(const Inputs &inputs, const FileExist
     if (!installed) {
         return {beside, beside, false};
     }
-    const QString user = QDir::cleanPath(QDir(userConfigHome(inputs.xdgConfigHome, inputs.home))
-                                             .filePath(QStringLiteral("plovi/yygj")));
+    const QString configHome = userConfigHome(inputs.xdgConfigHome, inputs.home);
+    if (configHome.isEmpty()) {
+        return {beside, QString(), true};
+    }
+    const QString user = QDir::cleanPath(QDir(configHome).filePath(QStringLiteral("plovi/yygj")));
     if (!fileExists(user) && fileExists(beside)) {
         return {beside, user, true};
     }
@@ -44,7 +47,7 @@ BindingsLocation BindingsLocation::forProgramDir(const QString &programDir)
 {
     const bool writable = ::access(QFile::encodeName(programDir).constData(), W_OK) == 0;
     return resolve(
-        {programDir, writable, qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath()},
+        {programDir, writable, qEnvironmentVariable("XDG_CONFIG_HOME"), userHomeFolder()},
         [](const QString &path) { return QFileInfo(path).isFile(); });
 }
 
@@ -57,6 +60,9 @@ QString userConfigHome(const QString &xdgConfigHome, const QString &home)
 {
     if (!xdgConfigHome.isEmpty() && QDir::isAbsolutePath(xdgConfigHome)) {
         return QDir::cleanPath(xdgConfigHome);
+    }
+    if (home.isEmpty() || !QDir::isAbsolutePath(home) || QDir::cleanPath(home) == u"/") {
+        return {};
     }
     return QDir::cleanPath(QDir(home).filePath(QStringLiteral(".config")));
 }

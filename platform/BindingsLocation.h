@@ -25,7 +25,7 @@ class BindingsLocation
         QString programDir;      // absolute
         bool programDirWritable; // by this process
         QString xdgConfigHome;   // $XDG_CONFIG_HOME as set; empty when unset
-        QString home;            // $HOME, absolute
+        QString home;            // userHomeFolder(): absolute, or empty when there is none
     };
     // Whether a file (or a link to one) exists at an absolute path.
     using FileExists = std::function<bool(const QString &path)>;
@@ -47,6 +47,9 @@ class BindingsLocation
     [[nodiscard]] const QString &readPath() const { return m_readPath; }
     // The file a save replaces. For an installed copy its folder may not
     // exist yet: the save creates it, with its parents, before writing.
+    // Empty for an installed copy without a configuration folder (no home
+    // folder, no absolute $XDG_CONFIG_HOME): it saves nowhere, and reads the
+    // yygj beside the program if there is one.
     [[nodiscard]] const QString &savePath() const { return m_savePath; }
     [[nodiscard]] bool installed() const { return m_installed; }
 
@@ -60,6 +63,7 @@ class BindingsLocation
 
 // The user's configuration folder by the XDG base directory rule:
 // xdgConfigHome when it is an absolute path, otherwise (unset, empty or
-// relative, which the rule says to ignore) home/.config. Shared with the
+// relative, which the rule says to ignore) home/.config; empty when home is
+// empty, relative or the root, which is no one's home. Shared with the
 // pop-ups' link settings.
 [[nodiscard]] QString userConfigHome(const QString &xdgConfigHome, const QString &home);

@@ -2,6 +2,7 @@
 
 #include "SystemErrorText.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -9,16 +10,23 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <optional>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace fileaccess {
 
 namespace {
+
+QString notRegularFile()
+{
+    return QStringLiteral("不是普通文件");
+}
 
 // Text of a failed system call.
 QString systemReason(int error)
@@ -47,16 +55,32 @@ bool readUpTo(int fd, qsizetype limit, QByteArray &bytes)
     return true;
 }
 
-// The file a save replaces: for a link, its final target, so that the link
-// stays a link; a dangling link's own target is created.
-QString replacedFile(const QString &path)
+// What a save writes to: the path itself, or for a link its final target, so
+// that the link stays a link. Only a regular file, or a name where nothing
+// is yet, may be replaced: anything else fails with the reason, untouched.
+Result<QByteArray> replacedFile(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.isSymLink()) {
-        return path;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info = {};
+    if (::lstat(name.constData(), &info) != 0) {
+        return errno == ENOENT ? Result<QByteArray>(name) : Failure{systemReason(errno)};
     }
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+    if (!S_ISLNK(info.st_mode)) {
+        return S_ISREG(info.st_mode) ? Result<QByteArray>(name) : Failure{notRegularFile()};
+    }
+    if (::stat(name.constData(), &info) == 0) {
+        if (!S_ISREG(info.st_mode)) {
+            return Failure{notRegularFile()};
+        }
+        return QFile::encodeName(QFileInfo(path).canonicalFilePath());
+    }
+    if (errno != ENOENT) {
+        return Failure{systemReason(errno)}; // a loop, a folder we may not search
+    }
+    // A dangling link: its target is created, which its folder must allow.
+    const QFileInfo link(path);
+    return QFile::encodeName(
+        QDir::cleanPath(QDir(link.absolutePath()).absoluteFilePath(link.symLinkTarget())));
 }
 
 QByteArray folderOf(const QByteArray &path)
@@ -68,18 +92,33 @@ QByteArray folderOf(const QByteArray &path)
     return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
 }
 
-// A save writes "<name>.XXXXXX" beside the file, X from mkstemp's alphabet.
+QByteArray baseNameOf(const QByteArray &path)
+{
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+// A save writes ".<name>.plovi-save-XXXXXX" beside the file, X from mkstemp's
+// alphabet: hidden, and named so that no one takes it for a file of their own.
 constexpr char kTempAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr qsizetype kTempSuffixLength = 6;
+constexpr char kTempMark[] = ".plovi-save-";
+// A temporary file untouched this long is a dead save's: a running one
+// writes a few kilobytes and renames it within seconds.
+constexpr time_t kStaleSeconds = 10 * 60;
+
+QByteArray tempPrefix(const QByteArray &name)
+{
+    return '.' + name + kTempMark;
+}
 
 bool isTempNameOf(const char *entry, const QByteArray &name)
 {
     const QByteArray candidate(entry);
-    if (candidate.size() != name.size() + 1 + kTempSuffixLength ||
-        !candidate.startsWith(name + '.')) {
+    const QByteArray prefix = tempPrefix(name);
+    if (candidate.size() != prefix.size() + kTempSuffixLength || !candidate.startsWith(prefix)) {
         return false;
     }
-    for (qsizetype i = name.size() + 1; i < candidate.size(); ++i) {
+    for (qsizetype i = prefix.size(); i < candidate.size(); ++i) {
         if (std::memchr(kTempAlphabet, candidate.at(i), sizeof kTempAlphabet - 1) == nullptr) {
             return false;
         }
@@ -87,40 +126,65 @@ bool isTempNameOf(const char *entry, const QByteArray &name)
     return true;
 }
 
+// Whether no save holds the file open: each holds a lock on its own from
+// creation to rename. Opened without following links or blocking.
+bool unlocked(int folderFd, const char *entry)
+{
+    const int fd =
+        ::openat(folderFd, entry, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
+}
+
 // Temporary files a save killed before its rename left behind: only regular
-// files named as ours. Best effort: what cannot be removed stays.
+// files named as ours, untouched for kStaleSeconds and locked by no save.
+// Best effort: what cannot be removed stays.
 void removeStaleTempFiles(const QByteArray &target)
 {
-    const QByteArray name = target.mid(target.lastIndexOf('/') + 1);
+    const QByteArray name = baseNameOf(target);
     DIR *folder = ::opendir(folderOf(target).constData());
     if (folder == nullptr) {
         return;
     }
     const int folderFd = ::dirfd(folder);
+    const time_t now = ::time(nullptr);
     while (const dirent *entry = ::readdir(folder)) {
         struct stat info = {};
         if (isTempNameOf(entry->d_name, name) &&
             ::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(info.st_mode)) {
+            S_ISREG(info.st_mode) && now - info.st_mtime >= kStaleSeconds &&
+            unlocked(folderFd, entry->d_name)) {
             ::unlinkat(folderFd, entry->d_name, 0);
         }
     }
     ::closedir(folder);
 }
 
-// A new file "<target>.XXXXXX", mode 0666 less the umask, open for writing.
+// A new file ".<name>.plovi-save-XXXXXX" beside target, mode 0666 less the
+// umask, open for writing and locked.
 int createTempFile(const QByteArray &target, QByteArray &temp)
 {
     constexpr int kAttempts = 100;
+    const QByteArray folder = folderOf(target);
+    const QByteArray prefix =
+        (folder == "/" ? folder : folder + '/') + tempPrefix(baseNameOf(target));
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        temp = target + '.';
+        temp = prefix;
         for (qsizetype i = 0; i < kTempSuffixLength; ++i) {
             temp += kTempAlphabet[QRandomGenerator::global()->bounded(
                 static_cast<int>(sizeof kTempAlphabet - 1))];
         }
         const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) {
+        if (fd >= 0) {
+            ::flock(fd, LOCK_EX | LOCK_NB);
             return fd;
+        }
+        if (errno != EEXIST) {
+            return -1;
         }
     }
     return -1;
@@ -157,6 +221,14 @@ bool writeAll(int fd, const QByteArray &bytes)
         left -= n;
     }
     return true;
+}
+
+// Whether what now stands at target may still be replaced: something other
+// than a regular file may have taken its place while the new one was written.
+bool stillReplaceable(const QByteArray &target)
+{
+    struct stat info = {};
+    return ::lstat(target.constData(), &info) != 0 ? errno == ENOENT : S_ISREG(info.st_mode);
 }
 
 bool syncFile(int fd)
@@ -216,7 +288,7 @@ Result<QByteArray> readRegularFile(const QString &path, qsizetype limit)
     if (::fstat(fd, &info) != 0) {
         error = systemReason(errno);
     } else if (!S_ISREG(info.st_mode)) {
-        error = QStringLiteral("不是普通文件");
+        error = notRegularFile();
     } else if (!readUpTo(fd, limit, bytes)) {
         error = systemReason(errno);
     }
@@ -229,7 +301,11 @@ Result<QByteArray> readRegularFile(const QString &path, qsizetype limit)
 
 Result<void> replaceFile(const QString &path, const QByteArray &bytes)
 {
-    const QByteArray target = QFile::encodeName(replacedFile(path));
+    const Result<QByteArray> resolved = replacedFile(path);
+    if (!resolved) {
+        return Failure{resolved.error()};
+    }
+    const QByteArray &target = resolved.value();
     removeStaleTempFiles(target);
 
     QByteArray temp;
@@ -242,6 +318,10 @@ Result<void> replaceFile(const QString &path, const QByteArray &bytes)
         !hasSize(fd, bytes.size())) {
         error = errno;
         ::close(fd);
+    } else if (!stillReplaceable(target)) {
+        ::close(fd);
+        ::unlink(temp.constData());
+        return Failure{notRegularFile()};
     } else if (::close(fd) != 0 || ::rename(temp.constData(), target.constData()) != 0) {
         error = errno;
     }

@@ -14,12 +14,17 @@ namespace fileaccess {
 // without a blocking open.
 [[nodiscard]] Result<QByteArray> readRegularFile(const QString &path, qsizetype limit);
 
-// Replaces the file with `bytes` atomically: they go to "<name>.XXXXXX" beside
-// it, which is synced and renamed over the file only when every byte was
-// written, so the old file stays byte for byte unless this succeeds. A link is
-// written through; an existing file keeps its permissions, a new one gets 0666
-// less the umask. Temporary files of an earlier interrupted replace are
-// removed first. Fails with the system's reason.
+// Replaces the file with `bytes` atomically: they go to a hidden
+// ".<name>.plovi-save-XXXXXX" beside it, which is synced and renamed over the
+// file only when every byte was written, so the old file stays byte for byte
+// unless this succeeds. Only a regular file or a missing one is replaced; a
+// link is written through to its final target when that is a regular file
+// (or missing, then created). A FIFO, device, socket, folder or link loop
+// fails and stays as it was. An existing file keeps its permissions, a new
+// one gets 0666 less the umask. Temporary files of an earlier save killed
+// before its rename are removed first: only names of that pattern, untouched
+// for ten minutes and locked by no running save. Fails with the system's
+// reason.
 [[nodiscard]] Result<void> replaceFile(const QString &path, const QByteArray &bytes);
 
 } // namespace fileaccess

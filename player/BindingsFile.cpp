@@ -3,24 +3,53 @@
 #include "CodePage.h"
 #include "FileAccess.h"
 
-#include <QDir>
-
 namespace {
 
+using plovi::BindingsFile;
+using plovi::TrackBinding;
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+
+bool isFieldEnd(char c)
+{
+    return c == ',' || isLineEnd(c);
+}
+
+// Length of a byte-order mark at the start of bytes, or 0.
+qsizetype byteOrderMark(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        return 3;
+    }
+    return bytes.startsWith("\x84\x31\x95\x33") ? 4 : 0;
+}
+
+// Reads the fields of a bindings file byte by byte. The bytes that shape it
+// (quote, comma, CR, LF, space, tab) are ASCII, which no GB18030 sequence
+// holds, so the structure is found before any decoding.
 class FieldReader
 {
   public:
-    explicit FieldReader(const QString &text) : m_text(text) {}
+    explicit FieldReader(const QByteArray &bytes, qsizetype start) : m_bytes(bytes), m_pos(start) {}
 
-    [[nodiscard]] bool atEnd() const { return m_pos >= m_text.size(); }
+    [[nodiscard]] bool atEnd() const { return m_pos >= m_bytes.size(); }
+    [[nodiscard]] qsizetype pos() const { return m_pos; }
 
-    // Skips lines that hold nothing but spaces and tabs; stops at the first
-    // character of a line with content.
+    // Skips lines that hold nothing but spaces and tabs; stops at the start
+    // of the first line with content.
     void skipBlankLines()
     {
         qsizetype probe = m_pos;
-        while (probe < m_text.size()) {
-            const QChar c = m_text.at(probe);
+        while (probe < m_bytes.size()) {
+            const char c = m_bytes.at(probe);
             if (isBlank(c)) {
                 ++probe;
             } else if (isLineEnd(c)) {
@@ -35,53 +64,94 @@ class FieldReader
 
     [[nodiscard]] QString readField()
     {
-        while (!atEnd() && isBlank(m_text.at(m_pos))) {
+        while (!atEnd() && isBlank(m_bytes.at(m_pos))) {
             ++m_pos;
         }
-        QString value;
-        if (!atEnd() && m_text.at(m_pos) == QLatin1Char('"')) {
-            const qsizetype start = m_pos + 1;
-            qsizetype close = m_text.indexOf(QLatin1Char('"'), start);
-            if (close < 0) {
-                close = m_text.size();
+        qsizetype start = m_pos;
+        qsizetype stop = m_pos;
+        if (!atEnd() && m_bytes.at(m_pos) == '"') {
+            start = m_pos + 1;
+            stop = m_bytes.indexOf('"', start);
+            if (stop < 0) {
+                stop = m_bytes.size();
             }
-            value = m_text.mid(start, close - start);
-            m_pos = close < m_text.size() ? close + 1 : close;
+            m_pos = stop < m_bytes.size() ? stop + 1 : stop;
         } else {
-            const qsizetype start = m_pos;
-            while (!atEnd() && !isFieldEnd(m_text.at(m_pos))) {
+            while (!atEnd() && !isFieldEnd(m_bytes.at(m_pos))) {
                 ++m_pos;
             }
-            value = m_text.mid(start, m_pos - start);
+            stop = m_pos;
         }
-        consumeSeparator();
-        return value;
+        return codepage::fromGb18030(m_bytes.mid(start, stop - start));
+    }
+
+    // Everything up to the next comma or line end; then true and past the
+    // comma where it is a comma, else false and past the line end (CR, LF or
+    // CR LF as one).
+    [[nodiscard]] bool consumeToComma()
+    {
+        while (!atEnd() && !isFieldEnd(m_bytes.at(m_pos))) {
+            ++m_pos;
+        }
+        if (!atEnd() && m_bytes.at(m_pos) == ',') {
+            ++m_pos;
+            return true;
+        }
+        consumeLineEnd();
+        return false;
+    }
+
+    // Everything up to and including the next line end.
+    void consumeLine()
+    {
+        while (!atEnd() && !isLineEnd(m_bytes.at(m_pos))) {
+            ++m_pos;
+        }
+        consumeLineEnd();
     }
 
   private:
-    static bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
-    static bool isLineEnd(QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); }
-    static bool isFieldEnd(QChar c) { return c == QLatin1Char(',') || isLineEnd(c); }
-
-    // Everything up to and including the next comma or line end (CR, LF or
-    // CR LF as one).
-    void consumeSeparator()
+    void consumeLineEnd()
     {
-        while (!atEnd() && !isFieldEnd(m_text.at(m_pos))) {
-            ++m_pos;
-        }
         if (atEnd()) {
             return;
         }
-        const QChar c = m_text.at(m_pos++);
-        if (c == QLatin1Char('\r') && !atEnd() && m_text.at(m_pos) == QLatin1Char('\n')) {
+        const char c = m_bytes.at(m_pos++);
+        if (c == '\r' && !atEnd() && m_bytes.at(m_pos) == '\n') {
             ++m_pos;
         }
     }
 
-    const QString &m_text;
-    qsizetype m_pos = 0;
+    const QByteArray &m_bytes;
+    qsizetype m_pos;
 };
+
+QByteArray quoted(const QString &field)
+{
+    return '"' + codepage::toGb18030(field) + '"';
+}
+
+// A field written bare reads back only where it cannot be taken for a quoted
+// one or end early.
+std::optional<QByteArray> bare(const QString &field)
+{
+    if (field.isEmpty() || field.front() == u' ' || field.front() == u'\t' ||
+        field.front() == u'"' || field.contains(u',') || field.contains(u'\r') ||
+        field.contains(u'\n')) {
+        return std::nullopt;
+    }
+    return codepage::toGb18030(field);
+}
+
+std::optional<QByteArray> fieldBytes(const QString &field)
+{
+    return field.contains(u'"') ? bare(field) : quoted(field);
+}
+
+bool endsLine(const QByteArray &bytes)
+{
+    return !bytes.isEmpty() && isLineEnd(bytes.back());
+}
 
 } // namespace
 
@@ -103,34 +173,145 @@ Result<void> BindingsFile::save(const std::vector<TrackBinding> &records) const
     return fileaccess::replaceFile(m_path, format(records));
 }
 
-std::vector<TrackBinding> BindingsFile::parse(const QByteArray &bytes)
+std::vector<BindingsFile::Line> BindingsFile::lines(const QByteArray &bytes)
 {
-    const QString text = codepage::fromGb18030(bytes);
-    FieldReader reader(text);
-    std::vector<TrackBinding> records;
-    while (records.size() < static_cast<size_t>(kTrackSlots)) {
+    FieldReader reader(bytes, byteOrderMark(bytes));
+    std::vector<Line> lines;
+    while (lines.size() < static_cast<size_t>(kTrackSlots)) {
         reader.skipBlankLines();
         if (reader.atEnd()) {
             break;
         }
-        TrackBinding record;
-        record.FullPath = reader.readField();
-        if (!reader.atEnd()) {
-            record.ShortName = reader.readField();
+        Line line{{}, reader.pos(), 0};
+        line.record.FullPath = reader.readField();
+        if (reader.consumeToComma()) {
+            line.record.ShortName = reader.readField();
+            reader.consumeLine();
         }
-        records.push_back(std::move(record));
+        line.end = reader.pos();
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::vector<TrackBinding> BindingsFile::parse(const QByteArray &bytes)
+{
+    std::vector<TrackBinding> records;
+    for (Line &line : lines(bytes)) {
+        records.push_back(std::move(line.record));
     }
     return records;
 }
 
+std::optional<QByteArray> BindingsFile::formatLine(const TrackBinding &record)
+{
+    const std::optional<QByteArray> path = fieldBytes(record.FullPath);
+    const std::optional<QByteArray> name = fieldBytes(record.ShortName);
+    if (!path || !name) {
+        return std::nullopt;
+    }
+    QByteArray line = *path + ',' + *name + "\r\n";
+    const std::vector<TrackBinding> back = parse(line);
+    if (back.size() != 1 || back.front() != record) {
+        return std::nullopt; // a character GB18030 cannot hold, a bare field cut short
+    }
+    return line;
+}
+
 QByteArray BindingsFile::format(const std::vector<TrackBinding> &records)
 {
-    QString text;
+    QByteArray bytes;
     for (const TrackBinding &record : records) {
-        text += QLatin1Char('"') + record.FullPath + QStringLiteral("\",\"") + record.ShortName +
-                QStringLiteral("\"\r\n");
+        bytes += formatLine(record).value_or(quoted(record.FullPath) + ',' +
+                                             quoted(record.ShortName) + "\r\n");
     }
-    return codepage::toGb18030(text);
+    return bytes;
+}
+
+namespace {
+
+// plan() with the rows marked in rewrite formatted even where they read as
+// the old ones.
+BindingsFile::Plan planOnce(const QByteArray &old, const std::vector<BindingsFile::Line> &oldLines,
+                            const std::vector<TrackBinding> &rows, qsizetype nameLength,
+                            const std::vector<bool> &rewrite, std::vector<bool> &kept)
+{
+    BindingsFile::Plan plan;
+    qsizetype copied = oldLines.empty() ? byteOrderMark(old) : oldLines.front().begin;
+    plan.bytes = old.left(copied);
+    bool openLine = false; // the last bytes copied are an old last line without line end
+    const auto append = [&plan, &openLine](const QByteArray &bytes) {
+        if (openLine) {
+            plan.bytes += "\r\n";
+        }
+        plan.bytes += bytes;
+        openLine = false;
+    };
+    kept.assign(rows.size(), false);
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const auto slot = static_cast<int16_t>(k);
+        const TrackBinding &row = rows[k];
+        if (k < oldLines.size()) {
+            const BindingsFile::Line &line = oldLines[k];
+            append(old.mid(copied, line.begin - copied)); // blank lines before it
+            copied = line.end;
+            const TrackBinding &was = line.record;
+            const bool shownName = row.ShortName == was.ShortName.left(nameLength);
+            if (!rewrite[k] && row.FullPath == was.FullPath &&
+                (row.ShortName == was.ShortName || shownName)) {
+                append(old.mid(line.begin, line.end - line.begin));
+                openLine = !endsLine(plan.bytes);
+                kept[k] = true;
+                continue;
+            }
+            if (was.ShortName.size() > nameLength && shownName) {
+                plan.shortened.push_back(slot);
+            }
+        }
+        const std::optional<QByteArray> line = BindingsFile::formatLine(row);
+        if (!line) {
+            plan.unwritable.push_back(slot);
+        }
+        append(line.value_or(QByteArray()));
+    }
+    if (oldLines.size() == static_cast<size_t>(plovi::kTrackSlots) && copied < old.size()) {
+        append(old.mid(copied)); // records past the fifteenth, as they were
+    }
+    return plan;
+}
+
+} // namespace
+
+BindingsFile::Plan BindingsFile::plan(const QByteArray &old, const std::vector<TrackBinding> &rows,
+                                      qsizetype nameLength)
+{
+    const std::vector<Line> oldLines = lines(old);
+    std::vector<bool> rewrite(rows.size(), false);
+    std::vector<bool> kept;
+    for (;;) {
+        Plan plan = planOnce(old, oldLines, rows, nameLength, rewrite, kept);
+        // An old line kept as it was may still read differently among new
+        // neighbours (a quote it leaves open takes in the next line): the
+        // last kept row up to the first that reads wrong is formatted anew.
+        const std::vector<TrackBinding> back = parse(plan.bytes);
+        size_t wrong = 0;
+        while (wrong < rows.size() && wrong < back.size() &&
+               back[wrong] == (kept[wrong] ? oldLines[wrong].record : rows[wrong])) {
+            ++wrong;
+        }
+        if (wrong == rows.size() || !plan.unwritable.empty()) {
+            return plan;
+        }
+        size_t culprit = std::min(wrong, rows.size() - 1);
+        while (culprit > 0 && !kept[culprit]) {
+            --culprit;
+        }
+        if (!kept[culprit]) {
+            plan.unwritable.push_back(static_cast<int16_t>(wrong)); // cannot happen: a guard
+            return plan;
+        }
+        rewrite[culprit] = true;
+    }
 }
 
 } // namespace plovi

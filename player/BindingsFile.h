@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace plovi {
@@ -21,6 +22,27 @@ class BindingsFile
     // less.
     static constexpr qsizetype kReadLimit = qsizetype(1) << 20;
 
+    // One record as it stands in a file: its fields, and the bytes from the
+    // start of its line up to and including its line end.
+    struct Line
+    {
+        TrackBinding record;
+        qsizetype begin;
+        qsizetype end;
+    };
+
+    // What a save of rows over a file's old bytes writes.
+    struct Plan
+    {
+        QByteArray bytes;
+        // Rows that no bytes of the format read back as they are (a double
+        // quote where the field cannot go unquoted, a line break).
+        std::vector<int16_t> unwritable;
+        // Edited rows whose name in the old file is longer than the dialog
+        // shows: the save shortens it to what is shown.
+        std::vector<int16_t> shortened;
+    };
+
     explicit BindingsFile(QString path);
 
     [[nodiscard]] const QString &path() const { return m_path; }
@@ -31,24 +53,47 @@ class BindingsFile
     // with the system's reason.
     [[nodiscard]] Result<std::vector<TrackBinding>> read() const;
 
-    // Replaces the file with one line per record through
-    // fileaccess::replaceFile: the old file stays byte for byte unless every
-    // byte of the new one was written. Fails with the system's reason.
+    // Replaces the file with format(records) through fileaccess::replaceFile:
+    // the old file stays byte for byte unless every byte of the new one was
+    // written. Fails with the system's reason.
     [[nodiscard]] Result<void> save(const std::vector<TrackBinding> &records) const;
 
-    // Records in the bytes of a bindings file. Takes any bytes:
-    //  - fields are read in sequence regardless of lines; spaces before a
-    //    field are skipped; a field that starts with a double quote runs to
-    //    the next double quote (or the end), any other to the next comma or
-    //    line end; after a field everything up to and including the next
-    //    comma or line end is consumed;
-    //  - blank lines (empty or spaces only) before a record are skipped;
-    //  - a lone first field at the end gives a record with an empty name;
-    //  - records after the fifteenth are ignored.
+    // The records of lines() of the bytes.
     [[nodiscard]] static std::vector<TrackBinding> parse(const QByteArray &bytes);
 
-    // The bytes a save writes for the records, untrimmed and unescaped.
+    // Records in the bytes of a bindings file, at most kTrackSlots. Takes any
+    // bytes:
+    //  - a byte-order mark (UTF-8 or GB18030) at the start is skipped;
+    //  - blank lines (empty or spaces and tabs only) before a record are
+    //    skipped; each other line is one record;
+    //  - spaces before a field are skipped; a field that starts with a double
+    //    quote runs to the next double quote (or the end), any other to the
+    //    next comma or line end;
+    //  - the name is the field after the path's comma; a path with no comma
+    //    after it on its line has an empty name; what follows the name on
+    //    its line is ignored;
+    //  - each field is decoded alone; bytes that are not GB18030 read as
+    //    U+FFFD.
+    [[nodiscard]] static std::vector<Line> lines(const QByteArray &bytes);
+
+    // The line a save writes for one record: each field in double quotes, or
+    // bare where it holds a double quote and reads back bare. Nothing when no
+    // line reads back as the record.
+    [[nodiscard]] static std::optional<QByteArray> formatLine(const TrackBinding &record);
+
+    // The bytes a save writes for the records alone, untrimmed; a record
+    // formatLine() cannot write is written quoted as it stands.
     [[nodiscard]] static QByteArray format(const std::vector<TrackBinding> &records);
+
+    // A save of rows (kTrackSlots of them) over old, the bytes the file held.
+    // A row that reads as old's record of the same place, or as it with the
+    // name cut to nameLength (what a box of that many characters shows), is
+    // written back as old's bytes; so are the blank lines between records, a
+    // byte-order mark, and everything after the fifteenth record. Other rows
+    // are formatLine()'d. Each row of the result reads back as the row (an
+    // old line that would read otherwise among new ones is formatted anew).
+    [[nodiscard]] static Plan plan(const QByteArray &old, const std::vector<TrackBinding> &rows,
+                                   qsizetype nameLength);
 
   private:
     QString m_path;

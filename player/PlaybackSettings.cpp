@@ -1,10 +1,9 @@
 #include "PlaybackSettings.h"
 
 #include "BindingsLocation.h"
-#include "FileAccess.h"
+#include "IniFile.h"
 
 #include <QDir>
-#include <QStringDecoder>
 
 #include <cmath>
 
@@ -12,56 +11,33 @@ namespace plovi {
 
 namespace {
 
-constexpr qsizetype kIniLimit = 64 * 1024;
-
-} // namespace
-
-std::optional<double> PlaybackSettings::loudnessTarget(const QByteArray &iniText)
+std::optional<double> targetOf(const std::optional<inifile::Values> &values)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(iniText);
-    if (decoder.hasError()) {
+    if (!values) {
         return std::nullopt;
     }
-    QString section;
-    std::optional<QString> value;
-    for (QStringView line : QStringView(text).split(u'\n')) {
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#')) {
-            continue;
-        }
-        if (line.startsWith(u'[') && line.endsWith(u']')) {
-            section = line.mid(1, line.size() - 2).trimmed().toString().toLower();
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        if (equals <= 0 || section.isEmpty() || line.left(equals).trimmed().isEmpty()) {
-            return std::nullopt;
-        }
-        if (section == u"playback" &&
-            line.left(equals).trimmed().compare(u"loudness", Qt::CaseInsensitive) == 0) {
-            value = line.mid(equals + 1).trimmed().toString();
-        }
-    }
-    if (!value) {
+    const auto found = values->constFind(QStringLiteral("playback/loudness"));
+    if (found == values->cend()) {
         return std::nullopt;
     }
     bool ok = false;
-    const double target = value->toDouble(&ok);
+    const double target = found->toDouble(&ok);
     if (!ok || !std::isfinite(target) || target < -70.0 || target > 0.0) {
         return std::nullopt;
     }
     return target;
 }
 
+} // namespace
+
+std::optional<double> PlaybackSettings::loudnessTarget(const QByteArray &iniText)
+{
+    return targetOf(inifile::parse(iniText));
+}
+
 std::optional<double> PlaybackSettings::loudnessTargetOfFile(const QString &path)
 {
-    // A file of the limit's size or more may have been cut: taken as absent.
-    const Result<QByteArray> read = fileaccess::readRegularFile(path, kIniLimit + 1);
-    if (!read || read.value().size() > kIniLimit) {
-        return std::nullopt;
-    }
-    return loudnessTarget(read.value());
+    return targetOf(inifile::read(path));
 }
 
 QString PlaybackSettings::iniPath(const QString &xdgConfigHome, const QString &home)

@@ -8,9 +8,8 @@
 namespace plovi {
 
 // The player's own per-user settings, in plovi/plovi.ini of the user's
-// configuration folder (the rules of popup.ini: UTF-8, "Key=Value" lines under
-// "[Section]", blank lines and ';' or '#' comments, names in any case, the
-// last of a key given twice). So far one key:
+// configuration folder, read by inifile (the rules of popup.ini). So far one
+// key:
 //
 //   [Playback]
 //   Loudness=-18
@@ -23,7 +22,8 @@ class PlaybackSettings
 {
   public:
     [[nodiscard]] static std::optional<double> loudnessTarget(const QByteArray &iniText);
-    // Reads the file without blocking on anything but a regular file.
+    // Reads the file as inifile::read does: never waiting on anything but a
+    // regular file.
     [[nodiscard]] static std::optional<double> loudnessTargetOfFile(const QString &path);
     // <config>/plovi/plovi.ini and <cache>/plovi/ by the XDG rules: the
     // variable when it is an absolute path, else ~/.config or ~/.cache.

@@ -4,6 +4,9 @@
 #include <QStringList>
 #include <QTextDocument>
 
+#include <cstdint>
+#include <vector>
+
 // Every message text the player shows. Reasons are the system's own texts,
 // passed up unchanged by the lower layers.
 namespace plovi::PlayerMessages {
@@ -12,6 +15,60 @@ namespace plovi::PlayerMessages {
 {
     return QStringLiteral("无法保存曲目设置文件“%1”：\n%2\n\n设置没有保存，可以修改后再试。")
         .arg(path, reason);
+}
+
+namespace detail {
+
+// Row numbers as the dialog labels them ("3、5"), from rows counted from 0.
+[[nodiscard]] inline QString rowList(const std::vector<int16_t> &rows)
+{
+    QStringList numbers;
+    for (const int16_t row : rows) {
+        numbers << QString::number(row + 1);
+    }
+    return numbers.join(QStringLiteral("、"));
+}
+
+} // namespace detail
+
+// Rows whose path or name no line of the file carries back as shown.
+[[nodiscard]] inline QString saveUnwritable(const QString &path, const std::vector<int16_t> &rows)
+{
+    return QStringLiteral("第 %1 行的路径或名称含有双引号或换行，无法按框中所示保存到曲目设置文件"
+                          "“%2”中。\n\n文件没有改动。请修改这些行后再保存。")
+        .arg(detail::rowList(rows), path);
+}
+
+// What a save would change beyond the rows the user edited; told before
+// anything is written. shortened: rows whose name in the file is longer than
+// its box; cut: the file is longer than the player reads.
+[[nodiscard]] inline QString saveWouldChange(const QString &path,
+                                             const std::vector<int16_t> &shortened, bool cut,
+                                             int nameLength)
+{
+    QString text = QStringLiteral("保存会改动曲目设置文件“%1”中您没有修改的内容：\n").arg(path);
+    if (!shortened.empty()) {
+        text += QStringLiteral("· 第 %1 行的名称在文件中超过 %2 个字，将按框中所示截短。\n")
+                    .arg(detail::rowList(shortened))
+                    .arg(nameLength);
+    }
+    if (cut) {
+        text += QStringLiteral("· 文件超过 1 MB，超出的部分将被丢弃。\n");
+    }
+    return text + QStringLiteral("\n文件还没有改动。再按一次“保存并退出”即按框中所示保存。");
+}
+
+// An installed player with no home folder keeps no settings of its own.
+[[nodiscard]] inline QString saveNowhere()
+{
+    return QStringLiteral("找不到您的主文件夹（没有设置 HOME，用户数据库中也没有），"
+                          "曲目设置无法保存。");
+}
+
+// The save button's text while a save runs.
+[[nodiscard]] inline QString saving()
+{
+    return QStringLiteral("正在保存…");
 }
 
 [[nodiscard]] inline QString readFailed(const QString &path, const QString &reason)

@@ -48,6 +48,9 @@ struct PlayerServices
     // Tells the bound tracks whose file is missing; called on worker threads
     // and kept alive by them (normally ReadableFileCheck).
     std::shared_ptr<const TrackFileCheck> fileCheck{};
+    // An installed copy with no home folder: a save writes nothing and says
+    // so (BindingsLocation's empty savePath()).
+    bool savesNowhere = false;
 
     // The file the player reads now.
     [[nodiscard]] QString currentBindingsPath() const;

@@ -1,11 +1,9 @@
 #include "TrackSettingsDialog.h"
 
-#include "SystemErrorText.h"
-
-#include <QDir>
 #include <QFileInfo>
-
-#include <cerrno>
+#include <QFutureWatcher>
+#include <QPromise>
+#include <QThreadPool>
 
 #include "AudioFileLoader.h"
 #include "BindingsFile.h"
@@ -316,6 +314,10 @@ bool TrackSettingsDialog::eventFilter(QObject *watched, QEvent *event)
         return QDialog::eventFilter(watched, event);
     }
     auto *drop = static_cast<QDropEvent *>(event);
+    if (m_saving) {
+        drop->ignore();
+        return true;
+    }
     const int16_t row = dropRow(watched);
     if (row < 0 || drop->mimeData() == nullptr || !drop->mimeData()->hasUrls()) {
         return QDialog::eventFilter(watched, event);
@@ -441,28 +443,100 @@ void TrackSettingsDialog::CmdDelete_Click(int16_t index)
     m_fullPath[index]->setText(QString());
 }
 
+QString TrackSettingsDialog::savePath() const
+{
+    return m_services.bindingsSavePath.isEmpty() ? m_services.bindingsPath
+                                                 : m_services.bindingsSavePath;
+}
+
 void TrackSettingsDialog::CmdExit_Click()
 {
+    if (m_saving) {
+        return;
+    }
+    if (m_services.savesNowhere) {
+        m_services.messages.showError(this, {}, PlayerMessages::saveNowhere());
+        return;
+    }
     std::vector<TrackBinding> rows;
     rows.reserve(kTrackSlots);
     for (int16_t i = 0; i < kTrackSlots; ++i) {
         rows.push_back({m_fullPath[i]->text(), m_shortName[i]->text()});
     }
-    const bool elsewhere = !m_services.bindingsSavePath.isEmpty();
-    const BindingsFile file(elsewhere ? m_services.bindingsSavePath : m_services.bindingsPath);
-    if (elsewhere && !QDir().mkpath(QFileInfo(file.path()).absolutePath())) {
-        m_services.messages.showError(
-            this, {},
-            PlayerMessages::saveFailed(file.path(), systemErrorText(errno ? errno : EACCES)));
+    const bool accepted = m_toldRows == rows;
+    BindingsFileSave::Request request{m_services.currentBindingsPath(),
+                                      savePath(),
+                                      !m_services.bindingsSavePath.isEmpty(),
+                                      std::move(rows),
+                                      kShortNameMaxLength,
+                                      accepted};
+
+    // The result comes back through the watcher, which this dialog owns: a
+    // dialog destroyed meanwhile drops it, and the save itself runs to its
+    // end (the application waits for the pool's threads when it quits).
+    auto promise = std::make_shared<QPromise<BindingsFileSave::Outcome>>();
+    auto *watcher = new QFutureWatcher<BindingsFileSave::Outcome>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        saveFinished(watcher->result());
+    });
+    watcher->setFuture(promise->future());
+    setSaving(true);
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, request = std::move(request)] {
+        promise->addResult(BindingsFileSave::run(request));
+        promise->finish();
+    });
+}
+
+void TrackSettingsDialog::saveFinished(const BindingsFileSave::Outcome &outcome)
+{
+    setSaving(false);
+    switch (outcome.status) {
+    case BindingsFileSave::Status::Saved:
+        emit saved(outcome.records);
+        accept();
         return;
-    }
-    if (const Result<void> written = file.save(rows); !written) {
+    case BindingsFileSave::Status::Unwritable:
         m_services.messages.showError(this, {},
-                                      PlayerMessages::saveFailed(file.path(), written.error()));
+                                      PlayerMessages::saveUnwritable(savePath(), outcome.rows));
+        return;
+    case BindingsFileSave::Status::WouldChange: {
+        std::vector<TrackBinding> rows;
+        for (int16_t i = 0; i < kTrackSlots; ++i) {
+            rows.push_back({m_fullPath[i]->text(), m_shortName[i]->text()});
+        }
+        m_toldRows = std::move(rows);
+        m_services.messages.showError(this, {},
+                                      PlayerMessages::saveWouldChange(savePath(), outcome.rows,
+                                                                      outcome.cut,
+                                                                      kShortNameMaxLength));
         return;
     }
-    emit saved(rows);
-    accept();
+    case BindingsFileSave::Status::Failed:
+        m_services.messages.showError(this, {},
+                                      PlayerMessages::saveFailed(savePath(), outcome.reason));
+        return;
+    }
+}
+
+void TrackSettingsDialog::setSaving(bool saving)
+{
+    m_saving = saving;
+    m_cmdExit->setText(saving ? PlayerMessages::saving() : QStringLiteral("保存并退出"));
+    for (QPushButton *button : findChildren<QPushButton *>()) {
+        button->setEnabled(!saving);
+    }
+    for (QLineEdit *box : findChildren<QLineEdit *>()) {
+        box->setReadOnly(saving);
+    }
+}
+
+void TrackSettingsDialog::done(int result)
+{
+    if (!m_saving) {
+        QDialog::done(result);
+    }
 }
 
 void TrackSettingsDialog::CmdCancel_Click()

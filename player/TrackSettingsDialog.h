@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BindingsFileSave.h"
 #include "PlayerServices.h"
 #include "TrackBinding.h"
 
@@ -8,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class FileDialog;
@@ -43,9 +45,16 @@ class TrackSettingsDialog : public QDialog
     // Whether the files of the latest drop are still being probed.
     [[nodiscard]] bool isProbingDrop() const { return m_dropProbe != nullptr; }
 
+    // Whether a save runs: the buttons are disabled, the boxes read-only, and
+    // the dialog does not close until it ends.
+    [[nodiscard]] bool isSaving() const { return m_saving; }
+
+    // Closing waits for a running save: ignored while one runs.
+    void done(int result) override;
+
   signals:
-    // "保存并退出" wrote these kTrackSlots records to the bindings file; the
-    // dialog closes right after.
+    // "保存并退出" wrote the bindings file, which now reads as these
+    // kTrackSlots records; the dialog closes right after.
     void saved(const std::vector<plovi::TrackBinding> &records);
 
   protected:
@@ -60,6 +69,12 @@ class TrackSettingsDialog : public QDialog
     void CmdExit_Click();
     void CmdCancel_Click();
     void Command1_Click();
+
+    // The end of a save run off this thread: closes on success, tells the
+    // user otherwise.
+    void saveFinished(const BindingsFileSave::Outcome &outcome);
+    void setSaving(bool saving);
+    [[nodiscard]] QString savePath() const;
 
     void buildRows();
     void setTabOrder();
@@ -91,6 +106,11 @@ class TrackSettingsDialog : public QDialog
     QPushButton *const m_cmdCancel;
     // The watcher of the probe of the latest drop while it runs.
     std::unique_ptr<QObject> m_dropProbe;
+
+    bool m_saving = false;
+    // The rows of the last save that was told what it would change: saving
+    // these same rows again goes ahead.
+    std::optional<std::vector<TrackBinding>> m_toldRows;
 };
 
 } // namespace plovi

@@ -65,6 +65,7 @@ int main(int argc, char *argv[])
         {},
         bindings.installed() ? bindings.savePath() : QString(),
         std::make_shared<plovi::ReadableFileCheck>(),
+        bindings.installed() && bindings.savePath().isEmpty(),
     };
     plovi::PlayerWindow form1(services);
     form1.show();

@@ -1,11 +1,10 @@
 #include "LinkSettings.h"
 
+#include "AppPaths.h"
 #include "BindingsLocation.h"
+#include "IniFile.h"
 
 #include <QDir>
-#include <QFile>
-#include <QHash>
-#include <QStringDecoder>
 #include <QUrl>
 
 #include <iterator>
@@ -15,72 +14,53 @@ namespace popup {
 
 namespace {
 
-// Values of one file, keyed "section/key" in lower case.
-using IniValues = QHash<QString, QString>;
-
-// QSettings is not used: it reads a value with a comma as a list and gives
-// '@', quotes and backslashes meanings of its own.
-std::optional<IniValues> parseIni(const QByteArray &bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder(bytes);
-    if (decoder.hasError()) {
-        return std::nullopt;
-    }
-    IniValues values;
-    QString section;
-    for (QStringView line : QStringView(text).split(u'\n')) {
-        line = line.trimmed(); // also drops the CR of CR LF
-        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#')) {
-            continue;
-        }
-        if (line.startsWith(u'[') && line.endsWith(u']')) {
-            section = line.mid(1, line.size() - 2).trimmed().toString().toLower();
-            continue;
-        }
-        const qsizetype equals = line.indexOf(u'=');
-        if (equals <= 0 || section.isEmpty()) {
-            return std::nullopt;
-        }
-        const QString key = line.left(equals).trimmed().toString().toLower();
-        if (key.isEmpty()) {
-            return std::nullopt;
-        }
-        values.insert(section + u'/' + key, line.mid(equals + 1).trimmed().toString());
-    }
-    return values;
-}
-
-std::optional<IniValues> readIni(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        return std::nullopt;
-    }
-    return parseIni(bytes);
-}
-
 bool usableName(const QString &value)
 {
     return !value.isEmpty();
 }
 
-bool usableEmail(const QString &value)
+// A character of an address's local part: a letter, digit or one of the
+// marks RFC 5322 allows there, less those a mailto link reads as structure
+// ('?' starts headers, '&' and '=' separate them, '%' escapes, '#' starts a
+// fragment, '/' a path) or that need quoting.
+bool localCharacter(QChar c)
 {
-    const qsizetype at = value.indexOf(u'@');
-    if (at <= 0 || at == value.size() - 1) {
-        return false;
-    }
-    for (const QChar c : value) {
-        if (c.isSpace()) {
+    static const QString kMarks = QStringLiteral("!$'*+-^_`{|}~");
+    return c.isLetterOrNumber() || kMarks.contains(c);
+}
+
+bool domainCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'-';
+}
+
+// Dot-separated parts, none empty, each of allowed characters only.
+bool dotted(QStringView text, bool (*allowed)(QChar))
+{
+    for (QStringView part : text.split(u'.')) {
+        if (part.isEmpty()) {
             return false;
+        }
+        for (const QChar c : part) {
+            if (!allowed(c)) {
+                return false;
+            }
         }
     }
     return true;
+}
+
+// A plain address "local@domain", nothing a mail program could take for
+// headers or attachments.
+bool usableEmail(const QString &value)
+{
+    const qsizetype at = value.indexOf(u'@');
+    if (at <= 0 || value.indexOf(u'@', at + 1) >= 0) {
+        return false;
+    }
+    const QStringView local = QStringView(value).left(at);
+    const QStringView domain = QStringView(value).mid(at + 1);
+    return dotted(local, localCharacter) && dotted(domain, domainCharacter);
 }
 
 bool usableUrl(const QString &value)
@@ -112,8 +92,8 @@ LinkSettings LinkSettings::read(const LinkSettings &defaults, const QStringList 
     LinkSettings settings = defaults;
     bool taken[std::size(kKeys)] = {};
     for (const QString &folder : configFolders) {
-        const std::optional<IniValues> values =
-            readIni(QDir(folder).filePath(QStringLiteral("plovi/popup.ini")));
+        const std::optional<inifile::Values> values =
+            inifile::read(QDir(folder).filePath(QStringLiteral("plovi/popup.ini")));
         if (!values) {
             continue;
         }
@@ -131,7 +111,10 @@ LinkSettings LinkSettings::read(const LinkSettings &defaults, const QStringList 
 QStringList LinkSettings::configFolders(const QString &xdgConfigHome, const QString &xdgConfigDirs,
                                         const QString &home)
 {
-    QStringList folders{userConfigHome(xdgConfigHome, home)};
+    QStringList folders;
+    if (const QString user = userConfigHome(xdgConfigHome, home); !user.isEmpty()) {
+        folders << user;
+    }
     QStringList system;
     for (const QString &entry : xdgConfigDirs.split(u':', Qt::SkipEmptyParts)) {
         if (QDir::isAbsolutePath(entry)) {
@@ -147,7 +130,7 @@ QStringList LinkSettings::configFolders(const QString &xdgConfigHome, const QStr
 QStringList LinkSettings::configFoldersFromEnvironment()
 {
     return configFolders(qEnvironmentVariable("XDG_CONFIG_HOME"),
-                         qEnvironmentVariable("XDG_CONFIG_DIRS"), QDir::homePath());
+                         qEnvironmentVariable("XDG_CONFIG_DIRS"), userHomeFolder());
 }
 
 LinkSettings LinkSettings::buildDefaults()

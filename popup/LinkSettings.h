@@ -18,14 +18,14 @@ namespace popup {
 //   Program2Name=幸运选号王
 //   Program2Url=https://xuanhao.example.org/
 //
-// The file is UTF-8. Lines are "Key=Value" under a "[Section]", blank, or
-// comments starting with ';' or '#'; spaces around keys and values are
-// dropped; section and key names match in any case; a key given twice counts
-// its last value. A value is taken verbatim otherwise (commas, quotes and
-// backslashes included). A file that is not valid UTF-8 or holds any other
-// line counts as missing. A value that is empty, an address without '@'
-// between other characters or with white space, or an address that is not
-// http or https with a host, counts as missing.
+// The file is read by inifile::read() (its format is described there): a
+// file that is missing, not a regular file, longer than its cap, not valid
+// UTF-8 or holding a line of another form counts as missing. A value that is
+// empty, an address that is not plain "local@domain" (dot-separated parts of
+// letters, digits and, before the '@', the marks !$'*+-^_`{|}~; nothing a
+// mailto link reads as structure, such as '?', '&', '=', '%', '#' or '/'), or
+// an address that is not http or https with a host, counts as missing. With
+// no usable home folder the user's folder is skipped.
 struct LinkSettings
 {
     QString contactEmail; // bare address, without "mailto:"
@@ -40,7 +40,7 @@ struct LinkSettings
                                            const QStringList &configFolders);
 
     // The XDG configuration folders, most important first: the user's
-    // (userConfigHome()), then each absolute entry of xdgConfigDirs
+    // (userConfigHome(), left out when empty), then each absolute entry of xdgConfigDirs
     // (colon-separated; "/etc/xdg" when it is unset, empty or has no absolute
     // entry).
     [[nodiscard]] static QStringList

@@ -4,7 +4,9 @@
 // there are slots. Those records, and records cut from the input itself, are
 // then saved and read again: the file must hold exactly format()'s bytes, the
 // read must agree with parse() of them, and records that the format can store
-// (no double quote, no line break) must come back unchanged.
+// (no double quote, no line break) must come back unchanged. A save of the
+// file's own rows over it, with one row replaced by a record cut from the
+// input, must read back as the rows, and, untouched, must keep every line.
 #include "BindingsFile.h"
 #include "CodePage.h"
 
@@ -28,6 +30,7 @@ namespace {
 // enough to pass the read limit.
 constexpr qsizetype kLongFieldLength = qsizetype(1) << 17;
 constexpr qsizetype kLongFieldBudget = 3 * BindingsFile::kReadLimit / 2;
+constexpr qsizetype kNameLength = 20;
 
 // On tmpfs where there is one: every save syncs, which costs nothing there.
 QString tempFolder()
@@ -114,6 +117,44 @@ void checkSaved(const std::vector<TrackBinding> &records)
     }
 }
 
+// The rows a dialog filled from records shows.
+std::vector<TrackBinding> shown(std::vector<TrackBinding> records)
+{
+    records.resize(kTrackSlots);
+    for (TrackBinding &r : records) {
+        r.ShortName = r.ShortName.left(kNameLength);
+    }
+    return records;
+}
+
+void checkPlan(const QByteArray &old, const std::vector<TrackBinding> &edits)
+{
+    const std::vector<TrackBinding> records = BindingsFile::parse(old);
+    std::vector<TrackBinding> rows = shown(records);
+    std::vector<TrackBinding> expected = records;
+    expected.resize(kTrackSlots);
+    const BindingsFile::Plan untouched = BindingsFile::plan(old, rows, kNameLength);
+    check(untouched.unwritable.empty() && untouched.shortened.empty());
+    check(BindingsFile::parse(untouched.bytes) == expected);
+
+    if (edits.empty()) {
+        return;
+    }
+    const size_t row = static_cast<size_t>(edits.front().FullPath.size()) % rows.size();
+    rows[row] = edits.front();
+    const bool changed = rows[row] != shown(records)[row];
+    if (changed) {
+        expected[row] = rows[row];
+    }
+    const BindingsFile::Plan plan = BindingsFile::plan(old, rows, kNameLength);
+    if (plan.unwritable.empty()) {
+        check(BindingsFile::parse(plan.bytes) == expected);
+    } else {
+        check(changed && plan.unwritable == std::vector<int16_t>{static_cast<int16_t>(row)} &&
+              !BindingsFile::formatLine(rows[row]));
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -129,5 +170,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(read.value() == BindingsFile::parse(bytes.left(BindingsFile::kReadLimit)));
     checkSaved(read.value());
     checkSaved(recordsOf(bytes));
+    checkPlan(bytes.left(BindingsFile::kReadLimit), recordsOf(bytes));
     return 0;
 }

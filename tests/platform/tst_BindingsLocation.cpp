@@ -1,3 +1,4 @@
+#include "AppPaths.h"
 #include "BindingsLocation.h"
 
 #include <QDir>
@@ -16,6 +17,8 @@ class TestBindingsLocation : public QObject
     void rule();
     void configHome_data();
     void configHome();
+    void withoutHome();
+    void homeFolder();
     void portableFolderOnDisk();
     void markerOnDisk();
     void readOnlyFolderOnDisk();
@@ -102,8 +105,10 @@ void TestBindingsLocation::configHome_data()
     QTest::newRow("absolute") << QStringLiteral("/tmp/c") << kHome << QStringLiteral("/tmp/c");
     QTest::newRow("absolute with trailing slash")
         << QStringLiteral("/tmp/c/") << kHome << QStringLiteral("/tmp/c");
-    QTest::newRow("home is the root")
-        << QString() << QStringLiteral("/") << QStringLiteral("/.config");
+    QTest::newRow("home is the root") << QString() << QStringLiteral("/") << QString();
+    QTest::newRow("no home") << QString() << QString() << QString();
+    QTest::newRow("no home, XDG_CONFIG_HOME absolute")
+        << QStringLiteral("/srv/cfg") << QString() << QStringLiteral("/srv/cfg");
 }
 
 void TestBindingsLocation::configHome()
@@ -112,6 +117,25 @@ void TestBindingsLocation::configHome()
     QFETCH(QString, home);
     QFETCH(QString, expected);
     QCOMPARE(userConfigHome(xdgConfigHome, home), expected);
+}
+
+// No home folder: an installed copy reads the seed beside it and saves nowhere.
+void TestBindingsLocation::withoutHome()
+{
+    const BindingsLocation location =
+        BindingsLocation::resolve({kProgramDir, false, QString(), QStringLiteral("/")},
+                                  [](const QString &path) { return path == kBeside; });
+    QCOMPARE(location.readPath(), kBeside);
+    QCOMPARE(location.savePath(), QString());
+}
+
+// $HOME first, then the password entry; neither may be the root.
+void TestBindingsLocation::homeFolder()
+{
+    QCOMPARE(homeFolderFrom("/home/li/", "/home/other"), QStringLiteral("/home/li"));
+    QCOMPARE(homeFolderFrom("", "/root"), QStringLiteral("/root"));
+    QCOMPARE(homeFolderFrom("/", "/var/lib/li"), QStringLiteral("/var/lib/li"));
+    QCOMPARE(homeFolderFrom("li", "/"), QString());
 }
 
 // The real file system: a folder of our own with nothing in it is portable.

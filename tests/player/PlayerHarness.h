@@ -29,6 +29,7 @@ struct PlayerHarness
     QTemporaryDir dir;
     QString bindingsPath = dir.filePath(QStringLiteral("yygj"));
     QString bindingsSavePath; // empty: saves go to bindingsPath
+    bool savesNowhere = false;
 
     // The fakes, with a real launcher or media player where one is given.
     [[nodiscard]] plovi::PlayerServices services(ProgramLauncher *realLauncher = nullptr,
@@ -49,6 +50,7 @@ struct PlayerHarness
             [this] { return uniforms.isEmpty() ? 0.0 : uniforms.takeFirst(); },
             bindingsSavePath,
             fileCheck,
+            savesNowhere,
         };
     }
 

@@ -2,6 +2,7 @@
 #include "BindingsFile.h"
 #include "FileSizeLimit.h"
 #include "PlayerHarness.h"
+#include "PlayerMessages.h"
 #include "PlayerWindow.h"
 #include "SystemErrorText.h"
 #include "TrackButton.h"
@@ -37,6 +38,22 @@ QPushButton *rowButton(QWidget *dialog, const char *name, int row)
     return button(dialog, QStringLiteral("%1_%2").arg(QString::fromLatin1(name)).arg(row));
 }
 
+// Waits until the save the dialog runs, if any, has ended and been handled.
+void waitForSave(const TrackSettingsDialog &d)
+{
+    QDeadlineTimer deadline(10000);
+    while (d.isSaving() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+}
+
+// Presses "保存并退出" and waits for the save it starts to end.
+void saveAndWait(TrackSettingsDialog &d)
+{
+    QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+    waitForSave(d);
+}
+
 // Opens the settings with "设置", runs act on the shown dialog, and closes it
 // with "取消" if act left it open. Returns whether act left it open.
 bool withSettings(PlayerWindow &form, const std::function<void(TrackSettingsDialog &)> &act)
@@ -48,6 +65,7 @@ bool withSettings(PlayerWindow &form, const std::function<void(TrackSettingsDial
             return;
         }
         act(*dialog);
+        waitForSave(*dialog);
         if (form.settingsDialog() != nullptr && form.settingsDialog()->isVisible()) {
             leftOpen = true;
             QTest::mouseClick(button(form.settingsDialog(), "CmdCancel"), Qt::LeftButton);
@@ -113,6 +131,9 @@ class TestTrackSettingsDialog : public QObject
     void failedSaveOrCancelEmitsNothing();
     void setRecordsFillsLeadingRows();
     void unreadableFileReportedBeforeSettingsRun();
+    void saveRunsOffTheWindowThread();
+    void shortenedNameToldBeforeSaving();
+    void noHomeSavesNowhere();
 };
 
 void TestTrackSettingsDialog::shownModalCentredWithFocusInFirstPath()
@@ -214,7 +235,7 @@ void TestTrackSettingsDialog::saveWritesFifteenLinesAndRefreshes()
         d.shortNameBox(2)->setFocus();
         typeText(d.shortNameBox(2), QStringLiteral("新歌, x"));
         d.fullPathBox(2)->setText(QStringLiteral("/音乐/새 노래.mp3"));
-        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+        saveAndWait(d);
     }));
     QVERIFY(form.settingsDialog() == nullptr);
     QVERIFY(h.messages.shown().isEmpty());
@@ -269,7 +290,7 @@ void TestTrackSettingsDialog::saveRules()
     withSettings(form, [&](TrackSettingsDialog &d) {
         d.fullPathBox(6)->setText(path);
         d.shortNameBox(6)->setText(name);
-        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+        saveAndWait(d);
     });
     QCOMPARE(form.CmdTrack(6)->text(), caption);
     QCOMPARE(form.CmdTrack(6)->isEnabled(), enabled);
@@ -459,7 +480,7 @@ void TestTrackSettingsDialog::chineseNameThroughInputMethod()
         commit.setCommitString(QStringLiteral("天空之城"));
         QCoreApplication::sendEvent(box, &commit);
         QCOMPARE(box->text(), QStringLiteral("天空之城"));
-        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+        saveAndWait(d);
     });
     QCOMPARE(form.CmdTrack(0)->text(), QStringLiteral("天空之城"));
 }
@@ -492,7 +513,7 @@ void TestTrackSettingsDialog::failedSaveKeepsDialogAndButtons()
     const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
         d.shortNameBox(0)->setText("edit");
         d.fullPathBox(0)->setText("/edit.mp3");
-        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+        saveAndWait(d);
         QVERIFY(d.isVisible());
         QCOMPARE(d.shortNameBox(0)->text(), QString("edit"));
         QCOMPARE(d.fullPathBox(0)->text(), QString("/edit.mp3"));
@@ -517,7 +538,7 @@ void TestTrackSettingsDialog::installedCopySavesIntoUserFolder()
     const bool leftOpen = withSettings(form, [&](TrackSettingsDialog &d) {
         QCOMPARE(d.shortNameBox(0)->text(), QString("seed"));
         d.shortNameBox(0)->setText("mine");
-        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+        saveAndWait(d);
     });
     QVERIFY(!leftOpen);
     QVERIFY(h.messages.shown().isEmpty());
@@ -544,7 +565,7 @@ void TestTrackSettingsDialog::saveOnFullDiskKeepsDialogAndFile()
         {
             const FileSizeLimit full(16);
             QVERIFY(full.isActive());
-            QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+            saveAndWait(d);
         }
         QVERIFY(d.isVisible());
         QCOMPARE(d.shortNameBox(0)->text(), QString("edit"));
@@ -573,9 +594,7 @@ void TestTrackSettingsDialog::saveFailureSaysWhyInChinese()
     plain.close();
     h.bindingsPath = h.dir.filePath("plain/yygj"); // its folder is a file: ENOTDIR
     PlayerWindow form(h.services());
-    withSettings(form, [&](TrackSettingsDialog &d) {
-        QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
-    });
+    withSettings(form, [&](TrackSettingsDialog &d) { saveAndWait(d); });
     // The file cannot be read either: told at start-up and by "设置".
     const QString readFailed =
         QStringLiteral("无法读取曲目设置文件“%1”：\n不是目录").arg(h.bindingsPath);
@@ -612,7 +631,7 @@ void TestTrackSettingsDialog::saveEmitsTheRows()
             [&](const std::vector<TrackBinding> &records) { emitted.push_back(records); });
     d.setRecords({{"/a.mp3", "a"}, {"/b.mp3", "b"}});
     d.shortNameBox(14)->setText(QStringLiteral("末"));
-    button(&d, "CmdExit")->click();
+    saveAndWait(d);
 
     std::vector<TrackBinding> expected(kTrackSlots);
     expected[0] = {"/a.mp3", "a"};
@@ -643,6 +662,7 @@ void TestTrackSettingsDialog::failedSaveOrCancelEmitsNothing()
     connect(&d, &TrackSettingsDialog::saved, &d, [&] { ++emitted; });
     d.shortNameBox(0)->setText("edit");
     button(&d, press)->click();
+    waitForSave(d);
     QCOMPARE(emitted, 0);
     QCOMPARE(h.messages.shown().size(), messages);
 }
@@ -685,6 +705,53 @@ void TestTrackSettingsDialog::unreadableFileReportedBeforeSettingsRun()
     QVERIFY(h.messages.shown().at(0).startsWith(text));
     QVERIFY(h.messages.shown().at(1).startsWith(text));
     QVERIFY(form.settingsDialog() == nullptr);
+}
+
+// While the save runs the dialog says so, takes no input and does not close;
+// the result comes back to it through the event loop.
+void TestTrackSettingsDialog::saveRunsOffTheWindowThread()
+{
+    PlayerHarness h;
+    TrackSettingsDialog d(h.services(), nullptr);
+    d.show();
+    d.shortNameBox(0)->setText("edit");
+    QTest::mouseClick(button(&d, "CmdExit"), Qt::LeftButton);
+    QVERIFY(d.isSaving()); // no event has been handled since the click
+    QCOMPARE(button(&d, "CmdExit")->text(), QStringLiteral("正在保存…"));
+    QVERIFY(!button(&d, "CmdCancel")->isEnabled() && d.shortNameBox(0)->isReadOnly());
+    d.close();
+    QVERIFY(d.isVisible());
+    QTRY_VERIFY(!d.isVisible());
+    QCOMPARE(BindingsFile(h.bindingsPath).read().value().at(0).ShortName, QString("edit"));
+}
+
+// A save that would shorten a name longer than its box tells first; a second
+// press saves as shown.
+void TestTrackSettingsDialog::shortenedNameToldBeforeSaving()
+{
+    PlayerHarness h;
+    const QByteArray longName = "\"/long.mp3\",\"" + QByteArray("\xD2\xBB").repeated(22) + "\"\r\n";
+    h.writeBindings(longName); // 22 times 一, D2 BB in GBK
+    PlayerWindow form(h.services());
+    QVERIFY(!withSettings(form, [&](TrackSettingsDialog &d) {
+        d.fullPathBox(0)->setText("/moved.mp3");
+        saveAndWait(d);
+        QCOMPARE(h.messages.shown().size(), 1);
+        QCOMPARE(h.bindingsBytes(), longName);
+        saveAndWait(d);
+    }));
+    QVERIFY(
+        h.bindingsBytes().startsWith(record("/moved.mp3", QByteArray("\xD2\xBB").repeated(20))));
+}
+
+void TestTrackSettingsDialog::noHomeSavesNowhere()
+{
+    PlayerHarness h;
+    h.savesNowhere = true;
+    PlayerWindow form(h.services());
+    QVERIFY(withSettings(form, [&](TrackSettingsDialog &d) { saveAndWait(d); }));
+    QCOMPARE(h.messages.shown(), QStringList{PlayerMessages::saveNowhere()});
+    QVERIFY(!QFileInfo::exists(h.bindingsPath));
 }
 
 QTEST_MAIN(TestTrackSettingsDialog)

@@ -3,9 +3,12 @@
 #include "TarvelVariant.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using popup::LinkSettings;
 
@@ -17,6 +20,7 @@ class TestLinkSettings : public QObject
     void read();
     void configFolders_data();
     void configFolders();
+    void noHomeFolder();
     void folderOrderFromEnvironment();
     void variantsUseTheSettings();
 };
@@ -29,6 +33,10 @@ const LinkSettings kDefaults{QStringLiteral("build@example.org"), QStringLiteral
 
 const QByteArray kMissing = "<missing>";
 const QByteArray kFolder = "<folder>";
+const QByteArray kFifo = "<fifo>";
+const QByteArray kZero = "<link to /dev/zero>";
+// A valid file one byte longer than inifile's cap.
+const QByteArray kTooLong = "[Nobix]\nEmail=a@b.cn\n;" + QByteArray(64 * 1024 - 21, 'x');
 
 const QByteArray kUserFull = "[Nobix]\n"
                              "Email=user@example.com\n"
@@ -75,8 +83,11 @@ bool place(const QString &folder, const QByteArray &content)
         return true;
     }
     const QString dir = folder + QStringLiteral("/plovi");
-    if (content == kFolder) {
-        return QDir().mkpath(dir + QStringLiteral("/popup.ini"));
+    const QString path = dir + QStringLiteral("/popup.ini");
+    if (content == kFolder || content == kFifo || content == kZero) {
+        return content == kFolder ? QDir().mkpath(path)
+               : content == kFifo ? QDir().mkpath(dir) && ::mkfifo(qPrintable(path), 0644) == 0
+                                  : QDir().mkpath(dir) && QFile::link("/dev/zero", path);
     }
     QFile file(dir + QStringLiteral("/popup.ini"));
     return QDir().mkpath(dir) && file.open(QIODevice::WriteOnly) &&
@@ -166,6 +177,19 @@ void TestLinkSettings::read_data()
     QTest::newRow("a key given twice: the last")
         << QByteArray("[Nobix]\nEmail=first@example.com\nEmail=last@example.com\n") << kMissing
         << kMissing << defaultsWith(0, QStringLiteral("last@example.com"));
+    QTest::newRow("mailto query after the address")
+        << QByteArray("[Nobix]\nEmail=a@b.c?attach=/etc/passwd&cc=evil@x.y\n") << kSystemFull
+        << kMissing << kSystemFields;
+    for (const char *address :
+         {"a&cc=b@c.d", "a%3F@c.d", "a@c.d#x", "a@c.d/x", "a@b..c", "a@b@c"}) {
+        QTest::newRow(address) << "[Nobix]\nEmail=" + QByteArray(address) << kMissing << kMissing
+                               << kDefaultFields;
+    }
+    QTest::newRow("FIFO: counts as missing") << kFifo << kSystemFull << kMissing << kSystemFields;
+    QTest::newRow("link to /dev/zero") << kZero << kMissing << kMissing << kDefaultFields;
+    QTest::newRow("longer than the cap") << kTooLong << kMissing << kMissing << kDefaultFields;
+    QTest::newRow("as long as the cap")
+        << kTooLong.chopped(1) << kMissing << kMissing << defaultsWith(0, QStringLiteral("a@b.cn"));
     QTest::newRow("no final line end") << QByteArray("[Tarvel]\nProgram2Name=末行") << kMissing
                                        << kMissing << defaultsWith(3, QStringLiteral("末行"));
 }
@@ -186,7 +210,10 @@ void TestLinkSettings::read()
     QVERIFY(place(folders[1], system1));
     QVERIFY(place(folders[2], system2));
 
+    QElapsedTimer timer;
+    timer.start();
     QCOMPARE(fields(LinkSettings::read(kDefaults, folders)), expected);
+    QVERIFY2(timer.elapsed() < 1000, "the read waited on a file");
 }
 
 void TestLinkSettings::configFolders_data()
@@ -218,6 +245,13 @@ void TestLinkSettings::configFolders()
     QFETCH(QStringList, expected);
     QCOMPARE(LinkSettings::configFolders(xdgConfigHome, xdgConfigDirs, QStringLiteral("/home/li")),
              expected);
+}
+
+// No home folder, and the root is none: the system's folders alone.
+void TestLinkSettings::noHomeFolder()
+{
+    QCOMPARE(LinkSettings::configFolders({}, {}, {}), QStringList{"/etc/xdg"});
+    QCOMPARE(LinkSettings::configFolders({}, "/a", "/"), QStringList{"/a"});
 }
 
 // The environment's folders in use: the user's file over the system's.
