@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 namespace audio {
 
@@ -42,7 +43,13 @@ namespace audio {
 //    once a new output opens within about five seconds; otherwise it ends as
 //    a file cut short ends. The next track plays on whatever output exists.
 //  - stop() halts at once; the track stays loaded at the position it had. A
-//    stop() during a load keeps the track silent when it arrives.
+//    stop() during a load keeps the track silent when it arrives. What was
+//    heard falls to silence over a few milliseconds after it (no click),
+//    which the position does not count.
+//  - fadeOut() fades what plays to silence over the given seconds, the
+//    position going on meanwhile; at silence playback ends where it got to
+//    and hasFadedOut() turns true until the next assignment. A stop() or an
+//    assignment during a fade ends it at once, as at any other time.
 //  - Playback goes on while the event loop is blocked (a modal dialog, a
 //    window move).
 class MediaPlayer : public QObject
@@ -61,6 +68,12 @@ class MediaPlayer : public QObject
     // a name (a sound server's mixer): the slot's short name; empty for the
     // component's own choice. Changes nothing of the playback.
     virtual void setStreamTitle(const QString &title) { static_cast<void>(title); }
+    // See fadeOut() above.
+    virtual void fadeOut(double seconds) = 0;
+    [[nodiscard]] virtual bool hasFadedOut() const = 0;
+    // The tracks bound to the buttons now, so that work a track needs before
+    // it plays (measuring its loudness) can be done ahead, off this thread.
+    virtual void expectTracks(const QStringList &fileNames) = 0;
     // Whether the load of the last assignment is still running.
     [[nodiscard]] virtual bool isLoading() const = 0;
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <system_error>
+#include <thread>
 
 namespace audio {
 
@@ -27,11 +28,14 @@ constexpr int DefaultChannels = 2;
 // second), then at most once a second, so a missing server costs nothing.
 constexpr int FirstRetryDelayMs = 100;
 constexpr int LastRetryDelayMs = 1000;
+// Room for the stop's ramp: 5 ms of 8 channels at 384 kHz.
+constexpr std::size_t TailSamples = 16384;
 
 } // namespace
 
 TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening, Loader loader)
-    : m_system(system), m_loader(loader ? std::move(loader) : Loader(&AudioFileLoader::load))
+    : m_system(system), m_loader(loader ? std::move(loader) : Loader(&AudioFileLoader::load)),
+      m_tail(TailSamples)
 {
     m_startTimer.setSingleShot(true);
     m_startTimer.setInterval(0);
@@ -40,6 +44,11 @@ TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening, Loader load
     connect(&m_watchTimer, &QTimer::timeout, this, &TrackPlayer::watchDevice);
     m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &TrackPlayer::retryLostDevice);
+    // The ramp and what the device holds ahead of it (two buffers) have
+    // played by then.
+    m_pauseTimer.setSingleShot(true);
+    m_pauseTimer.setInterval(100);
+    connect(&m_pauseTimer, &QTimer::timeout, this, &TrackPlayer::pauseWhenQuiet);
     // Opened ahead so that the first track starts without waiting for the
     // device; a failure shows again, with its reason, when a track is assigned.
     if (opening == DeviceOpening::Now)
@@ -51,6 +60,16 @@ TrackPlayer::~TrackPlayer()
     m_load.reset();
     joinDeviceOpener();
     halt();
+    // A player that goes while it plays (the program quits) ends with the
+    // stop's ramp too: it lasts a few milliseconds.
+    for (int waited = 0; m_device && waited < 20; ++waited) {
+        {
+            const std::lock_guard lock(*m_device);
+            if (m_tailPlayed >= m_tailFrames)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     m_device.reset();
     waitForClosedDevices();
 }
@@ -67,29 +86,47 @@ void TrackPlayer::fill(uint8_t *stream, int length)
     const int channels = m_outputChannels;
     const int64_t frames = length / (static_cast<int>(sizeof(int16_t)) * channels);
     int64_t written = 0;
+    if (m_tailPlayed < m_tailFrames) {
+        const int64_t take = std::min(frames, m_tailFrames - m_tailPlayed);
+        std::memcpy(out, m_tail.data() + m_tailPlayed * channels,
+                    static_cast<std::size_t>(take * channels) * sizeof(int16_t));
+        static_cast<void>(m_tailLevel.apply(out, take));
+        m_tailPlayed += take;
+        written = take;
+    }
     if (m_playing.load() && m_source != nullptr) {
+        int16_t *const first = out + written * channels;
+        int64_t got = 0;
         bool ended = false;
-        while (written < frames) {
-            const int64_t got = m_source->read(out + written * channels, frames - written);
-            if (got <= 0) {
+        while (written + got < frames) {
+            const int64_t read = m_source->read(first + got * channels, frames - written - got);
+            if (read <= 0) {
                 ended = true;
                 break;
             }
-            written += got;
+            got += read;
         }
-        const int64_t played = m_playedFrames.load() + written;
-        // The end of the data, or data that cannot be decoded further, is the
-        // end of the track, wherever the stated length put it: the duration
-        // becomes what played, and the position lands on it exactly. The
-        // length is stored first, so that no reader sees the position reach
-        // a length still to change.
-        if (ended) {
+        const int64_t audible = m_level.apply(first, got);
+        if (m_level.isSilent()) {
+            // A fade has reached silence: playback ends where it got to.
+            m_playedFrames.store(m_playedFrames.load() + audible);
+            m_fadedOut.store(true);
+            m_playing.store(false);
+            written += audible;
+        } else if (const int64_t played = m_playedFrames.load() + got; ended) {
+            // The end of the data, or data that cannot be decoded further, is
+            // the end of the track, wherever the stated length put it: the
+            // duration becomes what played, and the position lands on it
+            // exactly. The length is stored first, so that no reader sees the
+            // position reach a length still to change.
             m_frameCount.store(played);
             m_playedFrames.store(played);
             m_ended.store(true);
             m_playing.store(false);
+            written += got;
         } else {
             m_playedFrames.store(played);
+            written += got;
         }
     }
     std::memset(out + written * channels, 0,
@@ -204,6 +241,10 @@ void TrackPlayer::finishLoad()
 
 void TrackPlayer::install(std::unique_ptr<PcmSource> source)
 {
+    // Looked up before the device lock: it looks at the file's metadata (of
+    // a file the load has just opened).
+    const std::optional<double> gain =
+        source != nullptr && m_gainFor ? m_gainFor(m_fileName) : std::nullopt;
     std::unique_ptr<PcmSource> previous;
     std::unique_lock<OutputDevice> lock;
     if (m_device)
@@ -214,6 +255,11 @@ void TrackPlayer::install(std::unique_ptr<PcmSource> source)
     m_frameCount.store(m_source != nullptr ? m_source->frameCount() : 0);
     m_playedFrames.store(0);
     m_ended.store(false);
+    m_fadedOut.store(false);
+    if (m_source != nullptr) {
+        m_level.reset(m_sampleRate, m_source->channels());
+        m_level.setGain(gain.value_or(1.0));
+    }
 }
 
 QString TrackPlayer::fileName() const
@@ -235,6 +281,31 @@ void TrackPlayer::stop()
 {
     m_startWhenLoaded = false;
     halt();
+}
+
+void TrackPlayer::fadeOut(double seconds)
+{
+    if (!m_device || !m_playing.load())
+        return;
+    const std::lock_guard lock(*m_device);
+    m_level.startRamp(seconds);
+}
+
+bool TrackPlayer::hasFadedOut() const
+{
+    return m_fadedOut.load();
+}
+
+void TrackPlayer::expectTracks(const QStringList &fileNames)
+{
+    if (m_tracksExpected)
+        m_tracksExpected(fileNames);
+}
+
+void TrackPlayer::setLoudness(GainLookup gainFor, TracksExpected expected)
+{
+    m_gainFor = std::move(gainFor);
+    m_tracksExpected = std::move(expected);
 }
 
 bool TrackPlayer::isLoading() const
@@ -350,7 +421,9 @@ void TrackPlayer::retryLostDevice()
     m_retryTimer.start(static_cast<int>(std::min<qint64>(m_retryDelayMs, left)));
 }
 
-// Once this returns, the audio callback hands no further frame to the device.
+// Once this returns, the audio callback hands no further frame of the track
+// to the device; what was heard is ramped to silence by the frames that
+// follow it, and the device pauses once they have played.
 void TrackPlayer::halt()
 {
     m_startTimer.stop();
@@ -360,9 +433,56 @@ void TrackPlayer::halt()
         m_playing.store(false);
         return;
     }
+    bool ramping = false;
     {
         const std::lock_guard lock(*m_device);
+        if (m_playing.load()) {
+            takeStopTail();
+            ramping = m_tailFrames > 0;
+        }
         m_playing.store(false);
+    }
+    if (ramping)
+        m_pauseTimer.start();
+    else if (!m_pauseTimer.isActive())
+        m_device->pause();
+}
+
+// With the device lock held, while the track plays.
+void TrackPlayer::takeStopTail()
+{
+    m_tailFrames = 0;
+    m_tailPlayed = 0;
+    if (m_source == nullptr || m_outputChannels <= 0)
+        return;
+    const int channels = m_outputChannels;
+    const auto wanted =
+        static_cast<int64_t>(std::llround(PlaybackLevel::StopRampSeconds * m_device->sampleRate()));
+    const int64_t room = static_cast<int64_t>(m_tail.size()) / channels;
+    const int64_t frames = std::min(wanted, room);
+    int64_t got = 0;
+    while (got < frames) {
+        const int64_t read = m_source->read(m_tail.data() + got * channels, frames - got);
+        if (read <= 0)
+            break;
+        got += read;
+    }
+    m_tailLevel = m_level;
+    m_tailLevel.startRamp(static_cast<double>(std::max<int64_t>(got, 1)) / m_device->sampleRate());
+    m_tailFrames = got;
+}
+
+void TrackPlayer::pauseWhenQuiet()
+{
+    if (!m_device)
+        return;
+    {
+        const std::lock_guard lock(*m_device);
+        if (m_playing.load() || m_tailPlayed < m_tailFrames) {
+            if (!m_playing.load())
+                m_pauseTimer.start();
+            return;
+        }
     }
     m_device->pause();
 }
@@ -387,6 +507,14 @@ Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels,
     if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels &&
         (!streamName || *streamName == m_device->streamName()))
         return {};
+    // The device of another format goes: so does the rest of a stop's ramp.
+    m_pauseTimer.stop();
+    if (m_device) {
+        m_device->pause();
+        const std::lock_guard lock(*m_device);
+        m_tailFrames = 0;
+        m_tailPlayed = 0;
+    }
     const QString name = streamName.value_or(QString());
     if (m_device && m_system.driverName() == QLatin1String("disk"))
         m_device.reset();

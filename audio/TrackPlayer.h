@@ -12,6 +12,7 @@
 
 #include "MediaPlayer.h"
 #include "OutputDevice.h"
+#include "PlaybackLevel.h"
 
 #include <QElapsedTimer>
 #include <QFutureWatcher>
@@ -39,9 +40,10 @@ class PcmSource;
 //
 // Each assignment loads its file on a thread of its own, detached: a load
 // stuck in a read is left behind, and its result dropped, when the next
-// assignment comes. Decoding and output run on SDL's audio thread. The
-// position counts the frames handed to the device. The system must outlive
-// the player.
+// assignment comes. Decoding and output run on SDL's audio thread, where
+// every frame passes the track's PlaybackLevel: the gain setLoudness() gives
+// it, the ramp of a stop, a fade-out. The position counts the frames handed
+// to the device. The system must outlive the player.
 class TrackPlayer final : public MediaPlayer
 {
     Q_OBJECT
@@ -66,6 +68,15 @@ class TrackPlayer final : public MediaPlayer
     [[nodiscard]] double duration() const override;
     [[nodiscard]] double currentPosition() const override;
     void stop() override;
+    void fadeOut(double seconds) override;
+    [[nodiscard]] bool hasFadedOut() const override;
+    void expectTracks(const QStringList &fileNames) override;
+
+    // Linear gain for the tracks assigned from now on: a function of the
+    // file's path that answers at once (nullopt: the track's own level).
+    using GainLookup = std::function<std::optional<double>(const QString &fileName)>;
+    using TracksExpected = std::function<void(const QStringList &fileNames)>;
+    void setLoudness(GainLookup gainFor, TracksExpected expected);
     [[nodiscard]] bool isLoading() const override;
     void setStreamTitle(const QString &title) override;
 
@@ -111,6 +122,10 @@ class TrackPlayer final : public MediaPlayer
     void endHere();
     void watchDevice();
     void retryLostDevice();
+    // Takes the frames that follow what was heard, for the stop's ramp.
+    void takeStopTail();
+    // Pauses the device once the stop's ramp has played.
+    void pauseWhenQuiet();
     // Takes over the device the worker opened, once it is done.
     void joinDeviceOpener();
     // Hands the open device, halted, to a worker that closes it.
@@ -138,6 +153,19 @@ class TrackPlayer final : public MediaPlayer
     // Read by the callback; written only while no device runs it (none is
     // open, or every open one is paused).
     int m_outputChannels = 0;
+    // The level of the loaded track, touched under the device lock.
+    PlaybackLevel m_level;
+    // After a stop, the next few milliseconds of the track that stopped, with
+    // the ramp that takes them to silence: played before anything else.
+    // Written under the device lock; the buffer is allocated once.
+    std::vector<int16_t> m_tail;
+    PlaybackLevel m_tailLevel;
+    int64_t m_tailFrames = 0;
+    int64_t m_tailPlayed = 0;
+    std::atomic<bool> m_fadedOut{false};
+    GainLookup m_gainFor;
+    TracksExpected m_tracksExpected;
+    QTimer m_pauseTimer;
     std::optional<OutputDevice> m_device;
     QTimer m_startTimer;
     QString m_streamTitle;

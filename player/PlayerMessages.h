@@ -101,6 +101,21 @@ namespace detail {
     return html + path.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
+// A track button's tooltip with the line that names its key below it; tip is
+// plain text or a paragraph of rich text as the tooltips above make them.
+[[nodiscard]] inline QString withTrackKey(const QString &tip, const QString &key)
+{
+    const QString line = QStringLiteral("按键：%1（Shift+%1 或 Shift+单击：淡出后停止）").arg(key);
+    if (tip.isEmpty()) {
+        return line;
+    }
+    if (tip.endsWith(QStringLiteral("</p>"))) {
+        return tip.chopped(4) + QStringLiteral("<br>") + line.toHtmlEscaped() +
+               QStringLiteral("</p>");
+    }
+    return tip + QLatin1Char('\n') + line;
+}
+
 [[nodiscard]] inline QString pathRefused(const QString &path)
 {
     return QStringLiteral("所选文件的路径含有双引号或换行，无法保存到曲目设置中：\n%1").arg(path);

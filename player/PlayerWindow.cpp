@@ -15,12 +15,15 @@
 #include "TaggedTimer.h"
 #include "TrackButton.h"
 #include "TrackFileCheck.h"
+#include "TrackKeys.h"
 #include "TrackSettingsDialog.h"
 #include "Twips.h"
 
 #include <QEvent>
 #include <QFutureWatcher>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPromise>
@@ -43,6 +46,8 @@ constexpr int32_t kOrange = 0x0080FF;      // RGB(255,128,0)
 constexpr int32_t kCyan = 0xFFFF00;        // RGB(0,255,255)
 constexpr int kShapeBorderWidth = 2;
 constexpr int kTimer1Interval = 25;
+// Length of the fade-out of Shift+click, in seconds.
+constexpr double kFadeSeconds = 2.0;
 
 void paint(QWidget *w, int32_t back, int32_t fore)
 {
@@ -168,7 +173,10 @@ void PlayerWindow::buildTrackButtons()
         // Hovering a button shows its track's length.
         track->setMouseTracking(true);
         track->setAcceptDrops(false);
-        connect(track, &QPushButton::clicked, this, [this, i] { CmdTrack_Click(i); });
+        track->setToolTip(PlayerMessages::withTrackKey(QString(), TrackKeys::keyName(i)));
+        connect(track, &QPushButton::clicked, this, [this, i] {
+            pressTrack(i, QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier));
+        });
         connect(track, &TrackButton::mouseMoved, this, [this, i] { CmdTrack_MouseMove(i); });
         m_cmdTrack[i] = track;
     }
@@ -266,12 +274,24 @@ void PlayerWindow::labelTracks(const std::vector<TrackBinding> &records)
         TrackButton *track = m_cmdTrack[k];
         track->setText(records[k].ShortName);
         track->setTag(records[k].FullPath);
-        showBindingTip(*track, records[k]);
+        showBindingTip(static_cast<int16_t>(k), *track, records[k]);
         if (trimSpaces(track->tag()).isEmpty()) {
             track->setEnabled(false);
         }
     }
     checkTrackFiles(count);
+    expectBoundTracks();
+}
+
+void PlayerWindow::expectBoundTracks()
+{
+    QStringList paths;
+    for (const TrackButton *track : m_cmdTrack) {
+        if (!trimSpaces(track->tag()).isEmpty()) {
+            paths.append(m_services.resolveTrackPath(track->tag()));
+        }
+    }
+    m_services.media.expectTracks(paths);
 }
 
 void PlayerWindow::applySavedBindings(const std::vector<TrackBinding> &records)
@@ -285,9 +305,10 @@ void PlayerWindow::applySavedBindings(const std::vector<TrackBinding> &records)
         TrackButton *track = m_cmdTrack[k];
         track->setText(named[k] ? records[k].ShortName : QString());
         track->setTag(records[k].FullPath);
-        showBindingTip(*track, records[k]);
+        showBindingTip(static_cast<int16_t>(k), *track, records[k]);
     }
     checkTrackFiles(count);
+    expectBoundTracks();
     if (m_timer1->isActive()) {
         // A hover or click on another slot would load its file over the
         // playing one; the names decide when playback ends.
@@ -310,16 +331,18 @@ void PlayerWindow::releaseTracksAfterPlayback()
     m_enabledAfterPlayback.reset();
 }
 
-void PlayerWindow::showBindingTip(TrackButton &track, const TrackBinding &binding)
+void PlayerWindow::showBindingTip(int16_t slot, TrackButton &track, const TrackBinding &binding)
 {
     track.setFileMissing(false);
+    const QString key = TrackKeys::keyName(slot);
     if (trimSpaces(binding.FullPath).isEmpty()) {
-        track.setToolTip(QString());
+        track.setToolTip(PlayerMessages::withTrackKey(QString(), key));
         return;
     }
     const bool named = !trimSpaces(binding.ShortName).isEmpty();
-    track.setToolTip(
-        PlayerMessages::trackToolTip(named ? binding.ShortName : QString(), binding.FullPath));
+    track.setToolTip(PlayerMessages::withTrackKey(
+        PlayerMessages::trackToolTip(named ? binding.ShortName : QString(), binding.FullPath),
+        key));
 }
 
 void PlayerWindow::checkTrackFiles(size_t count)
@@ -334,11 +357,13 @@ void PlayerWindow::checkTrackFiles(size_t count)
             continue;
         }
         const QString path = m_services.resolveTrackPath(track->tag());
+        const QString key = TrackKeys::keyName(static_cast<int16_t>(k));
         auto *watcher = new QFutureWatcher<bool>(m_fileChecks.get());
-        connect(watcher, &QFutureWatcherBase::finished, watcher, [watcher, track, path] {
+        connect(watcher, &QFutureWatcherBase::finished, watcher, [watcher, track, path, key] {
             if (watcher->future().resultCount() > 0 && !watcher->result()) {
                 track->setFileMissing(true);
-                track->setToolTip(PlayerMessages::missingFile(path));
+                track->setToolTip(
+                    PlayerMessages::withTrackKey(PlayerMessages::missingFile(path), key));
             }
         });
         QPromise<bool> promise;
@@ -394,10 +419,60 @@ void PlayerWindow::giveFocusBack()
     setFocus(Qt::OtherFocusReason);
 }
 
+void PlayerWindow::pressTrack(int16_t index, bool shift)
+{
+    if (!m_cmdTrack.at(index)->isEnabled()) {
+        return;
+    }
+    if (shift && index == playingSlot()) {
+        if (!m_fading) {
+            m_fading = true;
+            m_services.media.fadeOut(kFadeSeconds);
+        }
+        giveFocusBack();
+        return;
+    }
+    CmdTrack_Click(index);
+}
+
+int16_t PlayerWindow::playingSlot() const
+{
+    if (!m_timer1->isActive()) {
+        return -1;
+    }
+    bool ok = false;
+    const int slot = m_timer1->tag().toInt(&ok);
+    return ok && slot >= 0 && slot < kTrackSlots ? static_cast<int16_t>(slot) : int16_t{-1};
+}
+
+void PlayerWindow::keyPressEvent(QKeyEvent *event)
+{
+    const TrackKeys::Press press = TrackKeys::interpret(
+        event->key(), event->modifiers(), event->nativeScanCode(),
+        TrackKeys::platformGivesPositions(QGuiApplication::platformName()), event->isAutoRepeat());
+    switch (press.action) {
+    case TrackKeys::Action::None:
+        QWidget::keyPressEvent(event);
+        return;
+    case TrackKeys::Action::Stop:
+        // As a click on the playing button, which is enabled while it plays.
+        if (const int16_t slot = playingSlot(); slot >= 0) {
+            pressTrack(slot, false);
+        }
+        break;
+    case TrackKeys::Action::Click:
+    case TrackKeys::Action::Fade:
+        pressTrack(press.slot, press.action == TrackKeys::Action::Fade);
+        break;
+    }
+    event->accept();
+}
+
 // Playing state lives in the controls: Timer1 running means playing, its tag
 // holds the playing slot, each button its path, enabled flag and colour.
 void PlayerWindow::CmdTrack_Click(int16_t index)
 {
+    m_fading = false;
     int16_t r = 0;
     for (TrackButton *track : m_cmdTrack) {
         r = m_draw.draw();
@@ -467,9 +542,15 @@ void PlayerWindow::Timer1_Timer()
     if (media.duration() - positionAgain == 0.0) {
         loadTrack(media.fileName(), nullptr);
         media.stop();
+        m_fading = false;
         Module1::FinishPlayback(*m_timer1, m_cmdTrack);
         releaseTracksAfterPlayback();
         giveFocusBack();
+        return;
+    }
+    // A fade-out ends with the stop a click on the playing button makes.
+    if (const int16_t slot = playingSlot(); m_fading && slot >= 0 && media.hasFadedOut()) {
+        CmdTrack_Click(slot);
         return;
     }
     flickerPlayingTrack(r);

@@ -60,12 +60,20 @@ class PlayerWindow : public QWidget
 
   protected:
     void mousePressEvent(QMouseEvent *event) override;
+    // The track keys and Esc (TrackKeys), whichever child has the focus.
+    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
 
   private:
     void Form_Load();
     void CmdTrack_Click(int16_t index);
+    // A click or key on slot index, with Shift or not: nothing while its
+    // button is disabled; Shift on the playing slot fades it out (once);
+    // anything else is CmdTrack_Click.
+    void pressTrack(int16_t index, bool shift);
+    // The playing slot while Timer1 runs and its tag names one, else -1.
+    [[nodiscard]] int16_t playingSlot() const;
     void CmdTrack_MouseMove(int16_t index);
     void Timer1_Timer();
     // The tick's flicker of the playing button, with the tick's draw r.
@@ -99,12 +107,16 @@ class PlayerWindow : public QWidget
     // The caption shows only what fits: a bound button (its path not blank)
     // shows its whole name and path as a tooltip; an unbound one none. Clears
     // the missing-file mark until the next check.
-    static void showBindingTip(TrackButton &track, const TrackBinding &binding);
+    // Every tooltip ends with the line naming the button's key.
+    static void showBindingTip(int16_t slot, TrackButton &track, const TrackBinding &binding);
     // Checks the files of the first count buttons that are bound, each on a
     // worker thread of its own; a button whose file is missing is marked and
     // its tooltip says so when the answer arrives. Answers of an earlier
     // check are dropped, and so are those arriving after the window is gone.
     void checkTrackFiles(size_t count);
+
+    // Tells the media component which files the buttons are bound to now.
+    void expectBoundTracks();
 
     // The settings dialog, created hidden (its own load step runs, then it
     // takes m_form2Rows) when not loaded.
@@ -139,6 +151,8 @@ class PlayerWindow : public QWidget
     using EnabledFlags = std::array<bool, kTrackSlots>;
     // Set by a save during playback, applied and cleared when it ends.
     std::optional<EnabledFlags> m_enabledAfterPlayback;
+    // A fade-out was asked for and playback has not stopped since.
+    bool m_fading = false;
     // The LCD that shows the length of the load running, if any.
     QLabel *m_lengthLabel = nullptr;
     // Parent of the watchers of the latest file check; replaced by each check.

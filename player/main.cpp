@@ -3,8 +3,10 @@
 #include "FfmpegFormats.h"
 #include "FirstFrame.h"
 #include "Fonts.h"
+#include "LoudnessLevels.h"
 #include "MessageBoxReporter.h"
 #include "PlatformSelection.h"
+#include "PlaybackSettings.h"
 #include "PlayerWindow.h"
 #include "ProcessLauncher.h"
 #include "QtFileDialog.h"
@@ -15,9 +17,11 @@
 #include "WindowMove.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QThreadPool>
 
 #include <algorithm>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -31,8 +35,23 @@ int main(int argc, char *argv[])
 
     const BindingsLocation bindings = BindingsLocation::forRunningProgram();
     audio::AudioSystem audioSystem;
+    // Even loudness, when plovi.ini asks for it; the player holds on to it.
+    std::unique_ptr<audio::LoudnessLevels> loudness;
+    if (const std::optional<double> target =
+            plovi::PlaybackSettings::loudnessTargetOfFile(plovi::PlaybackSettings::iniPath(
+                qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath()))) {
+        loudness = std::make_unique<audio::LoudnessLevels>(
+            *target, QDir(plovi::PlaybackSettings::cacheFolder(
+                              qEnvironmentVariable("XDG_CACHE_HOME"), QDir::homePath()))
+                         .filePath(audio::LoudnessLevels::cacheFileName()));
+    }
     // The sound server and device are not needed for the first frame.
     audio::TrackPlayer media(audioSystem, audio::TrackPlayer::DeviceOpening::OnRequest);
+    if (loudness) {
+        media.setLoudness(
+            [levels = loudness.get()](const QString &path) { return levels->gainFor(path); },
+            [levels = loudness.get()](const QStringList &paths) { levels->expect(paths); });
+    }
     ProcessLauncher launcher;
     MessageBoxReporter messages;
     const plovi::PlayerServices services{

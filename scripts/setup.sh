@@ -9,6 +9,7 @@ packages=(
   cmake ninja-build g++ clang clang-format-19 libclang-rt-dev pkg-config file
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsdl2-dev libmpg123-dev libavformat-dev libavcodec-dev libswresample-dev libfontconfig-dev
+  libebur128-dev
   libbenchmark-dev
   fonts-wqy-zenhei fonts-arphic-uming
   qt6-translations-l10n locales libc-l10n

@@ -13,6 +13,7 @@
 #include "AudioFileLoader.h"
 #include "AudioSystem.h"
 #include "PcmSource.h"
+#include "PlaybackLevel.h"
 #include "TrackPlayer.h"
 
 #include <QCoreApplication>
@@ -303,15 +304,22 @@ void BM_DecodeOnlyCpuShare(benchmark::State &state)
 // Playback of a 3-minute track on the device, the UI thread asleep. The window
 // is PLOVI_BENCH_PLAY_SECONDS long (default 20; 180 plays the whole track).
 // played_vs_wall near 1 shows the track really played.
-void BM_PlaybackCpuShare(benchmark::State &state, const std::string &name)
+// level: "plain" (the track's own level), "gain" (-6 dB on every sample) or
+// "fade" (a fade-out over the whole window).
+void BM_PlaybackCpuShare(benchmark::State &state, const std::string &name, const std::string &level)
 {
     const char *setting = std::getenv("PLOVI_BENCH_PLAY_SECONDS");
     const int seconds = setting != nullptr ? std::atoi(setting) : 20;
     audio::TrackPlayer player(*g_audio);
+    if (level == "gain")
+        player.setLoudness([](const QString &) { return std::optional<double>(0.5); },
+                           [](const QStringList &) {});
     for (auto _ : state) {
         player.setFileName(input(name));
         while (player.playedFrames() == 0)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (level == "fade")
+            player.fadeOut(seconds + 1.0);
         const double cpu = processCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
@@ -322,6 +330,32 @@ void BM_PlaybackCpuShare(benchmark::State &state, const std::string &name)
         state.counters["played_vs_wall"] = player.currentPosition() / (wall + 1e-9);
         player.stop();
     }
+}
+
+// The level stage alone on device-sized buffers (1024 stereo frames at
+// 44.1 kHz), as a share of one core: with a gain, and during a fade.
+void BM_LevelCpuShare(benchmark::State &state, const std::string &mode)
+{
+    constexpr int64_t Frames = 1024;
+    std::vector<int16_t> buffer(Frames * 2);
+    for (std::size_t k = 0; k < buffer.size(); ++k)
+        buffer[k] = static_cast<int16_t>((k * 7919) % 40000 - 20000);
+    audio::PlaybackLevel level(44100, 2);
+    level.setGain(mode == "gain" ? 0.5 : 1.0);
+    int64_t buffers = 0;
+    for (auto _ : state) {
+        // A fade that never ends while measured: restarted long before silence.
+        if (mode == "fade" && buffers++ % 1000 == 0) {
+            level.reset(44100, 2);
+            level.startRamp(60.0);
+        }
+        benchmark::DoNotOptimize(level.apply(buffer.data(), Frames));
+        benchmark::ClobberMemory();
+    }
+    // Seconds per buffer over the buffer's 1024 / 44100 s, in percent.
+    state.counters["cpu_share_percent"] = benchmark::Counter(
+        Frames / (44100.0 * 100.0),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // Spawns the probe, waits for "ready", tells it to end and measures until it
@@ -414,10 +448,16 @@ void registerBenchmarks()
     benchmark::RegisterBenchmark("DecodeOnlyCpuShare/3min", BM_DecodeOnlyCpuShare)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
-    benchmark::RegisterBenchmark("PlaybackCpuShare/3min", BM_PlaybackCpuShare,
-                                 std::string("lame3_cbr.mp3"))
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(1);
+    for (const char *level : {"plain", "gain", "fade"})
+        benchmark::RegisterBenchmark((std::string("PlaybackCpuShare/3min/") + level).c_str(),
+                                     BM_PlaybackCpuShare, std::string("lame3_cbr.mp3"),
+                                     std::string(level))
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1);
+    for (const char *mode : {"gain", "fade"})
+        benchmark::RegisterBenchmark((std::string("LevelCpuShare/") + mode).c_str(),
+                                     BM_LevelCpuShare, std::string(mode))
+            ->Unit(benchmark::kMicrosecond);
     for (const char *mode : {"none", "finished", "playing"})
         benchmark::RegisterBenchmark((std::string("SoundProcessExit/") + mode).c_str(),
                                      BM_SoundProcessExit, mode)
@@ -470,7 +510,7 @@ void registerFormatBenchmarks()
     for (const FormatInput &format : formats()) {
         const std::string file = formatFile(format, 3);
         benchmark::RegisterBenchmark(("PlaybackCpuShare/" + file).c_str(), BM_PlaybackCpuShare,
-                                     file)
+                                     file, std::string("plain"))
             ->Unit(benchmark::kMillisecond)
             ->Iterations(1);
     }

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cmath>
+
 // The committed audio fixtures and the exact lengths recorded when they were
 // generated (tests/fixtures/make_audio_fixtures.sh, make_format_fixtures.sh).
 struct ExpectedTrack
@@ -53,4 +55,40 @@ expectedTracks(const QString &list = QStringLiteral("expected.txt"))
                           {fields[1].toLongLong(), fields[2].toInt(), fields[3].toInt()});
     }
     return tracks;
+}
+
+// A WAV file of a sine tone, 16-bit, the same in every channel: peak
+// `amplitude`, so its level is known without decoding it.
+inline bool writeToneWav(const QString &path, double seconds, double frequency, double amplitude,
+                         int sampleRate = 44100, int channels = 2)
+{
+    const auto frames = static_cast<qint64>(seconds * sampleRate);
+    const auto dataBytes = static_cast<quint32>(frames * channels * 2);
+    QByteArray bytes;
+    auto put32 = [&bytes](quint32 v) {
+        for (int k = 0; k < 4; ++k)
+            bytes.append(static_cast<char>((v >> (8 * k)) & 0xff));
+    };
+    auto put16 = [&bytes](quint16 v) {
+        bytes.append(static_cast<char>(v & 0xff));
+        bytes.append(static_cast<char>(v >> 8));
+    };
+    bytes.append("RIFF");
+    put32(36 + dataBytes);
+    bytes.append("WAVEfmt ");
+    put32(16);
+    put16(1);
+    put16(static_cast<quint16>(channels));
+    put32(static_cast<quint32>(sampleRate));
+    put32(static_cast<quint32>(sampleRate * channels * 2));
+    put16(static_cast<quint16>(channels * 2));
+    put16(16);
+    bytes.append("data");
+    put32(dataBytes);
+    for (qint64 f = 0; f < frames; ++f) {
+        const double value = amplitude * std::sin(2.0 * M_PI * frequency * f / sampleRate);
+        for (int c = 0; c < channels; ++c)
+            put16(static_cast<quint16>(static_cast<qint16>(std::lround(value))));
+    }
+    return writeFile(path, bytes);
 }

@@ -25,6 +25,8 @@ class FakeMediaPlayer final : public audio::MediaPlayer
         m_loaded = false;
         m_position = 0.0;
         m_playing = false;
+        m_fading = false;
+        m_fadedOut = false;
         m_startWhenLoaded = true;
         if (sameLoad) {
             return;
@@ -59,8 +61,17 @@ class FakeMediaPlayer final : public audio::MediaPlayer
         ++m_stopCalls;
         m_calls.append(QStringLiteral("stop"));
         m_playing = false;
+        m_fading = false;
         m_startWhenLoaded = false;
     }
+    void fadeOut(double seconds) override
+    {
+        m_calls.append(QStringLiteral("fadeOut"));
+        m_fadeSeconds = seconds;
+        m_fading = m_playing;
+    }
+    [[nodiscard]] bool hasFadedOut() const override { return m_fadedOut; }
+    void expectTracks(const QStringList &fileNames) override { m_expected = fileNames; }
     [[nodiscard]] bool isLoading() const override { return m_loading; }
 
     void setStreamTitle(const QString &title) override { m_streamTitle = title; }
@@ -73,6 +84,15 @@ class FakeMediaPlayer final : public audio::MediaPlayer
     {
         m_position = m_duration;
         m_playing = false;
+    }
+    // The fade asked for has reached silence: playback ends where it is.
+    void endFade()
+    {
+        if (!m_fading)
+            return;
+        m_fading = false;
+        m_playing = false;
+        m_fadedOut = true;
     }
     void setUnloadable(const QStringList &fileNames) { m_unloadable = fileNames; }
     // Keeps every load running until endLoad().
@@ -97,13 +117,16 @@ class FakeMediaPlayer final : public audio::MediaPlayer
     [[nodiscard]] int positionReads() const { return m_positionReads; }
     // Every assigned name, in order.
     [[nodiscard]] const QStringList &assigned() const { return m_assigned; }
-    // "setFileName" and "stop", in the order they were called.
+    // "setFileName", "stop" and "fadeOut", in the order they were called.
     [[nodiscard]] const QStringList &calls() const { return m_calls; }
     // Assigned, loaded and not stopped since the assignment.
     [[nodiscard]] bool isPlaying() const { return m_playing; }
     [[nodiscard]] bool isLoaded() const { return m_loaded; }
     // The stream title last given.
     [[nodiscard]] const QString &streamTitle() const { return m_streamTitle; }
+    [[nodiscard]] bool isFading() const { return m_fading; }
+    [[nodiscard]] double fadeSeconds() const { return m_fadeSeconds; }
+    [[nodiscard]] const QStringList &expected() const { return m_expected; }
 
   private:
     QString m_fileName;
@@ -112,6 +135,10 @@ class FakeMediaPlayer final : public audio::MediaPlayer
     double m_position = 0.0;
     bool m_loaded = false;
     bool m_playing = false;
+    bool m_fading = false;
+    bool m_fadedOut = false;
+    double m_fadeSeconds = 0.0;
+    QStringList m_expected;
     bool m_loading = false;
     bool m_startWhenLoaded = false;
     bool m_holdLoads = false;

@@ -46,6 +46,12 @@ void pressAt(QWidget *window, QPoint pos, Qt::MouseButton button)
     QTest::mouseRelease(target, button, {}, target->mapFrom(window, pos));
 }
 
+// The last line of every track button's tooltip, naming its key.
+QString keyLine(const char *key)
+{
+    return QStringLiteral("按键：%1（Shift+%1 或 Shift+单击：淡出后停止）").arg(QLatin1String(key));
+}
+
 } // namespace
 
 class TestPlayerWindow : public QObject
@@ -506,17 +512,18 @@ void TestPlayerWindow::toolTipsOfBoundTracks()
                     record("/m/<i>.mp3", "<b>x</b>"));
     PlayerWindow form(h.services());
     QCOMPARE(longName.size(), 20);
-    QCOMPARE(form.CmdTrack(0)->toolTip(), QStringLiteral("甲\n/m/a.mp3"));
-    QCOMPARE(form.CmdTrack(1)->toolTip(), longName + QStringLiteral("\n/音乐/很长的文件夹/歌.mp3"));
+    QCOMPARE(form.CmdTrack(0)->toolTip(), QStringLiteral("甲\n/m/a.mp3\n") + keyLine("1"));
+    QCOMPARE(form.CmdTrack(1)->toolTip(),
+             longName + QStringLiteral("\n/音乐/很长的文件夹/歌.mp3\n") + keyLine("2"));
     QCOMPARE(form.CmdTrack(1)->text(), longName);
-    QCOMPARE(form.CmdTrack(2)->toolTip(), QString()); // a blank path binds nothing
-    QCOMPARE(form.CmdTrack(3)->toolTip(), QString("/m/d.mp3"));
+    QCOMPARE(form.CmdTrack(2)->toolTip(), keyLine("3")); // a blank path binds nothing
+    QCOMPARE(form.CmdTrack(3)->toolTip(), QString("/m/d.mp3\n") + keyLine("4"));
     // Shown as typed, not as markup.
     QCOMPARE(form.CmdTrack(4)->toolTip(),
-             QString("<p style='white-space:pre'>&lt;b&gt;x&lt;/b&gt;<br>/m/&lt;i&gt;.mp3</p>"));
-    for (int16_t i = 5; i < kTrackSlots; ++i) {
-        QCOMPARE(form.CmdTrack(i)->toolTip(), QString());
-    }
+             QString("<p style='white-space:pre'>&lt;b&gt;x&lt;/b&gt;<br>/m/&lt;i&gt;.mp3<br>") +
+                 keyLine("5") + QString("</p>"));
+    QCOMPARE(form.CmdTrack(5)->toolTip(), keyLine("6"));
+    QCOMPARE(form.CmdTrack(14)->toolTip(), keyLine("T"));
 
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -524,7 +531,8 @@ void TestPlayerWindow::toolTipsOfBoundTracks()
     QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), track->mapToGlobal(QPoint(5, 5)));
     QCoreApplication::sendEvent(track, &help);
     QTRY_VERIFY(QToolTip::isVisible());
-    QCOMPARE(QToolTip::text(), longName + QStringLiteral("\n/音乐/很长的文件夹/歌.mp3"));
+    QCOMPARE(QToolTip::text(),
+             longName + QStringLiteral("\n/音乐/很长的文件夹/歌.mp3\n") + keyLine("2"));
     QToolTip::hideText();
 }
 
@@ -539,14 +547,14 @@ void TestPlayerWindow::toolTipsFollowEverySave()
     rows[1] = {"", "b"};
     rows[5] = {"/m/f.mp3", "  "};
     emit form.settingsDialog()->saved(rows);
-    QCOMPARE(form.CmdTrack(0)->toolTip(), QStringLiteral("新\n/m/new.mp3"));
-    QCOMPARE(form.CmdTrack(1)->toolTip(), QString());
-    QCOMPARE(form.CmdTrack(5)->toolTip(), QString("/m/f.mp3"));
+    QCOMPARE(form.CmdTrack(0)->toolTip(), QStringLiteral("新\n/m/new.mp3\n") + keyLine("1"));
+    QCOMPARE(form.CmdTrack(1)->toolTip(), keyLine("2"));
+    QCOMPARE(form.CmdTrack(5)->toolTip(), QString("/m/f.mp3\n") + keyLine("6"));
 
     rows[0] = {};
     emit form.settingsDialog()->saved(rows);
-    QCOMPARE(form.CmdTrack(0)->toolTip(), QString());
-    QCOMPARE(form.CmdTrack(5)->toolTip(), QString("/m/f.mp3"));
+    QCOMPARE(form.CmdTrack(0)->toolTip(), keyLine("1"));
+    QCOMPARE(form.CmdTrack(5)->toolTip(), QString("/m/f.mp3\n") + keyLine("6"));
 }
 
 void TestPlayerWindow::iconHasTwoSizes()

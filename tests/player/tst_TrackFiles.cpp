@@ -49,6 +49,12 @@ bool isMarkRed(const QColor &c)
     return c.red() > 180 && c.green() < 60 && c.blue() < 60;
 }
 
+// The last line of every track button's tooltip, naming its key.
+QString keyLine(const char *key)
+{
+    return QStringLiteral("按键：%1（Shift+%1 或 Shift+单击：淡出后停止）").arg(QLatin1String(key));
+}
+
 } // namespace
 
 class TestTrackFiles : public QObject
@@ -88,9 +94,10 @@ void TestTrackFiles::missingMarkedAtStartUpAndAfterSave()
     services.fileCheck = std::make_shared<ReadableFileCheck>();
     PlayerWindow form(services);
     QTRY_COMPARE(marked(form), QList<int>{2});
-    QCOMPARE(form.CmdTrack(2)->toolTip(), QStringLiteral("找不到文件：") + gone);
-    QCOMPARE(form.CmdTrack(0)->toolTip(), QString("a\n") + a);
-    QCOMPARE(form.CmdTrack(1)->toolTip(), QString("b\n") + b);
+    QCOMPARE(form.CmdTrack(2)->toolTip(),
+             QStringLiteral("找不到文件：") + gone + "\n" + keyLine("3"));
+    QCOMPARE(form.CmdTrack(0)->toolTip(), QString("a\n") + a + "\n" + keyLine("1"));
+    QCOMPARE(form.CmdTrack(1)->toolTip(), QString("b\n") + b + "\n" + keyLine("2"));
 
     QVERIFY(QFile::remove(b));
     writeFile(gone);
@@ -100,9 +107,9 @@ void TestTrackFiles::missingMarkedAtStartUpAndAfterSave()
     });
     QTest::mouseClick(form.findChild<QPushButton *>("CmdSet"), Qt::LeftButton);
     QTRY_COMPARE(marked(form), QList<int>{1});
-    QCOMPARE(form.CmdTrack(1)->toolTip(), QStringLiteral("找不到文件：") + b);
-    QCOMPARE(form.CmdTrack(2)->toolTip(), gone);
-    QCOMPARE(form.CmdTrack(0)->toolTip(), QString("a\n") + a);
+    QCOMPARE(form.CmdTrack(1)->toolTip(), QStringLiteral("找不到文件：") + b + "\n" + keyLine("2"));
+    QCOMPARE(form.CmdTrack(2)->toolTip(), gone + "\n" + keyLine("3"));
+    QCOMPARE(form.CmdTrack(0)->toolTip(), QString("a\n") + a + "\n" + keyLine("1"));
 }
 
 void TestTrackFiles::unreadableMarked()
@@ -121,7 +128,8 @@ void TestTrackFiles::unreadableMarked()
     services.fileCheck = std::make_shared<ReadableFileCheck>();
     PlayerWindow form(services);
     QTRY_COMPARE(marked(form), canReadAnything ? (QList<int>{0, 1}) : (QList<int>{0, 1, 2}));
-    QCOMPARE(form.CmdTrack(0)->toolTip(), QStringLiteral("找不到文件：") + folder);
+    QCOMPARE(form.CmdTrack(0)->toolTip(),
+             QStringLiteral("找不到文件：") + folder + "\n" + keyLine("1"));
 }
 
 void TestTrackFiles::markedButtonStillPlays()
@@ -283,7 +291,8 @@ void TestTrackFiles::relativePathsMoveWithTheirBindings()
     PlayerWindow form(services);
     QCOMPARE(form.CmdTrack(0)->tag(), QStringLiteral("歌/a.mp3"));
     QTRY_COMPARE(marked(form), QList<int>{2});
-    QCOMPARE(form.CmdTrack(2)->toolTip(), QStringLiteral("找不到文件：") + after + "/gone.mp3");
+    QCOMPARE(form.CmdTrack(2)->toolTip(),
+             QStringLiteral("找不到文件：") + after + "/gone.mp3\n" + keyLine("3"));
 
     QTest::mouseClick(form.CmdTrack(0), Qt::LeftButton);
     QCOMPARE(h.media.assigned(), QStringList{after + QStringLiteral("/歌/a.mp3")});
