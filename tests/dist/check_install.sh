@@ -232,18 +232,21 @@ if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
     # The packages that hold the libraries the programs link, as this release
     # names them (libavformat59 on Debian 12, libavformat61 on 13, ...), and
     # SDL, which the player loads at run time.
+    depends_on() { field Depends | tr ',|' '\n\n' | awk '{print $1}' | grep -xF "$1" >/dev/null; }
     libs=$(for p in Plovi Nobix Tarvel plovi-ffmpeg.so; do
       readelf -d "$build/bin/$p" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'
     done | sort -u)
     for lib in $libs; do
-      path=$(ldconfig -p | awk -v l="$lib" '$1 == l {print $NF; exit}')
+      # (awk reads all of its input: an early exit would end ldconfig with
+      # SIGPIPE, a failure under pipefail)
+      path=$(ldconfig -p | awk -v l="$lib" '$1 == l && !n++ {print $NF}')
       [ -n "$path" ] || continue
-      owner=$(dpkg -S "$(realpath "$path")" 2>/dev/null | head -n 1 | cut -d: -f1) || true
-      [ -n "$owner" ] || owner=$(dpkg -S "$path" 2>/dev/null | head -n 1 | cut -d: -f1) || true
-      [ -n "$owner" ] && { field Depends | grep -qE "(^|[ ,|])$owner( |,|$)" || fail "Depends lacks $owner (for $lib): $(field Depends)"; }
+      owner=$(dpkg -S "$(realpath "$path")" "$path" 2>/dev/null | awk -F: '!n++ {print $1}') || true
+      [ -n "$owner" ] || { fail "no package holds $path (for $lib)"; continue; }
+      depends_on "$owner" || fail "Depends lacks $owner (for $lib): $(field Depends)"
     done
     for lib in libsdl2-2.0-0 libc6; do
-      field Depends | grep -qE "(^|[ ,|])$lib( |,|$)" || fail "Depends lacks $lib: $(field Depends)"
+      depends_on "$lib" || fail "Depends lacks $lib: $(field Depends)"
     done
     # Every text is Chinese: a CJK font is required, Qt's translations recommended.
     field Depends | grep -qE '(^|, )fonts-arphic-uming \|' || fail "Depends lacks a CJK font: $(field Depends)"
