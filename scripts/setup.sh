@@ -14,7 +14,7 @@ packages=(
   fonts-wqy-zenhei fonts-arphic-uming
   qt6-translations-l10n locales libc-l10n
   xvfb xauth xdotool libx11-dev openbox wmctrl x11-utils
-  pulseaudio pipewire wireplumber pipewire-pulse dbus-daemon tint2
+  pulseaudio pulseaudio-utils pipewire pipewire-bin wireplumber pipewire-pulse dbus-daemon tint2
   ffmpeg python3-fuse fuse3 libebur128-dev
   desktop-file-utils appstream dpkg-dev man-db lintian
 )
