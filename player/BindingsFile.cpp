@@ -42,6 +42,8 @@ class FieldReader
 
     [[nodiscard]] bool atEnd() const { return m_pos >= m_bytes.size(); }
     [[nodiscard]] qsizetype pos() const { return m_pos; }
+    // Whether a quoted field read so far found no closing quote.
+    [[nodiscard]] bool openQuote() const { return m_openQuote; }
 
     // Skips lines that hold nothing but spaces and tabs; stops at the start
     // of the first line with content.
@@ -74,6 +76,7 @@ class FieldReader
             stop = m_bytes.indexOf('"', start);
             if (stop < 0) {
                 stop = m_bytes.size();
+                m_openQuote = true;
             }
             m_pos = stop < m_bytes.size() ? stop + 1 : stop;
         } else {
@@ -124,6 +127,7 @@ class FieldReader
 
     const QByteArray &m_bytes;
     qsizetype m_pos;
+    bool m_openQuote = false;
 };
 
 QByteArray quoted(const QString &field)
@@ -189,6 +193,7 @@ std::vector<BindingsFile::Line> BindingsFile::lines(const QByteArray &bytes)
             reader.consumeLine();
         }
         line.end = reader.pos();
+        line.openQuote = reader.openQuote();
         lines.push_back(std::move(line));
     }
     return lines;
@@ -228,90 +233,55 @@ QByteArray BindingsFile::format(const std::vector<TrackBinding> &records)
     return bytes;
 }
 
-namespace {
-
-// plan() with the rows marked in rewrite formatted even where they read as
-// the old ones.
-BindingsFile::Plan planOnce(const QByteArray &old, const std::vector<BindingsFile::Line> &oldLines,
-                            const std::vector<TrackBinding> &rows, qsizetype nameLength,
-                            const std::vector<bool> &rewrite, std::vector<bool> &kept)
+BindingsFile::Plan BindingsFile::plan(const QByteArray &old, const std::vector<TrackBinding> &rows,
+                                      qsizetype nameLength)
 {
-    BindingsFile::Plan plan;
+    const std::vector<Line> oldLines = lines(old);
+    Plan plan;
     qsizetype copied = oldLines.empty() ? byteOrderMark(old) : oldLines.front().begin;
     plan.bytes = old.left(copied);
-    bool openLine = false; // the last bytes copied are an old last line without line end
-    const auto append = [&plan, &openLine](const QByteArray &bytes) {
-        if (openLine) {
-            plan.bytes += "\r\n";
+    // What an old line kept as the last bytes needs before any that follow:
+    // its open quote closed, a line end.
+    QByteArray pending;
+    const auto append = [&plan, &pending](const QByteArray &bytes) {
+        if (!bytes.isEmpty()) {
+            plan.bytes += pending;
+            pending.clear();
         }
         plan.bytes += bytes;
-        openLine = false;
     };
-    kept.assign(rows.size(), false);
     for (size_t k = 0; k < rows.size(); ++k) {
         const auto slot = static_cast<int16_t>(k);
         const TrackBinding &row = rows[k];
         if (k < oldLines.size()) {
-            const BindingsFile::Line &line = oldLines[k];
+            const Line &line = oldLines[k];
             append(old.mid(copied, line.begin - copied)); // blank lines before it
             copied = line.end;
             const TrackBinding &was = line.record;
             const bool shownName = row.ShortName == was.ShortName.left(nameLength);
-            if (!rewrite[k] && row.FullPath == was.FullPath &&
-                (row.ShortName == was.ShortName || shownName)) {
+            if (row.FullPath == was.FullPath && (row.ShortName == was.ShortName || shownName)) {
                 append(old.mid(line.begin, line.end - line.begin));
-                openLine = !endsLine(plan.bytes);
-                kept[k] = true;
+                if (line.openQuote) {
+                    pending = "\"\r\n";
+                } else if (!endsLine(plan.bytes)) {
+                    pending = "\r\n";
+                }
                 continue;
             }
             if (was.ShortName.size() > nameLength && shownName) {
                 plan.shortened.push_back(slot);
             }
         }
-        const std::optional<QByteArray> line = BindingsFile::formatLine(row);
+        const std::optional<QByteArray> line = formatLine(row);
         if (!line) {
             plan.unwritable.push_back(slot);
         }
         append(line.value_or(QByteArray()));
     }
-    if (oldLines.size() == static_cast<size_t>(plovi::kTrackSlots) && copied < old.size()) {
+    if (oldLines.size() == static_cast<size_t>(kTrackSlots) && copied < old.size()) {
         append(old.mid(copied)); // records past the fifteenth, as they were
     }
     return plan;
-}
-
-} // namespace
-
-BindingsFile::Plan BindingsFile::plan(const QByteArray &old, const std::vector<TrackBinding> &rows,
-                                      qsizetype nameLength)
-{
-    const std::vector<Line> oldLines = lines(old);
-    std::vector<bool> rewrite(rows.size(), false);
-    std::vector<bool> kept;
-    for (;;) {
-        Plan plan = planOnce(old, oldLines, rows, nameLength, rewrite, kept);
-        // An old line kept as it was may still read differently among new
-        // neighbours (a quote it leaves open takes in the next line): the
-        // last kept row up to the first that reads wrong is formatted anew.
-        const std::vector<TrackBinding> back = parse(plan.bytes);
-        size_t wrong = 0;
-        while (wrong < rows.size() && wrong < back.size() &&
-               back[wrong] == (kept[wrong] ? oldLines[wrong].record : rows[wrong])) {
-            ++wrong;
-        }
-        if (wrong == rows.size() || !plan.unwritable.empty()) {
-            return plan;
-        }
-        size_t culprit = std::min(wrong, rows.size() - 1);
-        while (culprit > 0 && !kept[culprit]) {
-            --culprit;
-        }
-        if (!kept[culprit]) {
-            plan.unwritable.push_back(static_cast<int16_t>(wrong)); // cannot happen: a guard
-            return plan;
-        }
-        rewrite[culprit] = true;
-    }
 }
 
 } // namespace plovi

@@ -23,12 +23,14 @@ class BindingsFile
     static constexpr qsizetype kReadLimit = qsizetype(1) << 20;
 
     // One record as it stands in a file: its fields, and the bytes from the
-    // start of its line up to and including its line end.
+    // start of its line up to and including its line end; openQuote where a
+    // quoted field of it runs to the end of the bytes.
     struct Line
     {
         TrackBinding record;
         qsizetype begin;
         qsizetype end;
+        bool openQuote = false;
     };
 
     // What a save of rows over a file's old bytes writes.
@@ -90,8 +92,8 @@ class BindingsFile
     // name cut to nameLength (what a box of that many characters shows), is
     // written back as old's bytes; so are the blank lines between records, a
     // byte-order mark, and everything after the fifteenth record. Other rows
-    // are formatLine()'d. Each row of the result reads back as the row (an
-    // old line that would read otherwise among new ones is formatted anew).
+    // are formatLine()'d. Each row of the result reads back as the row: an
+    // old last line whose quote runs to the end is closed before new lines.
     [[nodiscard]] static Plan plan(const QByteArray &old, const std::vector<TrackBinding> &rows,
                                    qsizetype nameLength);
 
