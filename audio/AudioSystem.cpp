@@ -42,8 +42,13 @@ AudioSystem::AudioSystem(Role role) : m_role(role)
 
 AudioSystem::~AudioSystem()
 {
-    if (m_started)
-        SdlLibrary::loaded().QuitSubSystem(SDL_INIT_AUDIO);
+    // An open that has waited this long waits for a server that does not
+    // answer: ending SDL's audio under it would pull its state away.
+    if (m_mutex.try_lock_for(std::chrono::seconds(2))) {
+        if (m_started)
+            SdlLibrary::loaded().QuitSubSystem(SDL_INIT_AUDIO);
+        m_mutex.unlock();
+    }
     g_exists.store(false);
 }
 
@@ -79,15 +84,16 @@ bool AudioSystem::switchToDummyDriver()
     // An empty SDL_AUDIODRIVER in the environment would outrank a normal hint.
     sdl.SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     m_started = sdl.InitSubSystem(SDL_INIT_AUDIO) == 0;
-    m_fellBack = m_started;
-    m_fellBackAt = std::chrono::steady_clock::now();
+    m_fellBack.store(m_started);
+    m_fellBackAt.store(std::chrono::steady_clock::now().time_since_epoch().count());
     return m_started;
 }
 
 bool AudioSystem::realDriversDue()
 {
-    std::lock_guard lock(m_mutex);
-    return m_fellBack && std::chrono::steady_clock::now() - m_fellBackAt >= RetryInterval;
+    const std::chrono::steady_clock::time_point since{
+        std::chrono::steady_clock::duration(m_fellBackAt.load())};
+    return m_fellBack.load() && std::chrono::steady_clock::now() - since >= RetryInterval;
 }
 
 // Only while no device is open: the subsystem restarts with SDL's own choice
@@ -95,15 +101,14 @@ bool AudioSystem::realDriversDue()
 // probe of every driver takes tens of milliseconds.
 void AudioSystem::retryRealDrivers()
 {
-    if (!m_fellBack || m_openDevices != 0 ||
-        std::chrono::steady_clock::now() - m_fellBackAt < RetryInterval)
+    if (m_openDevices.load() != 0 || !realDriversDue())
         return;
     const SdlLibrary &sdl = SdlLibrary::loaded();
     sdl.QuitSubSystem(SDL_INIT_AUDIO);
     // A null value at the override priority hides the (empty) environment
     // variable too, so SDL tries its drivers in its own order.
     sdl.SetHintWithPriority(SDL_HINT_AUDIODRIVER, nullptr, SDL_HINT_OVERRIDE);
-    m_fellBack = false;
+    m_fellBack.store(false);
     m_started = sdl.InitSubSystem(SDL_INIT_AUDIO) == 0;
     if (!m_started)
         m_started = switchToDummyDriver();
@@ -121,9 +126,9 @@ bool AudioSystem::restart()
     return m_started;
 }
 
-Result<uint32_t> AudioSystem::openDevice(int sampleRate, int channels, int bufferFrames,
-                                         Callback callback, void *userData,
-                                         const QString &streamName, bool mayFallBack)
+Result<AudioSystem::Opened> AudioSystem::openDevice(int sampleRate, int channels, int bufferFrames,
+                                                    Callback callback, void *userData,
+                                                    const QString &streamName, bool mayFallBack)
 {
     std::lock_guard lock(m_mutex);
     startOnce();
@@ -159,13 +164,15 @@ Result<uint32_t> AudioSystem::openDevice(int sampleRate, int channels, int buffe
         return Failure{QStringLiteral("cannot open the audio device: %1")
                            .arg(QString::fromUtf8(sdl.GetError()))};
     ++m_openDevices;
-    return uint32_t{device};
+    const char *driver = sdl.GetCurrentAudioDriver();
+    return Opened{uint32_t{device}, QString::fromUtf8(driver != nullptr ? driver : "")};
 }
 
+// Closed first, then counted: no open sees the subsystem free of devices
+// while one still closes.
 void AudioSystem::closeDevice(uint32_t device)
 {
     SdlLibrary::loaded().CloseAudioDevice(device);
-    std::lock_guard lock(m_mutex);
     --m_openDevices;
 }
 

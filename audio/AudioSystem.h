@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
@@ -34,6 +35,12 @@ namespace audio {
 // In a sound server's mixer, every stream of the process shows as "Plovi" with
 // the icon `plovi` and the given role; each device carries its own stream name.
 // ALSA's messages on standard error are silenced.
+//
+// An open can wait half a minute for a server that takes the connection and
+// never answers (PendingDevice keeps that wait off the window's thread);
+// while it waits, driverName() and other opens wait too, realDriversDue() and
+// closing a device do not. A system destroyed while an open still waits
+// leaves SDL's audio to end with the process.
 class AudioSystem
 {
   public:
@@ -51,7 +58,7 @@ class AudioSystem
     AudioSystem &operator=(const AudioSystem &) = delete;
 
     // The driver in use, starting the subsystem if no device has yet; empty
-    // when none could start. Any thread.
+    // when none could start. Any thread; waits for an open in progress.
     [[nodiscard]] QString driverName();
 
     // Whether the next device would try the real drivers again, were none
@@ -63,9 +70,14 @@ class AudioSystem
 
     // Opens a paused SDL device from any thread; see OutputDevice::open().
     using Callback = void (*)(void *userData, uint8_t *stream, int length);
-    [[nodiscard]] Result<uint32_t> openDevice(int sampleRate, int channels, int bufferFrames,
-                                              Callback callback, void *userData,
-                                              const QString &streamName, bool mayFallBack);
+    struct Opened
+    {
+        uint32_t id;
+        QString driver;
+    };
+    [[nodiscard]] Result<Opened> openDevice(int sampleRate, int channels, int bufferFrames,
+                                            Callback callback, void *userData,
+                                            const QString &streamName, bool mayFallBack);
     void closeDevice(uint32_t device);
     // Under m_mutex, with the library loaded.
     [[nodiscard]] bool switchToDummyDriver();
@@ -74,15 +86,16 @@ class AudioSystem
     void startOnce();
 
     Role m_role;
-    std::mutex m_mutex;
+    std::timed_mutex m_mutex;
     bool m_startTried = false;
     bool m_started = false;
     QString m_startError; // why SDL could not be loaded
-    // On "dummy" because the real drivers failed, since m_fellBackAt.
-    bool m_fellBack = false;
-    std::chrono::steady_clock::time_point m_fellBackAt;
+    // On "dummy" because the real drivers failed, since m_fellBackAt; read
+    // without the lock.
+    std::atomic<bool> m_fellBack{false};
+    std::atomic<std::chrono::steady_clock::rep> m_fellBackAt{0};
 
-    int m_openDevices = 0;
+    std::atomic<int> m_openDevices{0};
 };
 
 } // namespace audio

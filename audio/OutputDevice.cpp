@@ -12,18 +12,19 @@ Result<OutputDevice> OutputDevice::open(AudioSystem &system, int sampleRate, int
                                         int bufferFrames, Callback callback, void *userData,
                                         const QString &streamName, Fallback fallback)
 {
-    const Result<uint32_t> id =
+    Result<AudioSystem::Opened> opened =
         system.openDevice(sampleRate, channels, bufferFrames, callback, userData, streamName,
                           fallback == Fallback::Allowed);
-    if (!id)
-        return Failure{id.error()};
-    return OutputDevice(system, id.value(), sampleRate, channels, streamName);
+    if (!opened)
+        return Failure{opened.error()};
+    return OutputDevice(system, opened.value().id, sampleRate, channels, streamName,
+                        std::move(opened.value().driver));
 }
 
 OutputDevice::OutputDevice(AudioSystem &system, uint32_t id, int sampleRate, int channels,
-                           QString streamName)
+                           QString streamName, QString driver)
     : m_system(&system), m_id(id), m_sampleRate(sampleRate), m_channels(channels),
-      m_streamName(std::move(streamName))
+      m_streamName(std::move(streamName)), m_driver(std::move(driver))
 {}
 
 OutputDevice::~OutputDevice()
@@ -34,7 +35,7 @@ OutputDevice::~OutputDevice()
 OutputDevice::OutputDevice(OutputDevice &&other) noexcept
     : m_system(other.m_system), m_id(std::exchange(other.m_id, 0)),
       m_sampleRate(other.m_sampleRate), m_channels(other.m_channels),
-      m_streamName(std::move(other.m_streamName))
+      m_streamName(std::move(other.m_streamName)), m_driver(std::move(other.m_driver))
 {}
 
 OutputDevice &OutputDevice::operator=(OutputDevice &&other) noexcept
@@ -46,6 +47,7 @@ OutputDevice &OutputDevice::operator=(OutputDevice &&other) noexcept
         m_sampleRate = other.m_sampleRate;
         m_channels = other.m_channels;
         m_streamName = std::move(other.m_streamName);
+        m_driver = std::move(other.m_driver);
     }
     return *this;
 }
@@ -56,6 +58,11 @@ void OutputDevice::close()
         return;
     m_system->closeDevice(m_id);
     m_id = 0;
+}
+
+bool OutputDevice::isSilent() const
+{
+    return m_driver == QLatin1String("dummy") || m_driver == QLatin1String("disk");
 }
 
 bool OutputDevice::isLost() const

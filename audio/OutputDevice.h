@@ -50,6 +50,10 @@ class OutputDevice
     [[nodiscard]] int sampleRate() const { return m_sampleRate; }
     [[nodiscard]] int channels() const { return m_channels; }
     [[nodiscard]] const QString &streamName() const { return m_streamName; }
+    // SDL's driver the device plays through ("pulseaudio", "dummy", ...).
+    [[nodiscard]] const QString &driverName() const { return m_driver; }
+    // On SDL's silent drivers ("dummy", "disk"), which show no stream names.
+    [[nodiscard]] bool isSilent() const;
 
     // Whether SDL has given the device up (a closed device is not lost). Any
     // thread; cheap enough to ask a few times a second.
@@ -71,8 +75,8 @@ class OutputDevice
     [[nodiscard]] uint32_t queuedBytes() const;
 
   private:
-    OutputDevice(AudioSystem &system, uint32_t id, int sampleRate, int channels,
-                 QString streamName);
+    OutputDevice(AudioSystem &system, uint32_t id, int sampleRate, int channels, QString streamName,
+                 QString driver);
     void close();
 
     AudioSystem *m_system = nullptr;
@@ -80,6 +84,7 @@ class OutputDevice
     int m_sampleRate = 0;
     int m_channels = 0;
     QString m_streamName;
+    QString m_driver;
 };
 
 } // namespace audio

@@ -58,7 +58,7 @@ TrackPlayer::TrackPlayer(AudioSystem &system, DeviceOpening opening, Loader load
 TrackPlayer::~TrackPlayer()
 {
     m_load.reset();
-    joinDeviceOpener();
+    m_pending.reset();
     halt();
     // A player that goes while it plays (the program quits) ends with the
     // stop's ramp too: it lasts a few milliseconds.
@@ -135,29 +135,11 @@ void TrackPlayer::fill(uint8_t *stream, int length)
 
 void TrackPlayer::openDeviceInBackground()
 {
-    if (m_device || m_opener.joinable())
+    if (m_device || m_pending)
         return;
-    m_opened.reset();
-    try {
-        m_opener = std::thread([this] {
-            m_opened = OutputDevice::open(m_system, DefaultRate, DefaultChannels, BufferFrames,
-                                          &TrackPlayer::audioCallback, this);
-        });
-    } catch (const std::system_error &) {
-        // No thread: the first track opens the device itself.
-    }
-}
-
-void TrackPlayer::joinDeviceOpener()
-{
-    if (!m_opener.joinable())
-        return;
-    m_opener.join();
-    if (m_opened && *m_opened && !m_device) {
-        m_outputChannels = DefaultChannels;
-        m_device.emplace(std::move(*m_opened).value());
-    }
-    m_opened.reset();
+    m_pending = std::make_unique<PendingDevice>(m_system, DefaultRate, DefaultChannels,
+                                                BufferFrames, &TrackPlayer::audioCallback, this,
+                                                QString(), OutputDevice::Fallback::Allowed);
 }
 
 void TrackPlayer::setFileName(const QString &fileName)
@@ -215,7 +197,6 @@ void TrackPlayer::finishLoad()
         error = loaded->error();
     } else if (loaded != nullptr) {
         std::unique_ptr<PcmSource> &opened = loaded->value();
-        joinDeviceOpener();
         if (const Result<void> device =
                 prepareDevice(opened->sampleRate(), opened->channels(),
                               m_device ? std::optional(m_device->streamName()) : std::nullopt);
@@ -360,11 +341,8 @@ bool TrackPlayer::startPlayback(OutputDevice::Fallback fallback)
 {
     if (m_source == nullptr)
         return true;
-    const QString driver = m_system.driverName();
-    const bool named = driver != QLatin1String("dummy") && driver != QLatin1String("disk");
     const Result<void> device =
-        prepareDevice(m_sampleRate, m_source->channels(),
-                      named ? std::optional(streamName()) : std::nullopt, fallback);
+        prepareDevice(m_sampleRate, m_source->channels(), streamName(), fallback);
     if (!device) {
         if (fallback == OutputDevice::Fallback::RealOnly)
             return false;
@@ -505,7 +483,7 @@ Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels,
         waitForClosedDevices();
     }
     if (m_device && m_device->sampleRate() == sampleRate && m_device->channels() == channels &&
-        (!streamName || *streamName == m_device->streamName()))
+        (!streamName || m_device->isSilent() || *streamName == m_device->streamName()))
         return {};
     // The device of another format goes: so does the rest of a stop's ramp.
     m_pauseTimer.stop();
@@ -515,24 +493,52 @@ Result<void> TrackPlayer::prepareDevice(int sampleRate, int channels,
         m_tailFrames = 0;
         m_tailPlayed = 0;
     }
-    const QString name = streamName.value_or(QString());
-    if (m_device && m_system.driverName() == QLatin1String("disk"))
+    if (m_device && m_device->driverName() == QLatin1String("disk"))
         m_device.reset();
     closeDeviceInBackground();
     // Every open device is paused: no callback reads this now.
     m_outputChannels = channels;
-    Result<OutputDevice> opened =
-        OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
-                           &TrackPlayer::audioCallback, this, name, fallback);
-    if (!opened && !m_closing.empty()) {
+    Result<OutputDevice> opened = openDevice(sampleRate, channels, streamName, fallback);
+    if (!opened && !m_closing.empty() && !m_pending) {
         waitForClosedDevices();
-        opened = OutputDevice::open(m_system, sampleRate, channels, BufferFrames,
-                                    &TrackPlayer::audioCallback, this, name, fallback);
+        opened = openDevice(sampleRate, channels, streamName, fallback);
     }
     if (!opened)
         return Failure{opened.error()};
     m_device.emplace(std::move(opened).value());
     return {};
+}
+
+Result<OutputDevice> TrackPlayer::openDevice(int sampleRate, int channels,
+                                             const std::optional<QString> &streamName,
+                                             OutputDevice::Fallback fallback)
+{
+    if (m_pending) {
+        std::optional<Result<OutputDevice>> opened = m_pending->take();
+        if (!opened)
+            return Failure{QStringLiteral("the sound server has not answered")};
+        const bool fits = m_pending->sampleRate() == sampleRate &&
+                          m_pending->channels() == channels && *opened &&
+                          (!streamName || opened->value().isSilent() ||
+                           opened->value().streamName() == *streamName);
+        m_pending.reset();
+        if (fits)
+            return std::move(*opened);
+        // Closed on a worker, but on the disk driver, where it would write
+        // into the file the new one writes.
+        if (*opened && opened->value().driverName() != QLatin1String("disk")) {
+            m_device.emplace(std::move(*opened).value());
+            closeDeviceInBackground();
+        }
+    }
+    m_pending = std::make_unique<PendingDevice>(m_system, sampleRate, channels, BufferFrames,
+                                                &TrackPlayer::audioCallback, this,
+                                                streamName.value_or(QString()), fallback);
+    std::optional<Result<OutputDevice>> opened = m_pending->take();
+    if (!opened)
+        return Failure{QStringLiteral("the sound server does not answer")};
+    m_pending.reset();
+    return std::move(*opened);
 }
 
 void TrackPlayer::closeDeviceInBackground()

@@ -12,6 +12,7 @@
 
 #include "MediaPlayer.h"
 #include "OutputDevice.h"
+#include "PendingDevice.h"
 #include "PlaybackLevel.h"
 
 #include <QElapsedTimer>
@@ -36,7 +37,9 @@ class PcmSource;
 // The media component: tracks decoded by libmpg123 (MP3) or FFmpeg (every
 // other format), played through one output device that stays open between
 // tracks of the same rate and channel count; a device a change replaces is
-// closed on a worker.
+// closed on a worker. Devices open on a worker too: the window's thread
+// waits for one at most PendingDevice::Patience, and a server that has not
+// answered by then counts as no output until its open ends.
 //
 // Each assignment loads its file on a thread of its own, detached: a load
 // stuck in a read is left behind, and its result dropped, when the next
@@ -82,7 +85,8 @@ class TrackPlayer final : public MediaPlayer
 
     // Starts opening the device for the usual format on a worker thread (with
     // SDL's audio, if it has not started), unless a device is open or opening.
-    // A call that needs the device before the worker is done waits for it.
+    // A call that needs the device before the worker is done waits for it, as
+    // PendingDevice waits.
     void openDeviceInBackground();
 
     // Whether frames of the loaded track are being handed to the device.
@@ -116,6 +120,11 @@ class TrackPlayer final : public MediaPlayer
     prepareDevice(int sampleRate, int channels,
                   const std::optional<QString> &streamName = std::nullopt,
                   OutputDevice::Fallback fallback = OutputDevice::Fallback::Allowed);
+    // A device of this format through m_pending: the one it was opening where
+    // it fits, else a new one.
+    [[nodiscard]] Result<OutputDevice> openDevice(int sampleRate, int channels,
+                                                  const std::optional<QString> &streamName,
+                                                  OutputDevice::Fallback fallback);
     // The name of the loaded track's stream, where the driver shows names.
     [[nodiscard]] QString streamName() const;
     // Ends the track where it is, as a file cut short ends.
@@ -126,8 +135,6 @@ class TrackPlayer final : public MediaPlayer
     void takeStopTail();
     // Pauses the device once the stop's ramp has played.
     void pauseWhenQuiet();
-    // Takes over the device the worker opened, once it is done.
-    void joinDeviceOpener();
     // Hands the open device, halted, to a worker that closes it.
     void closeDeviceInBackground();
     // Waits until every device handed to a worker is closed.
@@ -177,9 +184,8 @@ class TrackPlayer final : public MediaPlayer
     QTimer m_retryTimer;
     QElapsedTimer m_lostFor;
     int m_retryDelayMs = 0;
-    // Written by m_opener alone while it runs; taken over by joinDeviceOpener().
-    std::optional<Result<OutputDevice>> m_opened;
-    std::thread m_opener;
+    // The open in progress, or one that has not answered in time.
+    std::unique_ptr<PendingDevice> m_pending;
     // Devices a format change replaced, each being closed by its own worker.
     std::vector<std::future<void>> m_closing;
 };
