@@ -65,8 +65,13 @@ class PrivateSoundServer
                  QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") +
                      socketPath()});
         } else {
+            // In order, each once the one before takes connections: a
+            // pipewire-pulse that is up before PipeWire's session is can
+            // take a client's stream and never answer for it.
             run(QStringLiteral("pipewire"), {});
+            waitFor(m_dir.filePath(QStringLiteral("pipewire-0")));
             run(QStringLiteral("wireplumber"), {});
+            QThread::msleep(500);
             run(QStringLiteral("pipewire-pulse"), {});
         }
         // Ten seconds in all, however long each pactl waits.
@@ -168,6 +173,14 @@ class PrivateSoundServer
         process->start(program, arguments);
         process->waitForStarted(5000);
         m_processes.push_back(std::move(process));
+    }
+
+    static void waitFor(const QString &path)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!QFileInfo::exists(path) && waited.elapsed() < 5000)
+            QThread::msleep(20);
     }
 
     [[nodiscard]] bool allRunning() const
