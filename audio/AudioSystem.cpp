@@ -44,7 +44,7 @@ AudioSystem::~AudioSystem()
 {
     // An open that has waited this long waits for a server that does not
     // answer: ending SDL's audio under it would pull its state away.
-    if (m_mutex.try_lock_for(std::chrono::seconds(2))) {
+    if (m_mutex.try_lock_for(std::chrono::milliseconds(500))) {
         if (m_started)
             SdlLibrary::loaded().QuitSubSystem(SDL_INIT_AUDIO);
         m_mutex.unlock();
