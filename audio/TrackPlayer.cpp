@@ -525,11 +525,12 @@ Result<OutputDevice> TrackPlayer::openDevice(int sampleRate, int channels,
         if (fits)
             return std::move(*opened);
         // Closed on a worker, but on the disk driver, where it would write
-        // into the file the new one writes.
+        // into the file the new one writes: there it closes here, first.
         if (*opened && opened->value().driverName() != QLatin1String("disk")) {
             m_device.emplace(std::move(*opened).value());
             closeDeviceInBackground();
         }
+        opened.reset();
     }
     m_pending = std::make_unique<PendingDevice>(m_system, sampleRate, channels, BufferFrames,
                                                 &TrackPlayer::audioCallback, this,
